@@ -1,0 +1,85 @@
+// Vellumry: shows a picture as if painted with a brush on textured paper.
+// One window, one OpenGL context, one thread: start-up, the frame loop, shutdown.
+#include <SDL.h>
+#include <imgui.h>
+#include <imgui_impl_opengl3.h>
+#include <imgui_impl_sdl.h>
+
+#include "app/log.h"
+#include "gl/gl_loader.h"
+
+// glGetString answers null without a current context; the line then has an empty detail.
+static const char* GLText(GLenum name) {
+    const GLubyte* text = glGetString(name);
+    return text ? reinterpret_cast<const char*>(text) : "";
+}
+
+int main(int, char**) {
+    // Platform, window and OpenGL context
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) LogFatal("Failed to initialize platform");
+    SDL_Window* window = SDL_CreateWindow("Vellumry", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 800, 600,
+                                          SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
+    if (!window) LogFatal("Failed to create platform window");
+    SDL_GLContext context = SDL_GL_CreateContext(window);
+    if (!context) LogFatal("Failed to create OpenGL context: ", SDL_GetError());
+
+    // Made after the window and context exist, these change neither: the platform's default
+    // context already gives what the program needs (GL 3.x, GLSL 1.40/1.50, double buffering).
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_ACCELERATED_VISUAL, 1);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_BUFFER_SIZE, 32);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 16);
+    SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_ALPHA_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLEBUFFERS, 1);
+    SDL_GL_SetAttribute(SDL_GL_MULTISAMPLESAMPLES, 4);
+
+    // OpenGL entry points
+    switch (LoadGLEntryPoints()) {
+    case GL_LOADER_NO_LIBRARY: LogFatal("Failed to load the OpenGL library: ", SDL_GetError());
+    case GL_LOADER_NO_VERSION_QUERY: LogFatal("Failed to load OpenGL entry points: no glGetIntegerv");
+    case GL_LOADER_OLD_VERSION: LogFatal("OpenGL 3.0 or later is required, the context is: ", GLText(GL_VERSION));
+    default: break;
+    }
+    LogInfo("OpenGL version: ", GLText(GL_VERSION));
+    LogInfo("OpenGL vendor: ", GLText(GL_VENDOR));
+    LogInfo("OpenGL renderer: ", GLText(GL_RENDERER));
+    LogInfo("Shader model: ", GLText(GL_SHADING_LANGUAGE_VERSION));
+
+    // User interface library and its SDL2 + OpenGL 3 binding
+    IMGUI_CHECKVERSION();
+    ImGui::CreateContext();
+    ImGui_ImplSDL2_InitForOpenGL(window, context);
+    ImGui_ImplOpenGL3_Init("#version 150");
+
+    // Frame loop
+    bool running = true;
+    while (running) {
+        SDL_Event Event;
+        while (SDL_PollEvent(&Event)) {
+            ImGui_ImplSDL2_ProcessEvent(&Event);
+            if (Event.type == SDL_QUIT) running = false;
+        }
+        int ViewportW = 0, ViewportH = 0;
+        SDL_GetWindowSize(window, &ViewportW, &ViewportH);
+        ImGui_ImplOpenGL3_NewFrame();
+        ImGui_ImplSDL2_NewFrame();
+        ImGui::NewFrame();
+
+        ImGui::Render();
+        ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
+        SDL_GL_SwapWindow(window);
+    }
+
+    // Shutdown
+    SDL_GL_DeleteContext(context);
+    SDL_DestroyWindow(window);
+    SDL_Quit();
+    return 0;
+}
