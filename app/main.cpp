@@ -2,8 +2,8 @@
 // One window, one OpenGL context, one thread: start-up, the frame loop, shutdown.
 #include <SDL.h>
 #include <imgui.h>
-#include <imgui_impl_opengl3.h>
-#include <imgui_impl_sdl.h>
+#include <backends/imgui_impl_opengl3.h>
+#include <backends/imgui_impl_sdl.h>
 
 #include "app/log.h"
 #include "gl/gl_loader.h"

@@ -1,0 +1,4 @@
+#include "ui/ui_state.h"
+
+bool ShowOptions = false;
+bool ShowTextures = false;
