@@ -1,0 +1,112 @@
+#!/usr/bin/env python3
+"""The real program on a virtual display: start-up log, window, orderly and fatal ends.
+
+Usage: program_shell_test.py VELLUMRY WM_CLOSE   (run under tests/support/with-xvfb.sh)
+"""
+import os
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+PROGRAM, WM_CLOSE = sys.argv[1], sys.argv[2]
+GL_LINES = ["[Info]: OpenGL version: ", "[Info]: OpenGL vendor: ",
+            "[Info]: OpenGL renderer: ", "[Info]: Shader model: "]
+
+
+def wait_for(condition, timeout=20.0, what="condition"):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        value = condition()
+        if value:
+            return value
+        time.sleep(0.05)
+    raise AssertionError(f"timed out waiting for {what}")
+
+
+def xdotool(*args):
+    result = subprocess.run(["xdotool", *args], capture_output=True, text=True, timeout=10)
+    return result.stdout.strip() if result.returncode == 0 else ""
+
+
+class Program:
+    """The program started in a scratch folder (it writes imgui.ini there), stderr to a file."""
+
+    def __init__(self, env=None):
+        self.folder = tempfile.TemporaryDirectory()
+        self.stderr_path = os.path.join(self.folder.name, "stderr.txt")
+        self.stderr_file = open(self.stderr_path, "wb")
+        self.process = subprocess.Popen([PROGRAM], cwd=self.folder.name, stdout=subprocess.PIPE,
+                                        stderr=self.stderr_file, env=env or os.environ.copy())
+
+    def stderr(self):
+        with open(self.stderr_path, "rb") as f:
+            return f.read().decode("utf-8", "replace")
+
+    def window(self):
+        return wait_for(lambda: xdotool("search", "--onlyvisible", "--pid", str(self.process.pid)),
+                        what="the program's window").split()[0]
+
+    def wait(self, timeout=20):
+        return self.process.wait(timeout=timeout)
+
+    def close(self):
+        if self.process.poll() is None:
+            self.process.kill()
+            self.process.wait()
+        self.process.stdout.close()
+        self.stderr_file.close()
+        self.folder.cleanup()
+
+
+class ProgramShell(unittest.TestCase):
+    def setUp(self):
+        self.program = None
+
+    def tearDown(self):
+        if self.program:
+            self.program.close()
+
+    def test_start_up_log_window_and_orderly_close(self):
+        self.program = Program()
+        window = self.program.window()
+        self.assertEqual(xdotool("getwindowname", window), "Vellumry")
+        geometry = xdotool("getwindowgeometry", window)
+        self.assertIn("Geometry: 800x600", geometry)
+        wait_for(lambda: self.program.stderr().count("\n") >= 4, what="the start-up log")
+        time.sleep(0.5)  # a few frames
+        lines = self.program.stderr().splitlines()
+        for line, prefix in zip(lines, GL_LINES):
+            self.assertTrue(line.startswith(prefix), f"{line!r} should start with {prefix!r}")
+            self.assertGreater(len(line), len(prefix), "the GL string is written after the text")
+        log_before_close = self.program.stderr()
+
+        # A window-manager close request posts SDL_QUIT: the loop ends, status 0, no more lines.
+        subprocess.run([WM_CLOSE, window], check=True, timeout=10)
+        self.assertEqual(self.program.wait(), 0)
+        self.assertEqual(self.program.stderr(), log_before_close)
+        self.assertEqual(self.program.process.stdout.read(), b"", "the program writes nothing to stdout")
+
+    def test_resizing_needs_no_event_handling(self):
+        self.program = Program()
+        window = self.program.window()
+        xdotool("windowsize", window, "1000", "500")
+        wait_for(lambda: "Geometry: 1000x500" in xdotool("getwindowgeometry", window), what="the resize")
+        time.sleep(0.3)
+        self.assertIsNone(self.program.process.poll(), "the program keeps running after a resize")
+        self.program.process.send_signal(signal.SIGTERM)  # SDL turns SIGTERM into SDL_QUIT
+        self.assertEqual(self.program.wait(), 0)
+
+    def test_platform_that_cannot_start_is_fatal(self):
+        env = os.environ.copy()
+        env["SDL_VIDEODRIVER"] = "no-such-video-driver"
+        self.program = Program(env)
+        status = self.program.wait()
+        self.assertEqual(status, -signal.SIGABRT)
+        self.assertEqual(self.program.stderr(), "[Error]: Failed to initialize platform\n")
+
+
+if __name__ == "__main__":
+    unittest.main(argv=sys.argv[:1], verbosity=2)
