@@ -42,7 +42,7 @@ int main(int, char**) {
 
     // OpenGL entry points
     switch (LoadGLEntryPoints()) {
-    case GL_LOADER_NO_LIBRARY: LogFatal("Failed to load the OpenGL library: ", SDL_GetError());
+    case GL_LOADER_NO_LIBRARY: LogFatal("Failed to load the OpenGL library");
     case GL_LOADER_NO_VERSION_QUERY: LogFatal("Failed to load OpenGL entry points: no glGetIntegerv");
     case GL_LOADER_OLD_VERSION: LogFatal("OpenGL 3.0 or later is required, the context is: ", GLText(GL_VERSION));
     default: break;
