@@ -1,0 +1,66 @@
+# The dependencies of the Windows cross build (tools/build-windows.sh), under the same target
+# names that pkg-config gives the native build, so the areas' CMake fragments need no changes:
+#   PkgConfig::SDL2   SDL2 2.26 built from Debian's source (static), found through SDL2_DIR
+#   PkgConfig::IMGUI  Dear ImGui 1.86 from Debian's source package with its SDL2 and OpenGL 3
+#                     bindings, compiled here (IMGUI_SOURCE_DIR)
+#   PkgConfig::STB    stb's headers from libstb-dev; the decoder is compiled here with
+#                     STBI_WINDOWS_UTF8, so UTF-8 paths open
+#   GTest::gtest_main googletest from libgtest-dev's sources
+# There is no D-Bus on Windows: PkgConfig::DBUS is not defined.
+
+find_package(SDL2 REQUIRED CONFIG)
+
+set(IMGUI_SOURCE_DIR "" CACHE PATH "Dear ImGui 1.86 sources (Debian's source package)")
+if(NOT EXISTS "${IMGUI_SOURCE_DIR}/imgui.h")
+  message(FATAL_ERROR "IMGUI_SOURCE_DIR must name ImGui's unpacked sources (tools/build-windows.sh sets it)")
+endif()
+add_library(imgui STATIC
+  ${IMGUI_SOURCE_DIR}/imgui.cpp
+  ${IMGUI_SOURCE_DIR}/imgui_demo.cpp
+  ${IMGUI_SOURCE_DIR}/imgui_draw.cpp
+  ${IMGUI_SOURCE_DIR}/imgui_tables.cpp
+  ${IMGUI_SOURCE_DIR}/imgui_widgets.cpp
+  ${IMGUI_SOURCE_DIR}/backends/imgui_impl_sdl.cpp
+  ${IMGUI_SOURCE_DIR}/backends/imgui_impl_opengl3.cpp)
+# <imgui.h> and <backends/imgui_impl_sdl.h>, as with Debian's installed headers. Its own
+# warnings are not ours to fix.
+target_include_directories(imgui SYSTEM PUBLIC ${IMGUI_SOURCE_DIR})
+target_compile_options(imgui PRIVATE -w)
+target_link_libraries(imgui PUBLIC SDL2::SDL2-static)
+
+set(stb_impl ${CMAKE_BINARY_DIR}/generated/stb_image_impl.c)
+file(WRITE ${stb_impl}.in
+  "// The stb implementations that libstb.so provides on Linux.\n"
+  "#define STB_IMAGE_IMPLEMENTATION\n#include <stb_image.h>\n"
+  "#define STB_IMAGE_RESIZE_IMPLEMENTATION\n#include <stb_image_resize.h>\n")
+configure_file(${stb_impl}.in ${stb_impl} COPYONLY)
+add_library(stb STATIC ${stb_impl})
+target_include_directories(stb SYSTEM PUBLIC /usr/include/stb)
+target_compile_definitions(stb PUBLIC STBI_WINDOWS_UTF8)
+target_compile_options(stb PRIVATE -w)
+
+add_library(PkgConfig::SDL2 INTERFACE IMPORTED)
+set_target_properties(PkgConfig::SDL2 PROPERTIES INTERFACE_LINK_LIBRARIES SDL2::SDL2-static)
+add_library(PkgConfig::IMGUI INTERFACE IMPORTED)
+set_target_properties(PkgConfig::IMGUI PROPERTIES INTERFACE_LINK_LIBRARIES imgui)
+add_library(PkgConfig::STB INTERFACE IMPORTED)
+set_target_properties(PkgConfig::STB PROPERTIES INTERFACE_LINK_LIBRARIES stb)
+
+# One self-contained exe each: without the static runtime the exe needs mingw's DLLs, which a
+# Windows machine does not have. SDL2main's -mwindows comes first; -mconsole after it wins,
+# so the program is a console application with its standard error stream.
+add_link_options(-static -static-libgcc -static-libstdc++)
+set(CMAKE_CXX_STANDARD_LIBRARIES "${CMAKE_CXX_STANDARD_LIBRARIES} -mconsole")
+
+# Windows headers: no min/max macros.
+add_compile_definitions(NOMINMAX)
+
+# googletest from Debian's source, built for the target; it is only used by the tests.
+set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+if(NOT TARGET GTest::gtest_main)
+  add_library(GTest::gtest_main ALIAS gtest_main)
+  add_library(GTest::gtest ALIAS gtest)
+endif()

@@ -1,0 +1,130 @@
+#!/usr/bin/env bash
+# build-windows.sh [build|test]: the Windows build of Vellumry, cross-compiled with mingw-w64.
+#   build (default)  build-windows/vellumry.exe (+ its decoder helper and the Windows tests)
+#   test             build, then run the Windows tests under Wine on a virtual X display
+# Dependencies come from Debian's own source packages and are built once into
+# build-windows/deps/ (SDL2 2.26 as a static library; ImGui 1.86's sources, compiled into our
+# build), so a second run only rebuilds what changed. Needs root for the apt-get steps the
+# first time (or the packages already installed and the sources already fetched).
+set -euo pipefail
+cd "$(dirname "$(readlink -f "$0")")/.."
+root=$PWD
+build=$root/build-windows
+deps=$build/deps
+mode=${1:-build}
+case "$mode" in
+  build | test) ;;
+  *) sed -n '2,4p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+esac
+
+BUILD_PACKAGES=(g++-mingw-w64-x86-64 cmake ninja-build python3 dpkg-dev khronos-api libstb-dev
+  libgtest-dev)
+TEST_PACKAGES=(wine wine64 xvfb xauth xdotool x11-utils imagemagick)
+
+missing_packages() {
+  local p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}\n' "$p" 2>/dev/null | grep -q '^install ok installed$' || echo "$p"
+  done
+}
+
+need_root() {
+  if [ "$(id -u)" != 0 ]; then
+    echo "build-windows: $1 needs root; run it once as root (or: sudo $0 $mode)" >&2
+    exit 1
+  fi
+}
+
+apt_updated=0
+apt_update() {
+  [ $apt_updated = 1 ] && return 0
+  apt-get update -qq
+  apt_updated=1
+}
+
+ensure_packages() {
+  local missing
+  missing=$(missing_packages "$@")
+  [ -z "$missing" ] && return 0
+  need_root "installing $(echo $missing)"
+  echo "build-windows: installing" $missing
+  apt_update
+  # shellcheck disable=SC2086
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $missing >/dev/null
+}
+
+# apt-get source needs a deb-src entry; Debian's images ship only binary entries.
+ensure_deb_src() {
+  if grep -Eqs '^[[:space:]]*(Types:.*deb-src|deb-src[[:space:]].*bookworm[[:space:]]+main)' \
+      /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; then
+    return 0
+  fi
+  need_root "adding a deb-src entry"
+  local uri keyring
+  uri=$(awk '/^URIs:/ {print $2; exit}' /etc/apt/sources.list.d/debian.sources 2>/dev/null || true)
+  keyring=$(awk '/^Signed-By:/ {print $2; exit}' /etc/apt/sources.list.d/debian.sources 2>/dev/null || true)
+  cat >/etc/apt/sources.list.d/vellumry-deb-src.sources <<EOF
+Types: deb-src
+URIs: ${uri:-http://deb.debian.org/debian}
+Suites: bookworm
+Components: main
+Signed-By: ${keyring:-/usr/share/keyrings/debian-archive-keyring.gpg}
+EOF
+  apt_updated=0
+  apt_update
+}
+
+# Unpacks Debian's source package $1 under deps/src once; prints the unpacked folder.
+source_package() {
+  local name=$1 dir
+  dir=$(find "$deps/src" -maxdepth 1 -mindepth 1 -type d -name "$2" 2>/dev/null | sort | tail -n 1)
+  if [ -z "$dir" ]; then
+    ensure_deb_src
+    mkdir -p "$deps/src"
+    (cd "$deps/src" && apt-get source -qq "$name" >&2 2>/dev/null) ||
+      (apt_update >&2 && cd "$deps/src" && apt-get source -qq "$name" >&2)
+    dir=$(find "$deps/src" -maxdepth 1 -mindepth 1 -type d -name "$2" | sort | tail -n 1)
+  fi
+  [ -n "$dir" ] || { echo "build-windows: no source folder for $name" >&2; exit 1; }
+  echo "$dir"
+}
+
+toolchain=$root/cmake/mingw-w64.cmake
+jobs=$(nproc 2>/dev/null || echo 2)
+
+ensure_packages "${BUILD_PACKAGES[@]}"
+[ "$mode" = test ] && ensure_packages "${TEST_PACKAGES[@]}"
+
+sdl_src=$(source_package libsdl2 'libsdl2-2.*')
+imgui_src=$(source_package imgui 'imgui-1.86*')
+
+# SDL2, static, installed under deps/sdl2. The stamp names the source it was built from.
+sdl_prefix=$deps/sdl2
+if [ "$(cat "$sdl_prefix/.built-from" 2>/dev/null)" != "$sdl_src" ]; then
+  echo "build-windows: building SDL2 for Windows from $(basename "$sdl_src")"
+  rm -rf "$deps/sdl2-build" "$sdl_prefix"
+  cmake -S "$sdl_src" -B "$deps/sdl2-build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$sdl_prefix" \
+    -DSDL_SHARED=OFF -DSDL_STATIC=ON -DSDL_TEST=OFF >"$deps/sdl2-configure.log"
+  cmake --build "$deps/sdl2-build" -j "$jobs" >"$deps/sdl2-build.log"
+  cmake --install "$deps/sdl2-build" >/dev/null
+  echo "$sdl_src" >"$sdl_prefix/.built-from"
+fi
+
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSDL2_DIR="$sdl_prefix/lib/cmake/SDL2" \
+  -DIMGUI_SOURCE_DIR="$imgui_src" >/dev/null
+cmake --build "$build" -j "$jobs"
+echo "build-windows: $build/vellumry.exe"
+
+[ "$mode" = test ] || exit 0
+
+# One virtual display and one Wine prefix for the whole run; the tests share them, one at a
+# time (each Wine test is RUN_SERIAL).
+export WINEPREFIX=$build/wineprefix
+"$root/tests/windows/wine-prefix.sh"
+status=0
+"$root/tests/support/with-xvfb.sh" bash -c '
+  ctest --test-dir "$1" --output-on-failure -L windows; s=$?
+  wineserver -k 2>/dev/null; exit $s' _ "$build" || status=$?
+exit $status
