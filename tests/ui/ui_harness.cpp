@@ -1,0 +1,145 @@
+#include "ui_harness.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+#include <iostream>
+#include <sstream>
+
+#include "render/brush_filter.h"
+#include "ui/main_menu.h"
+#include "ui/theme.h"
+#include "ui/tool_windows.h"
+#include "ui/ui_state.h"
+
+FakeServices Fake;
+
+namespace {
+
+std::ostringstream CapturedLog;
+
+const unsigned char* FakeKeyboard() { return Fake.Keys; }
+
+NFDResult FakeOpenFile(const char* filters, const char* defaultPath, char** chosenPath) {
+    ++Fake.ChooserCalls;
+    Fake.LastFilters = filters ? filters : "(null)";
+    Fake.LastDefaultPathWasNull = defaultPath == nullptr;
+    // The caller frees the path: a leak or a double free shows under the sanitizers.
+    if (Fake.Answer == NFD_RESULT_OK) *chosenPath = strdup(Fake.ChosenPath.c_str());
+    return Fake.Answer;
+}
+
+const char* FakeDialogError() { return Fake.DialogError.c_str(); }
+
+const char* FakeLoad(const char* path, bool diffuse) {
+    Fake.Loads.push_back(ImportCall{path, diffuse});
+    if (!Fake.LoadFailure.empty()) return Fake.LoadFailure.c_str();
+    if (diffuse) ShowOptions = true;  // what the real picture loader does after a load
+    return nullptr;
+}
+const char* FakeLoadDiffuse(const char* path) { return FakeLoad(path, true); }
+const char* FakeLoadFilter(const char* path) { return FakeLoad(path, false); }
+
+}  // namespace
+
+void UITest::SetUp() {
+    Fake = FakeServices();  // all keys up, nothing called yet
+    Fake.Answer = NFD_RESULT_CANCELLED;
+    UIServices = UIServiceTable{FakeKeyboard, FakeOpenFile, FakeDialogError, FakeLoadDiffuse, FakeLoadFilter};
+
+    ImGui::CreateContext();
+    ImGuiIO& io = ImGui::GetIO();
+    io.IniFilename = nullptr;  // no layout file from tests
+    io.DisplaySize = ImVec2(800, 600);
+    io.DeltaTime = 1.0f / 60;
+    SetupUIStyle(true, 1.0f / 3);
+    LoadUIFont();
+    unsigned char* pixels = nullptr;
+    int width = 0, height = 0;
+    io.Fonts->GetTexDataAsRGBA32(&pixels, &width, &height);
+
+    BrushParameters = BrushProperties{1.0f, 1.0f / 3, 1.0f / 3};
+    TexturesWindowWidth = 0;
+    // One frame with no key down clears the remembered key states of an earlier test.
+    Frame();
+
+    // The bar's labels, measured by submitting the same bar once (nothing is open yet).
+    ImGui::NewFrame();
+    ImGui::BeginMainMenuBar();
+    for (const char* label : {"File", "View", "About"}) {
+        const bool open = ImGui::BeginMenu(label);
+        BarLabels.push_back(LabelRect{label, ImGui::GetItemRectMin(), ImGui::GetItemRectMax()});
+        if (open) ImGui::EndMenu();
+    }
+    ImGui::EndMainMenuBar();
+    ImGui::Render();
+
+    ShowOptions = false;
+    ShowTextures = false;
+    CapturedLog.str("");
+    SavedCerr = std::cerr.rdbuf(CapturedLog.rdbuf());
+}
+
+void UITest::TearDown() {
+    std::cerr.rdbuf(SavedCerr);
+    ImGui::DestroyContext();
+    UIServices = DefaultUIServices();
+}
+
+void UITest::Frame(int windowWidth) {
+    ImGui::GetIO().DisplaySize = ImVec2(static_cast<float>(windowWidth), 600);
+    ImGui::NewFrame();
+    DrawUI(windowWidth);
+    ImGui::Render();
+}
+
+void UITest::Click(ImVec2 position) {
+    MouseTo(position);
+    Frame();
+    MouseButton(true);
+    Frame();
+    MouseButton(false);
+    Frame();
+}
+
+ImVec2 UITest::MenuBarLabel(const char* label) const {
+    for (const LabelRect& r : BarLabels)
+        if (r.Label == label) return ImVec2((r.Min.x + r.Max.x) * 0.5f, (r.Min.y + r.Max.y) * 0.5f);
+    ADD_FAILURE() << "no label " << label << " on the bar";
+    return ImVec2(-1, -1);
+}
+
+void UITest::OpenMenu(const char* label) {
+    Click(MenuBarLabel(label));
+    Frame();  // a new popup is measured in its first frame and shown from the next
+    ASSERT_NE(OpenMenuWindow(), nullptr) << label << " did not open";
+}
+
+ImGuiWindow* UITest::OpenMenuWindow() {
+    ImGuiWindow* window = WindowNamed("##Menu_00");
+    return window && window->Active ? window : nullptr;
+}
+
+ImVec2 UITest::MenuRow(int row) {
+    ImGuiWindow* menu = OpenMenuWindow();
+    if (!menu) return ImVec2(-1, -1);
+    const ImGuiStyle& style = ImGui::GetStyle();
+    const float pitch = ImGui::GetFontSize() + style.ItemSpacing.y;
+    return ImVec2(menu->Pos.x + style.WindowPadding.x + 10,
+                  menu->Pos.y + style.WindowPadding.y + pitch * row + ImGui::GetFontSize() * 0.5f);
+}
+
+bool UITest::MenuRowIs(int row, const char* label) {
+    ImGuiWindow* menu = OpenMenuWindow();
+    if (!menu) return false;
+    MouseTo(MenuRow(row));
+    Frame();
+    return ImGui::GetCurrentContext()->HoveredId == ImHashStr(label, 0, menu->ID);
+}
+
+float UITest::MenuBarHeight() {
+    ImGuiWindow* bar = WindowNamed("##MainMenuBar");
+    return bar ? bar->Size.y : -1;
+}
+
+std::string UITest::Log() const { return CapturedLog.str(); }

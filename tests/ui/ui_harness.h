@@ -1,0 +1,77 @@
+// ui_harness: drives the real interface code frame by frame without a window or GL.
+// A UI context with the program's theme and font (atlas built, no texture), a display size,
+// the mouse through ImGuiIO, the keyboard and the file chooser/loaders through UIServices.
+#pragma once
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+#include <imgui.h>
+#include <imgui_internal.h>
+
+#include <string>
+#include <vector>
+
+#include "filedialog/nfd.h"
+
+struct ImportCall {
+    std::string Path;
+    bool Diffuse;
+};
+
+// What the fake chooser answers and what the fake loaders saw; reset for each test.
+struct FakeServices {
+    unsigned char Keys[SDL_NUM_SCANCODES];
+    NFDResult Answer;
+    std::string ChosenPath;
+    std::string DialogError;
+    std::string LoadFailure;  // empty: the load succeeds
+    int ChooserCalls;
+    std::string LastFilters;
+    bool LastDefaultPathWasNull;
+    std::vector<ImportCall> Loads;
+};
+extern FakeServices Fake;
+
+class UITest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // One frame of the program's UI: NewFrame, DrawUI, Render.
+    void Frame(int windowWidth = 800);
+    void Frames(int count, int windowWidth = 800) {
+        for (int i = 0; i < count; ++i) Frame(windowWidth);
+    }
+
+    void Key(SDL_Scancode key, bool down) { Fake.Keys[key] = down ? 1 : 0; }
+    void MouseTo(ImVec2 position) { ImGui::GetIO().MousePos = position; }
+    void MouseButton(bool down) { ImGui::GetIO().MouseDown[0] = down; }
+    // Move, press (one frame), release (one frame).
+    void Click(ImVec2 position);
+
+    // The centre of a label on the main menu bar ("File", "View", "About").
+    ImVec2 MenuBarLabel(const char* label) const;
+    // Opens a menu of the bar by clicking its label, and lets it appear.
+    void OpenMenu(const char* label);
+    // The open menu's popup window, or null.
+    static ImGuiWindow* OpenMenuWindow();
+    // The centre of row `row` (from 0) of the open menu.
+    static ImVec2 MenuRow(int row);
+    // Whether the mouse over row `row` of the open menu hovers the item `label` (one frame).
+    bool MenuRowIs(int row, const char* label);
+    // The height of the main menu bar in the last frame.
+    static float MenuBarHeight();
+
+    std::string Log() const;
+
+private:
+    struct LabelRect {
+        std::string Label;
+        ImVec2 Min, Max;
+    };
+    std::vector<LabelRect> BarLabels;
+    std::streambuf* SavedCerr = nullptr;
+};
+
+// A window of the current context by name, or null.
+inline ImGuiWindow* WindowNamed(const char* name) { return ImGui::FindWindowByName(name); }

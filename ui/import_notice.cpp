@@ -1,0 +1,77 @@
+#include "ui/import_notice.h"
+
+#include <string.h>
+
+#include <string>
+
+#include <imgui.h>
+
+namespace {
+
+std::string NoticeText;      // empty while no notice is up
+bool NoticeRequested = false;  // posted, not yet opened as a popup
+
+// The last component of a path, either separator.
+const char* FileName(const char* path) {
+    const char* name = path;
+    for (const char* c = path; *c; ++c)
+        if (*c == '/' || *c == '\\') name = c + 1;
+    return *name ? name : path;
+}
+
+}  // namespace
+
+void PostImportNotice(const char* subject, const char* path, const char* reason) {
+    NoticeText = subject ? subject : "The file";
+    if (path) {
+        NoticeText += " \"";
+        NoticeText += FileName(path);
+        NoticeText += "\" could not be loaded.";
+    } else {
+        NoticeText += " could not be opened.";
+    }
+    if (reason && *reason) {
+        NoticeText += "\n";
+        NoticeText += reason;
+    }
+    NoticeRequested = true;
+}
+
+void DrawImportNotice() {
+    // Opened here, at the top level of the ID stack, not where the import ran (inside a menu),
+    // so that the popup is found again in the next frames.
+    if (NoticeRequested) {
+        ImGui::OpenPopup(ImportNoticeTitle);
+        NoticeRequested = false;
+    }
+    if (NoticeText.empty()) return;
+
+    const ImGuiIO& io = ImGui::GetIO();
+    ImGui::SetNextWindowPos(ImVec2(io.DisplaySize.x * 0.5f, io.DisplaySize.y * 0.5f), ImGuiCond_Appearing,
+                            ImVec2(0.5f, 0.5f));
+    // The theme leaves popups nearly transparent; a message must stay readable over any picture.
+    ImVec4 background = ImGui::GetStyle().Colors[ImGuiCol_PopupBg];
+    background.w = 0.94f;
+    ImGui::PushStyleColor(ImGuiCol_PopupBg, background);
+    const bool shown = ImGui::BeginPopupModal(ImportNoticeTitle, nullptr, ImGuiWindowFlags_AlwaysAutoResize);
+    ImGui::PopStyleColor();
+    if (!shown) {
+        // Closed from outside (the library closes popups it no longer sees requested).
+        NoticeText.clear();
+        return;
+    }
+    ImGui::PushTextWrapPos(ImGui::GetFontSize() * 24.0f);
+    ImGui::TextUnformatted(NoticeText.c_str());
+    ImGui::PopTextWrapPos();
+    ImGui::Spacing();
+    const bool dismissed = ImGui::Button("OK", ImVec2(ImGui::GetFontSize() * 5.0f, 0.0f)) ||
+                           ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter), false) ||
+                           ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape), false);
+    if (dismissed) {
+        ImGui::CloseCurrentPopup();
+        NoticeText.clear();
+    }
+    ImGui::EndPopup();
+}
+
+const char* ImportNoticeText() { return NoticeText.c_str(); }

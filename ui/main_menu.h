@@ -1,0 +1,45 @@
+// main_menu: the interface's per-frame step: the main menu bar, the two keyboard shortcuts, the
+// import commands, then the tool windows.
+//
+//   DrawUI(windowWidth);   // every frame, inside the UI frame, after the picture is drawn
+//
+// The bar holds "File" (Import Texture, Import Filter, Exit), "View" (Show/Hide Options, Show/Hide
+// Textures) and "About". Shortcuts are read from the raw keyboard by key position (scancode), so
+// they act whatever the layout and whether or not a UI field has focus:
+//   V              on release: toggles the Options window (through its menu item while the
+//                  View menu is open, so one release toggles once)
+//   left Ctrl + O  when the pair becomes complete, while the File menu is closed: imports a
+//                  picture; a pair that completes while the menu is open is never acted on.
+//                  Right Ctrl does nothing.
+// An import blocks inside the desktop's file chooser. A cancelled chooser leaves no trace; a
+// chooser that fails, or a file that does not load, shows a message the user dismisses (the
+// picture or paper in use stays). "Exit" ends the process at once with status 0, skipping the
+// orderly shutdown.
+#pragma once
+
+#include "filedialog/nfd.h"
+
+void DrawUI(int windowWidth);
+
+// Ask for a file and load it as the picture (which also shows the Options window) or the paper.
+void ImportDiffuseTexture();
+void ImportFilterTexture();
+
+// The dialog's filter list: one group of four extensions.
+constexpr const char* ImageFileFilter = "png,jpg,tif,bmp";
+
+// What DrawUI reads and calls outside the UI library. Points at the real keyboard, chooser and
+// loaders; tests point it at their own.
+struct UIServiceTable {
+    // Key states indexed by SDL scancode, non-zero = down; valid until the next event pumping.
+    const unsigned char* (*KeyboardState)();
+    NFDResult (*OpenFile)(const char* filters, const char* defaultPath, char** chosenPath);
+    const char* (*DialogError)();
+    // Load the file into the picture or paper slot; answer null, or why it did not load.
+    const char* (*LoadDiffuse)(const char* path);
+    const char* (*LoadFilter)(const char* path);
+};
+extern UIServiceTable UIServices;
+
+// The services DrawUI starts with.
+UIServiceTable DefaultUIServices();

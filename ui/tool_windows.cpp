@@ -1,0 +1,61 @@
+#include "ui/tool_windows.h"
+
+#include <stdint.h>
+
+#include <imgui.h>
+
+#include "render/brush_filter.h"
+#include "render/texture_import.h"
+#include "ui/ui_state.h"
+
+int TexturesWindowWidth = 0;
+
+namespace {
+
+// The library draws a window's background and corners inside Begin, so a change made just
+// around one window's submission reaches that window only.
+ImGuiStyle BeginStyleOverride(float backgroundAlpha) {
+    ImGuiStyle& style = ImGui::GetStyle();
+    ImGuiStyle previous = style;
+    style.WindowRounding = 0.0f;
+    style.Colors[ImGuiCol_WindowBg].w = backgroundAlpha;
+    return previous;
+}
+
+void EndStyleOverride(const ImGuiStyle& previous) { ImGui::GetStyle() = previous; }
+
+ImTextureID TextureID(GLuint texture) { return reinterpret_cast<ImTextureID>(static_cast<uintptr_t>(texture)); }
+
+}  // namespace
+
+void DrawOptionsWindow() {
+    ImGuiStyle previousStyle = BeginStyleOverride(OptionsWindowAlpha);
+    // The contents are submitted whatever Begin answers; the library skips them while collapsed.
+    ImGui::Begin("Brush Filter - Options", &ShowOptions, ImGuiWindowFlags_AlwaysAutoResize);
+    ImGui::Text("Brush Filter");
+    ImGui::SliderFloat("Brush Opacity", &BrushParameters.Opacity, 0.0f, 1.0f, "%.3f", ImGuiSliderFlags_None);
+    ImGui::SliderFloat("Brush Stroke", &BrushParameters.StrokeCoeff, 0.0f, 1.0f, "%.3f", ImGuiSliderFlags_None);
+    ImGui::SliderFloat("Filter Intensity", &BrushParameters.BackgroundCoeff, 0.0f, 1.0f, "%.3f",
+                       ImGuiSliderFlags_None);
+    ImGui::End();
+    EndStyleOverride(previousStyle);
+}
+
+void DrawTexturesWindow(int windowWidth, float menuBarHeight) {
+    // Placed from the width measured in the previous frame: on its first showing the strip starts
+    // at the right edge and moves left into the corner as soon as its width is known.
+    ImGui::SetNextWindowPos(ImVec2(static_cast<float>(windowWidth) - static_cast<float>(TexturesWindowWidth),
+                                   menuBarHeight),
+                            ImGuiCond_Always, ImVec2(0.0f, 0.0f));
+    ImGuiStyle previousStyle = BeginStyleOverride(TexturesWindowAlpha);
+    ImGui::Begin("Textures", &ShowTextures, ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_AlwaysAutoResize);
+    const ImVec2 size(TexturePreviewSize, TexturePreviewSize);
+    const ImVec2 uvMin(0.0f, 0.0f), uvMax(1.0f, 1.0f);
+    const ImVec4 tint(1.0f, 1.0f, 1.0f, 1.0f), border(0.0f, 0.0f, 0.0f, 0.0f);
+    ImGui::Image(TextureID(DiffuseTexture), size, uvMin, uvMax, tint, border);
+    ImGui::SameLine(0.0f, -1.0f);
+    ImGui::Image(TextureID(FilterTexture), size, uvMin, uvMax, tint, border);
+    TexturesWindowWidth = static_cast<int>(ImGui::GetWindowWidth());
+    ImGui::End();
+    EndStyleOverride(previousStyle);
+}
