@@ -7,6 +7,8 @@
 
 #include "app/log.h"
 #include "gl/gl_loader.h"
+#include "ui/main_menu.h"
+#include "ui/theme.h"
 
 // glGetString answers null without a current context; the line then has an empty detail.
 static const char* GLText(GLenum name) {
@@ -57,6 +59,8 @@ int main(int, char**) {
     ImGui::CreateContext();
     ImGui_ImplSDL2_InitForOpenGL(window, context);
     ImGui_ImplOpenGL3_Init("#version 150");
+    SetupUIStyle(true, 1.0f / 3);
+    LoadUIFont();
 
     // Frame loop
     bool running = true;
@@ -72,6 +76,7 @@ int main(int, char**) {
         ImGui_ImplSDL2_NewFrame();
         ImGui::NewFrame();
 
+        DrawUI(ViewportW);
         ImGui::Render();
         ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
         SDL_GL_SwapWindow(window);
