@@ -7,6 +7,7 @@
 
 #include "app/log.h"
 #include "gl/gl_loader.h"
+#include "render/brush_filter.h"
 #include "ui/main_menu.h"
 #include "ui/theme.h"
 
@@ -61,6 +62,7 @@ int main(int, char**) {
     ImGui_ImplOpenGL3_Init("#version 150");
     SetupUIStyle(true, 1.0f / 3);
     LoadUIFont();
+    InitBrushFilter();
 
     // Frame loop
     bool running = true;
@@ -76,6 +78,7 @@ int main(int, char**) {
         ImGui_ImplSDL2_NewFrame();
         ImGui::NewFrame();
 
+        DrawBrushFilter(ViewportW, ViewportH);
         DrawUI(ViewportW);
         ImGui::Render();
         ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
@@ -83,6 +86,7 @@ int main(int, char**) {
     }
 
     // Shutdown
+    ShutdownBrushFilter();
     SDL_GL_DeleteContext(context);
     SDL_DestroyWindow(window);
     SDL_Quit();

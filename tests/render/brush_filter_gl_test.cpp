@@ -1,0 +1,599 @@
+// The brush pass on a real GL (Mesa llvmpipe on a virtual display), read back with
+// glReadPixels and compared with the CPU reference of brush_reference.cpp.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <cmath>
+#include <csignal>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "brush_reference.h"
+#include "gl/gl_loader.h"
+#include "render/brush_filter.h"
+#include "render/texture_import.h"
+
+// The tolerance of every comparison, per channel, in 8-bit steps.
+static const int Tolerance = 2;
+
+namespace {
+
+struct GLWindow {
+    SDL_Window* Window = nullptr;
+    SDL_GLContext Context = nullptr;
+};
+
+// A hidden window with the platform's default context, as the program makes it.
+GLWindow OpenGLWindow() {
+    GLWindow w;
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) return w;
+    w.Window = SDL_CreateWindow("brush test", 0, 0, 320, 240, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    if (!w.Window) return w;
+    w.Context = SDL_GL_CreateContext(w.Window);
+    if (w.Context && LoadGLEntryPoints() != GL_LOADER_OK) w.Context = nullptr;
+    return w;
+}
+
+GLuint UploadPicture(const Picture& picture) {
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, picture.Width, picture.Height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 picture.Texels.data());
+    return texture;
+}
+
+// Puts pictures into the two slots as an import would.
+void SetPicture(const Picture& picture) {
+    glDeleteTextures(1, &DiffuseTexture);
+    DiffuseTexture = UploadPicture(picture);
+    DiffuseWidth = picture.Width;
+    DiffuseHeight = picture.Height;
+}
+
+void SetPaper(const Picture& paper) {
+    glDeleteTextures(1, &FilterTexture);
+    FilterTexture = UploadPicture(paper);
+}
+
+// An offscreen RGBA8 target standing in for the window, so alpha can be read back too.
+struct Target {
+    GLuint Framebuffer = 0, Colour = 0;
+    int Width = 0, Height = 0;
+};
+
+Target MakeTarget(int width, int height) {
+    Target t;
+    t.Width = width;
+    t.Height = height;
+    glGenRenderbuffers(1, &t.Colour);
+    glBindRenderbuffer(GL_RENDERBUFFER, t.Colour);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
+    glGenFramebuffers(1, &t.Framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, t.Framebuffer);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, t.Colour);
+    return t;
+}
+
+void FreeTarget(Target& t) {
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(1, &t.Framebuffer);
+    glDeleteRenderbuffers(1, &t.Colour);
+}
+
+// What the pass drew: every pixel of the target, top row first.
+struct Frame {
+    int Width = 0, Height = 0;
+    GLint Viewport[4] = {};
+    std::vector<uint8_t> Pixels;
+    const uint8_t* At(int x, int yFromTop) const { return &Pixels[(size_t(yFromTop) * Width + x) * 4]; }
+};
+
+Frame Draw(int windowWidth, int windowHeight) {
+    Target target = MakeTarget(windowWidth, windowHeight);
+    // Something other than black, so a missing clear shows.
+    glClearColor(0.5f, 0.25f, 0.75f, 0.5f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    DrawBrushFilter(windowWidth, windowHeight);
+    Frame frame;
+    frame.Width = windowWidth;
+    frame.Height = windowHeight;
+    glGetIntegerv(GL_VIEWPORT, frame.Viewport);
+    std::vector<uint8_t> bottomUp(size_t(windowWidth) * windowHeight * 4);
+    glReadPixels(0, 0, windowWidth, windowHeight, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
+    frame.Pixels.resize(bottomUp.size());
+    const size_t row = size_t(windowWidth) * 4;
+    for (int y = 0; y < windowHeight; ++y)
+        std::copy_n(&bottomUp[size_t(windowHeight - 1 - y) * row], row, &frame.Pixels[size_t(y) * row]);
+    FreeTarget(target);
+    return frame;
+}
+
+ReferenceParameters CurrentParameters() {
+    return ReferenceParameters{BrushParameters.Opacity, BrushParameters.StrokeCoeff, BrushParameters.BackgroundCoeff};
+}
+
+// Draws with the pictures and parameters in place and checks every pixel: black bars outside
+// the drawn area, the reference inside it. Returns the largest difference seen inside.
+int ExpectMatchesReference(const Picture& picture, const Picture& paper, int windowWidth, int windowHeight,
+                           bool checkAlpha = true) {
+    const Frame frame = Draw(windowWidth, windowHeight);
+    const BrushViewport expected = ComputeBrushViewport(windowWidth, windowHeight, DiffuseWidth, DiffuseHeight);
+    EXPECT_EQ(frame.Viewport[0], expected.X);
+    EXPECT_EQ(frame.Viewport[1], expected.Y);
+    EXPECT_EQ(frame.Viewport[2], expected.Width);
+    EXPECT_EQ(frame.Viewport[3], expected.Height);
+    const int left = expected.X, top = windowHeight - expected.Y - expected.Height;
+    const ReferenceParameters parameters = CurrentParameters();
+    // At 1:1 every lookup is a texel centre and the smear's choice must be exact; between texel
+    // centres a near tie may fall either way (see ReferenceBrushPixelOutcomes).
+    const bool oneToOne = expected.Width == picture.Width && expected.Height == picture.Height;
+    const double tieMargin = oneToOne ? 0.0 : 2.0 / 255;
+    int worst = 0, mismatches = 0;
+    const int channels = checkAlpha ? 4 : 3;
+    for (int y = 0; y < windowHeight; ++y) {
+        for (int x = 0; x < windowWidth; ++x) {
+            const uint8_t* got = frame.At(x, y);
+            const int column = x - left, row = y - top;
+            std::vector<Rgba> outcomes = {Rgba{0, 0, 0, 1}};
+            if (column >= 0 && column < expected.Width && row >= 0 && row < expected.Height)
+                outcomes = ReferenceBrushPixelOutcomes(picture, paper, expected.Width, expected.Height, column, row,
+                                                       parameters, tieMargin);
+            int difference = 256;
+            uint8_t want[4] = {};
+            for (const Rgba& c : outcomes) {
+                const uint8_t outcome[4] = {ToUnorm8(c.R), ToUnorm8(c.G), ToUnorm8(c.B), ToUnorm8(c.A)};
+                int d = 0;
+                for (int i = 0; i < channels; ++i) d = std::max(d, std::abs(int(got[i]) - int(outcome[i])));
+                if (d < difference) {
+                    difference = d;
+                    std::copy_n(outcome, 4, want);
+                }
+            }
+            worst = std::max(worst, difference);
+            if (difference > Tolerance && ++mismatches <= 5) {
+                ADD_FAILURE() << "pixel (" << x << ", " << y << " from the top) is (" << int(got[0]) << ", "
+                              << int(got[1]) << ", " << int(got[2]) << ", " << int(got[3]) << "), the reference ("
+                              << int(want[0]) << ", " << int(want[1]) << ", " << int(want[2]) << ", "
+                              << int(want[3]) << ")";
+            }
+        }
+    }
+    EXPECT_EQ(mismatches, 0) << "pixels off by more than " << Tolerance;
+    return worst;
+}
+
+// Deterministic pseudo-random numbers for the test pictures.
+struct Random {
+    uint32_t State;
+    uint32_t Next() {
+        State = State * 1664525u + 1013904223u;
+        return State >> 8;
+    }
+};
+
+// Blocks of colours from a palette whose brightnesses are far apart, so that no comparison of
+// the smear hangs on rounding. Some palette entries share their RGB and differ in alpha only.
+Picture BlockPicture(int width, int height, int block, uint32_t seed) {
+    static const uint8_t palette[][4] = {
+        {0, 0, 0, 255},     {255, 255, 255, 255}, {255, 0, 0, 255},   {0, 255, 0, 255},  {0, 0, 255, 255},
+        {200, 40, 120, 200}, {30, 160, 90, 255},  {250, 220, 60, 255}, {90, 90, 90, 128}, {20, 70, 230, 255},
+        {250, 220, 60, 60},
+    };
+    const int count = sizeof palette / sizeof palette[0];
+    Random random{seed};
+    Picture picture = MakePicture(width, height, 0, 0, 0);
+    std::vector<int> choice(size_t((width + block - 1) / block) * ((height + block - 1) / block));
+    for (int& c : choice) c = int(random.Next() % count);
+    const int blocksPerRow = (width + block - 1) / block;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const uint8_t* c = palette[choice[size_t(y / block) * blocksPerRow + x / block]];
+            picture.Set(x, y, c[0], c[1], c[2], c[3]);
+        }
+    return picture;
+}
+
+// A paper with its own grain, of a size unrelated to the picture's.
+Picture GrainPaper(int width, int height, uint32_t seed) {
+    Random random{seed};
+    Picture paper = MakePicture(width, height, 0, 0, 0);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            paper.Set(x, y, uint8_t(150 + random.Next() % 106), uint8_t(150 + random.Next() % 106),
+                      uint8_t(150 + random.Next() % 106), uint8_t(200 + random.Next() % 56));
+    return paper;
+}
+
+// A smooth grey picture: under linear filtering at any scale, samples of nearly equal
+// brightness are nearly the same colour, so the smear's choice cannot flip the result.
+Picture GreyWaves(int width, int height) {
+    Picture picture = MakePicture(width, height, 0, 0, 0);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const double v = 0.5 + 0.25 * std::sin(x * 0.7) + 0.2 * std::cos(y * 0.45 + x * 0.1);
+            const uint8_t g = uint8_t(std::lround(std::clamp(v, 0.0, 1.0) * 255));
+            picture.Set(x, y, g, g, g);
+        }
+    return picture;
+}
+
+const BrushProperties InitialParameters = {1.0f, 1.0f / 3, 1.0f / 3};
+
+}  // namespace
+
+class BrushFilterGL : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        Window = OpenGLWindow();
+        ASSERT_NE(Window.Context, nullptr) << SDL_GetError();
+        InitBrushFilter();
+    }
+    static void TearDownTestSuite() {
+        ShutdownBrushFilter();
+        SDL_GL_DeleteContext(Window.Context);
+        SDL_DestroyWindow(Window.Window);
+        SDL_Quit();
+    }
+    void SetUp() override {
+        ASSERT_NE(Window.Context, nullptr);
+        BrushParameters = InitialParameters;
+    }
+    void TearDown() override { EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)); }
+    static GLWindow Window;
+};
+GLWindow BrushFilterGL::Window;
+
+TEST_F(BrushFilterGL, InitLeavesProgramQuadAndSamplersInPlace) {
+    GLint program = 0, vertexArray = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+    glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &vertexArray);
+    ASSERT_NE(program, 0);
+    EXPECT_NE(vertexArray, 0);
+    EXPECT_EQ(glGetAttribLocation(GLuint(program), "aPosition"), 0);
+    EXPECT_EQ(glGetAttribLocation(GLuint(program), "aTexCoord"), 1);
+    for (const char* name : {"uResolution", "uBrush.Opacity", "uBrush.StrokeCoeff", "uBrush.BackgroundCoeff"})
+        EXPECT_NE(glGetUniformLocation(GLuint(program), name), -1) << name;
+    GLint unit = -1;
+    glGetUniformiv(GLuint(program), glGetUniformLocation(GLuint(program), "sTexture"), &unit);
+    EXPECT_EQ(unit, 0);
+    glGetUniformiv(GLuint(program), glGetUniformLocation(GLuint(program), "sBackgroundTexture"), &unit);
+    EXPECT_EQ(unit, 1);
+    EXPECT_EQ(BrushParameters.StrokeCoeff, 0.33333334f);
+}
+
+TEST_F(BrushFilterGL, FlatAreaIsThePictureTimesThePaperMix) {
+    const Picture flat = MakePicture(32, 16, 180, 90, 40, 255);
+    const Picture paper = GrainPaper(8, 4, 7);
+    SetPicture(flat);
+    SetPaper(paper);
+    ExpectMatchesReference(flat, paper, 32, 16);
+    // Independently of the reference: with every sample equal, only the paper acts.
+    const Frame frame = Draw(32, 16);
+    const uint8_t* p = frame.At(0, 0);
+    const double g = 1.0 / 3, paperRed = paper.Texels[0] / 255.0;
+    EXPECT_NEAR(p[0], 180 * (1 - g + g * paperRed), 1.0);
+    // Scaled up, on a window of another aspect.
+    ExpectMatchesReference(flat, paper, 77, 21);
+}
+
+TEST_F(BrushFilterGL, HardEdgesInEachChannelAtOneToOne) {
+    SetPaper(GrainPaper(16, 8, 3));
+    const Picture paper = GrainPaper(16, 8, 3);
+    for (int channel = 0; channel < 3; ++channel) {
+        SCOPED_TRACE("channel " + std::to_string(channel));
+        // Vertical and horizontal steps in one channel only, over a mid-grey ground.
+        Picture picture = MakePicture(32, 32, 100, 100, 100);
+        for (int y = 0; y < 32; ++y)
+            for (int x = 0; x < 32; ++x) {
+                uint8_t c[3] = {100, 100, 100};
+                if (x >= 16 || (y >= 12 && y < 20)) c[channel] = 250;
+                picture.Set(x, y, c[0], c[1], c[2]);
+            }
+        SetPicture(picture);
+        ExpectMatchesReference(picture, paper, 32, 32);
+    }
+    // Steps in all three channels at once drive the edge weight negative.
+    const Picture blocks = BlockPicture(32, 32, 4, 11);
+    SetPicture(blocks);
+    ExpectMatchesReference(blocks, paper, 32, 32);
+}
+
+TEST_F(BrushFilterGL, StrongEdgesPushPastTheColour) {
+    // Where all three channels carry a strong edge the edge weight is negative and, with the
+    // stroke fully weighted, the smear turns round: the output leaves the colour away from the
+    // brightest neighbour. White and grey stripes four rows high show it.
+    Picture picture = MakePicture(16, 16, 128, 128, 128);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            if ((y / 4) % 2 == 0) picture.Set(x, y, 255, 255, 255);
+    const Picture whitePaper = MakePicture(4, 4, 255, 255, 255);
+    SetPicture(picture);
+    SetPaper(whitePaper);
+    BrushParameters = {1.0f, 1.0f, 0.0f};
+    ExpectMatchesReference(picture, whitePaper, 16, 16);
+    // Somewhere a grey pixel must have come out darker than its own colour.
+    const Frame frame = Draw(16, 16);
+    bool darkened = false;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            if ((y / 4) % 2 == 1 && frame.At(x, y)[0] < 120) darkened = true;
+    EXPECT_TRUE(darkened) << "the unclamped edge weight should push some grey pixels below their colour";
+}
+
+TEST_F(BrushFilterGL, EqualBrightnessKeepsTheEarlierSample) {
+    // Same RGB everywhere: every neighbour ties with the centre, so the centre stays and its
+    // alpha comes through. A smear that took ties would show the neighbours' alpha.
+    Picture picture = MakePicture(16, 16, 120, 160, 200, 255);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) picture.Set(x, y, 120, 160, 200, uint8_t(16 * ((x + 3 * y) % 16)));
+    const Picture paper = MakePicture(2, 2, 255, 255, 255, 255);
+    SetPicture(picture);
+    SetPaper(paper);
+    BrushParameters = {1.0f, 0.0f, 0.0f};
+    ExpectMatchesReference(picture, paper, 16, 16);
+    const Frame frame = Draw(16, 16);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) ASSERT_EQ(frame.At(x, y)[3], 16 * ((x + 3 * y) % 16)) << x << ", " << y;
+
+    // Two bright neighbours of equal brightness but different alpha: the earlier in the order
+    // (the one four rows down, before the one two rows down and three to the left) wins.
+    Picture ties = MakePicture(16, 16, 10, 10, 10, 255);
+    ties.Set(8, 12, 250, 250, 250, 40);  // four rows below (8, 8)
+    ties.Set(5, 10, 250, 250, 250, 90);  // two rows below, three to the left
+    SetPicture(ties);
+    ExpectMatchesReference(ties, paper, 16, 16);
+    EXPECT_EQ(Draw(16, 16).At(8, 8)[3], 40);
+}
+
+TEST_F(BrushFilterGL, GreenOutshinesRedAndBlue) {
+    // Equally saturated: green's brightness is the largest, blue's the smallest.
+    Picture picture = MakePicture(16, 16, 255, 0, 0);
+    for (int x = 0; x < 16; ++x) {
+        picture.Set(x, 4, 0, 255, 0);
+        picture.Set(x, 12, 0, 0, 255);
+    }
+    const Picture paper = MakePicture(1, 1, 255, 255, 255);
+    SetPicture(picture);
+    SetPaper(paper);
+    BrushParameters = {1.0f, 0.0f, 0.0f};
+    ExpectMatchesReference(picture, paper, 16, 16);
+    const Frame frame = Draw(16, 16);
+    const uint8_t* reachesGreen = frame.At(7, 0);  // green lies four rows down
+    EXPECT_EQ(reachesGreen[1], 255);
+    EXPECT_EQ(reachesGreen[0], 0);
+    const uint8_t* staysRed = frame.At(7, 10);  // blue two rows down, red elsewhere
+    EXPECT_EQ(staysRed[0], 255);
+    EXPECT_EQ(staysRed[2], 0);
+}
+
+TEST_F(BrushFilterGL, ParameterExtremes) {
+    const Picture picture = BlockPicture(32, 16, 3, 5);
+    const Picture paper = GrainPaper(8, 8, 9);
+    SetPicture(picture);
+    SetPaper(paper);
+    for (float opacity : {0.0f, 1.0f})
+        for (float stroke : {0.0f, 1.0f})
+            for (float background : {0.0f, 1.0f}) {
+                SCOPED_TRACE("opacity " + std::to_string(opacity) + " stroke " + std::to_string(stroke) +
+                             " background " + std::to_string(background));
+                BrushParameters = {opacity, stroke, background};
+                ExpectMatchesReference(picture, paper, 32, 16);
+            }
+    // Opacity 0 and no paper: the picture itself, exactly.
+    BrushParameters = {0.0f, 1.0f, 0.0f};
+    const Frame frame = Draw(32, 16);
+    EXPECT_EQ(std::vector<uint8_t>(frame.Pixels), picture.Texels);
+}
+
+TEST_F(BrushFilterGL, ParametersChangedBetweenDrawsShowInTheNextDraw) {
+    const Picture picture = BlockPicture(16, 16, 2, 21);
+    const Picture paper = GrainPaper(4, 4, 2);
+    SetPicture(picture);
+    SetPaper(paper);
+    ExpectMatchesReference(picture, paper, 16, 16);
+    BrushParameters.Opacity = 0.25f;
+    BrushParameters.BackgroundCoeff = 0.75f;
+    ExpectMatchesReference(picture, paper, 16, 16);
+}
+
+TEST_F(BrushFilterGL, NeighboursWrapToTheOppositeBorder) {
+    // A black picture with a white top row: only the wrap brings white to the rows four and
+    // two above the bottom, whose upward neighbours run past the bottom border.
+    Picture picture = MakePicture(16, 16, 0, 0, 0);
+    for (int x = 0; x < 16; ++x) picture.Set(x, 0, 255, 255, 255);
+    const Picture paper = MakePicture(1, 1, 255, 255, 255);
+    SetPicture(picture);
+    SetPaper(paper);
+    BrushParameters = {1.0f, 0.0f, 0.0f};
+    ExpectMatchesReference(picture, paper, 16, 16);
+    const Frame frame = Draw(16, 16);
+    EXPECT_EQ(frame.At(8, 12)[0], 255) << "the sample four rows down wraps to the top row";
+    EXPECT_EQ(frame.At(8, 14)[0], 255) << "the samples two rows down wrap to the top row";
+    EXPECT_EQ(frame.At(8, 13)[0], 0);
+    // and a white right column reaches the left border through the samples three to the left
+    Picture column = MakePicture(16, 16, 0, 0, 0);
+    for (int y = 0; y < 16; ++y) column.Set(15, y, 255, 255, 255);
+    SetPicture(column);
+    ExpectMatchesReference(column, paper, 16, 16);
+    EXPECT_EQ(Draw(16, 16).At(2, 8)[0], 255);
+}
+
+TEST_F(BrushFilterGL, NonSquareDrawnAreaWithBars) {
+    // 16 x 8 drawn at scale 4 into a window of another aspect: bars above and below, and
+    // horizontal and vertical pixel units that differ.
+    const Picture picture = BlockPicture(16, 8, 2, 17);
+    const Picture paper = GrainPaper(8, 8, 4);
+    SetPicture(picture);
+    SetPaper(paper);
+    ExpectMatchesReference(picture, paper, 64, 40);
+    // ... and at 1:1 with bars left and right (an odd spare column).
+    ExpectMatchesReference(picture, paper, 17, 8);
+}
+
+TEST_F(BrushFilterGL, OtherScales) {
+    const Picture paper = GrainPaper(8, 8, 13);
+    SetPaper(paper);
+    // Hard edges at scales whose sample positions fall on quarter texels.
+    const Picture blocks = BlockPicture(16, 16, 3, 23);
+    SetPicture(blocks);
+    ExpectMatchesReference(blocks, paper, 32, 32);  // x2
+    ExpectMatchesReference(blocks, paper, 8, 8);    // x0.5
+    // A smooth picture at scales with arbitrary fractions.
+    const Picture waves = GreyWaves(20, 15);
+    SetPicture(waves);
+    ExpectMatchesReference(waves, paper, 30, 23);   // x1.5
+    ExpectMatchesReference(waves, paper, 47, 37);   // x2.35
+    ExpectMatchesReference(waves, paper, 13, 9);    // x0.6
+}
+
+TEST_F(BrushFilterGL, OnePixelPictureIsItsColourTimesThePaper) {
+    const Picture one = MakePicture(1, 1, 200, 100, 50, 255);
+    const Picture paper = GrainPaper(5, 3, 8);
+    SetPicture(one);
+    SetPaper(paper);
+    ExpectMatchesReference(one, paper, 30, 20);
+    const Frame frame = Draw(30, 20);
+    EXPECT_EQ(frame.Viewport[2], 20);
+    EXPECT_EQ(frame.At(0, 10)[0], 0) << "bar";
+}
+
+TEST_F(BrushFilterGL, NoPictureDrawsBlack) {
+    glDeleteTextures(1, &DiffuseTexture);
+    DiffuseTexture = 0;
+    DiffuseWidth = 800;
+    DiffuseHeight = 600;
+    SetPaper(GrainPaper(4, 4, 1));
+    const Frame frame = Draw(100, 60);
+    EXPECT_EQ(frame.Viewport[0], 10);
+    EXPECT_EQ(frame.Viewport[2], 80);
+    for (int i = 0; i < 100 * 60; ++i) {
+        ASSERT_EQ(frame.Pixels[i * 4 + 0], 0);
+        ASSERT_EQ(frame.Pixels[i * 4 + 1], 0);
+        ASSERT_EQ(frame.Pixels[i * 4 + 2], 0);
+    }
+}
+
+TEST_F(BrushFilterGL, DrawSetsTheViewportOnTheWindowAndLeavesUnitOneActive) {
+    const Picture picture = MakePicture(3, 7, 10, 20, 30);
+    SetPicture(picture);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    DrawBrushFilter(999, 999);
+    GLint viewport[4] = {};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[0], 285);
+    EXPECT_EQ(viewport[1], 0);
+    EXPECT_EQ(viewport[2], 428);
+    EXPECT_EQ(viewport[3], 998);
+    GLint active = 0, unit0 = 0, unit1 = 0;
+    glGetIntegerv(GL_ACTIVE_TEXTURE, &active);
+    EXPECT_EQ(active, GL_TEXTURE1);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &unit1);
+    EXPECT_EQ(GLuint(unit1), FilterTexture);
+    glActiveTexture(GL_TEXTURE0);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &unit0);
+    EXPECT_EQ(GLuint(unit0), DiffuseTexture);
+    // A zero-width window leaves only the clear.
+    DrawBrushFilter(0, 600);
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    EXPECT_EQ(viewport[2], 0);
+    EXPECT_EQ(viewport[3], 0);
+}
+
+// Init on a fresh context with sources of the test's choosing: the failure is the line and the
+// driver's log, cut at 1023 characters, then abort.
+class BrushFilterFailure : public ::testing::Test {
+protected:
+    void SetUp() override { GTEST_FLAG_SET(death_test_style, "threadsafe"); }
+};
+
+// The log the driver gives for a source, read here in full.
+static std::string CompileLog(GLenum kind, const char* source) {
+    const GLuint shader = glCreateShader(kind);
+    glShaderSource(shader, 1, &source, nullptr);
+    glCompileShader(shader);
+    GLint length = 0;
+    glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
+    std::string log(size_t(std::max(length, 1)), '\0');
+    glGetShaderInfoLog(shader, length, nullptr, log.data());
+    log.resize(strlen(log.c_str()));
+    glDeleteShader(shader);
+    return log;
+}
+
+static std::string LinkLog(const char* vertexSource, const char* pixelSource) {
+    const GLuint program = glCreateProgram();
+    const GLenum kinds[2] = {GL_VERTEX_SHADER, GL_FRAGMENT_SHADER};
+    const char* sources[2] = {vertexSource, pixelSource};
+    for (int i = 0; i < 2; ++i) {
+        const GLuint shader = glCreateShader(kinds[i]);
+        glShaderSource(shader, 1, &sources[i], nullptr);
+        glCompileShader(shader);
+        glAttachShader(program, shader);
+    }
+    glBindAttribLocation(program, 0, "aPosition");
+    glBindAttribLocation(program, 1, "aTexCoord");
+    glBindFragDataLocation(program, 0, "OutputColor");
+    glLinkProgram(program);
+    GLint length = 0;
+    glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
+    std::string log(size_t(std::max(length, 1)), '\0');
+    glGetProgramInfoLog(program, length, nullptr, log.data());
+    log.resize(strlen(log.c_str()));
+    return log;
+}
+
+static std::string ManyErrorsSource() {
+    std::string source = "#version 140\nout vec4 OutputColor;\nvoid main()\n{\n";
+    for (int i = 0; i < 120; ++i) source += "    Undeclared" + std::to_string(i) + " = 1.0;\n";
+    return source + "    OutputColor = vec4(1.0);\n}\n";
+}
+
+static const char* const PassThroughVertex =
+    "#version 140\nin vec2 aPosition;\nvoid main() { gl_Position = vec4(aPosition, 1.0, 1.0); }\n";
+static const char* const NeedsTexCoordPixel =
+    "#version 140\nin vec2 pTexCoord;\nout vec4 OutputColor;\nvoid main() { OutputColor = vec4(pTexCoord, 0.0, 1.0); }\n";
+// Compiles, but passes on a vec3 where the pixel shader above takes a vec2.
+static const char* const MismatchedVertex =
+    "#version 140\nin vec2 aPosition;\nout vec3 pTexCoord;\n"
+    "void main() { pTexCoord = vec3(aPosition, 0.0); gl_Position = vec4(aPosition, 1.0, 1.0); }\n";
+
+TEST_F(BrushFilterFailure, LongCompileLogIsCutAt1023Characters) {
+    const GLWindow window = OpenGLWindow();
+    ASSERT_NE(window.Context, nullptr);
+    const std::string source = ManyErrorsSource();
+    const std::string log = CompileLog(GL_FRAGMENT_SHADER, source.c_str());
+    ASSERT_GT(log.size(), 1023u) << "the driver's log is too short to be cut";
+    const std::string expected = "[Error]: Failed to compile brush pixel shader:\n" + log.substr(0, 1023) + "\n";
+    EXPECT_EXIT(InitBrushFilterWithSources(PassThroughVertex, source.c_str()), ::testing::KilledBySignal(SIGABRT),
+                ::testing::Eq(expected));
+}
+
+TEST_F(BrushFilterFailure, VertexShaderCompileFailure) {
+    const GLWindow window = OpenGLWindow();
+    ASSERT_NE(window.Context, nullptr);
+    const char* broken = "#version 140\nvoid main() { gl_Position = vec4(1.0) }\n";
+    const std::string log = CompileLog(GL_VERTEX_SHADER, broken);
+    ASSERT_FALSE(log.empty());
+    ASSERT_LT(log.size(), 1024u);
+    EXPECT_EXIT(InitBrushFilterWithSources(broken, NeedsTexCoordPixel), ::testing::KilledBySignal(SIGABRT),
+                ::testing::Eq("[Error]: Failed to compile quad vertex shader:\n" + log + "\n"));
+}
+
+TEST_F(BrushFilterFailure, LinkFailure) {
+    // Both compile; the two stages disagree on the type of the value passed between them.
+    const GLWindow window = OpenGLWindow();
+    ASSERT_NE(window.Context, nullptr);
+    const std::string log = LinkLog(MismatchedVertex, NeedsTexCoordPixel);
+    ASSERT_FALSE(log.empty());
+    EXPECT_EXIT(InitBrushFilterWithSources(MismatchedVertex, NeedsTexCoordPixel),
+                ::testing::KilledBySignal(SIGABRT),
+                ::testing::Eq("[Info]: Compiled shaders\n[Error]: Failed to link brush shader program:\n" + log.substr(0, 1023) +
+                              "\n"));
+}

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# bench.sh [BUILD]: prints the benchmark figures of an existing build (default build/), each on
+# a private virtual display. Builds nothing; judges nothing.
+#   - start-up: process start to the first presented frame of the real program
+#   - the brush pass per frame at three drawn areas, beside a trivial 18-fetch pass
+#   - a 24-megapixel JPEG import (when the build has bench_import)
+set -uo pipefail
+root=$(dirname "$(readlink -f "$0")")/..
+build=$(readlink -f "${1:-$root/build}")
+xvfb="$root/tests/support/with-xvfb.sh"
+status=0
+
+run() {
+  local program="$build/$1"
+  shift
+  if [ ! -x "$program" ]; then
+    echo "($(basename "$program") is not in $build; build first)"
+    return
+  fi
+  "$xvfb" "$program" "$@" || { echo "($(basename "$program") failed)"; status=1; }
+}
+
+echo "== Start-up =="
+run bench_startup 7
+echo
+echo "== Brush pass =="
+run bench_brush 2
+echo
+echo "== Picture import =="
+if [ -x "$build/bench_import" ]; then run bench_import; else echo "(no bench_import in $build)"; fi
+exit $status
