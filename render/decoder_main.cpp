@@ -1,0 +1,233 @@
+// vellumry-decode: decodes one picture file with stb_image in a process of its own, so that a
+// file which crashes the decoder, makes it spin or asks for huge amounts of memory takes down
+// only this helper. The program starts a fresh one per file (render/image_decoder.cpp); the
+// protocol is in render/image_decoder_protocol.h.
+//
+// Every allocation stb_image makes comes from an arena inside the shared-memory file on fd 3, so
+// the decoded pixels are already where the program maps them: no copy crosses the processes.
+// The arena is also the memory limit: stb gets "outofmem" when it is full, and the address
+// space limit set before any input is read stops anything else from growing past it.
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "render/image_decoder_protocol.h"
+
+// ---- Arena: page-aligned blocks bumped upwards in the shared file; freed pages go back ----
+
+static unsigned char* ArenaBase;
+static size_t ArenaSize;
+static size_t ArenaTop;                    // first unused byte
+static size_t ArenaLastBlock = SIZE_MAX;   // start of the topmost block, which can grow in place
+static size_t PageSize = 4096;
+static const size_t BlockHeader = 64;      // the block's size lives here; keeps data 64-aligned
+
+static size_t PagesFor(size_t bytes) { return (bytes + PageSize - 1) / PageSize * PageSize; }
+
+static size_t BlockOf(void* data) { return size_t(static_cast<unsigned char*>(data) - ArenaBase) - BlockHeader; }
+
+static size_t& SizeOf(size_t block) { return *reinterpret_cast<size_t*>(ArenaBase + block); }
+
+// Hands freed pages back to the system; the shared file keeps its size, the hole reads as zero.
+static void ReleasePages(size_t from, size_t to) {
+    if (to > from) madvise(ArenaBase + from, to - from, MADV_REMOVE);
+}
+
+static void* ArenaMalloc(size_t size) {
+    if (size > ArenaSize) return nullptr;
+    size_t need = PagesFor(BlockHeader + size);
+    if (need > ArenaSize - ArenaTop) return nullptr;
+    size_t block = ArenaTop;
+    ArenaTop += need;
+    ArenaLastBlock = block;
+    SizeOf(block) = size;
+    return ArenaBase + block + BlockHeader;
+}
+
+static void ArenaFree(void* data) {
+    if (!data) return;
+    size_t block = BlockOf(data);
+    size_t end = block + PagesFor(BlockHeader + SizeOf(block));
+    ReleasePages(block, end);
+    if (block == ArenaLastBlock) {
+        ArenaTop = block;
+        ArenaLastBlock = SIZE_MAX;
+    }
+}
+
+static void* ArenaRealloc(void* data, size_t size) {
+    if (!data) return ArenaMalloc(size);
+    size_t block = BlockOf(data);
+    size_t old = SizeOf(block);
+    if (block == ArenaLastBlock && size <= ArenaSize - block - BlockHeader) {
+        // The topmost block (zlib's growing output, typically) grows or shrinks where it is.
+        size_t end = block + PagesFor(BlockHeader + size);
+        ReleasePages(end, ArenaTop);
+        ArenaTop = end;
+        SizeOf(block) = size;
+        return data;
+    }
+    void* moved = ArenaMalloc(size);
+    if (!moved) return nullptr;
+    memcpy(moved, data, old < size ? old : size);
+    ArenaFree(data);
+    return moved;
+}
+
+#define STBI_MALLOC(size) ArenaMalloc(size)
+#define STBI_REALLOC(data, size) ArenaRealloc(data, size)
+#define STBI_FREE(data) ArenaFree(data)
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#include <stb_image.h>
+
+// ---- Decoding ----
+
+static void SetReason(DecoderResult* result, const char* text) {
+    snprintf(result->reason, sizeof result->reason, "%s", text);
+}
+
+// stb's failure texts are terse; the common ones get words a user can act on.
+static void SetStbReason(DecoderResult* result) {
+    const char* text = stbi_failure_reason();
+    if (!text) text = "the decoder gave no reason";
+    if (strcmp(text, "outofmem") == 0) {
+        snprintf(result->reason, sizeof result->reason, "not enough memory to decode it (limit %zu MiB)",
+                 ArenaSize >> 20);
+    } else if (strcmp(text, "unknown image type") == 0) {
+        SetReason(result, "unknown image type (not PNG, JPEG, BMP, GIF, TGA, PSD, HDR, PIC or PNM)");
+    } else {
+        SetReason(result, text);
+    }
+}
+
+// The format a file's first bytes announce, or null. TGA has no signature.
+static const char* Signature(FILE* file) {
+    static const struct {
+        const char* name;
+        unsigned char length;
+        unsigned char bytes[4];
+    } kinds[] = {
+        {"TIFF", 4, {'I', 'I', 42, 0}}, {"TIFF", 4, {'M', 'M', 0, 42}}, {"PNG", 4, {0x89, 'P', 'N', 'G'}},
+        {"JPEG", 3, {0xff, 0xd8, 0xff}}, {"GIF", 4, {'G', 'I', 'F', '8'}},   {"BMP", 2, {'B', 'M'}},
+        {"PSD", 4, {'8', 'B', 'P', 'S'}},  {"HDR", 2, {'#', '?'}},            {"PIC", 4, {0x53, 0x80, 0xf6, 0x34}},
+    };
+    unsigned char magic[4] = {0, 0, 0, 0};
+    size_t got = fread(magic, 1, 4, file);
+    rewind(file);
+    for (const auto& kind : kinds) {
+        if (got >= kind.length && memcmp(magic, kind.bytes, kind.length) == 0) return kind.name;
+    }
+    return nullptr;
+}
+
+static void SetTooLarge(DecoderResult* result, long long width, long long height) {
+    snprintf(result->reason, sizeof result->reason, "the picture is too large (%lld x %lld pixels, at most %lld)",
+             width, height, static_cast<long long>(MaxPicturePixels));
+}
+
+static void Decode(const char* path, DecoderResult* result) {
+    FILE* file = fopen(path, "rb");
+    if (!file) {
+        SetReason(result, strerror(errno));
+        return;
+    }
+    struct stat info;
+    int width = 0, height = 0, components = 0;
+    if (fstat(fileno(file), &info) != 0) {
+        SetReason(result, strerror(errno));
+    } else if (S_ISDIR(info.st_mode)) {
+        SetReason(result, "it is a folder");
+    } else if (!S_ISREG(info.st_mode)) {
+        SetReason(result, "not a regular file");  // a pipe or a device could block or never end
+    } else if (info.st_size == 0) {
+        SetReason(result, "the file is empty");
+    } else if (Signature(file) && strcmp(Signature(file), "TIFF") == 0) {
+        SetReason(result, "TIFF pictures are not supported");
+    } else if (!stbi_info_from_file(file, &width, &height, &components)) {
+        // stb tries every format in turn and reports the last one's complaint; a file that
+        // announces its format deserves a reason about that format.
+        const char* kind = Signature(file);
+        if (kind) {
+            snprintf(result->reason, sizeof result->reason,
+                     "damaged %s header, or a picture too large to decode", kind);
+        } else {
+            SetStbReason(result);
+        }
+    } else if (static_cast<long long>(width) * height > MaxPicturePixels) {
+        // The header alone can claim gigabytes; nothing is allocated for such a claim.
+        SetTooLarge(result, width, height);
+    } else {
+        width = height = 0;
+        unsigned char* pixels = stbi_load_from_file(file, &width, &height, nullptr, 4);
+        if (!pixels) {
+            SetStbReason(result);
+        } else if (width <= 0 || height <= 0) {
+            // Some damaged PNM and HDR files decode "successfully" to nothing.
+            snprintf(result->reason, sizeof result->reason, "the picture has no pixels (%d x %d)", width, height);
+        } else if (static_cast<long long>(width) * height > MaxPicturePixels) {
+            SetTooLarge(result, width, height);
+        } else {
+            result->ok = 1;
+            result->width = width;
+            result->height = height;
+            result->offset = pixels - ArenaBase;
+        }
+    }
+    fclose(file);
+}
+
+static bool WriteAll(int fd, const void* data, size_t size) {
+    const char* at = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t wrote = write(fd, at, size);
+        if (wrote < 0 && errno == EINTR) continue;
+        if (wrote <= 0) return false;
+        at += wrote;
+        size -= size_t(wrote);
+    }
+    return true;
+}
+
+int main(int argc, char** argv) {
+    // Die with the program; never leave a core file behind.
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    struct rlimit none = {0, 0};
+    setrlimit(RLIMIT_CORE, &none);
+    if (argc != 3) {
+        fprintf(stderr, "usage: vellumry-decode <memory limit in bytes> <picture file>\n");
+        return 2;
+    }
+
+    DecoderResult result;
+    memset(&result, 0, sizeof result);
+    result.magic = DecoderResultMagic;
+
+    char* end = nullptr;
+    unsigned long long limit = strtoull(argv[1], &end, 10);
+    long page = sysconf(_SC_PAGESIZE);
+    if (page > 0) PageSize = size_t(page);
+    ArenaSize = PagesFor(size_t(limit));
+    void* arena = MAP_FAILED;
+    if (*end == 0 && ArenaSize > 0 && ftruncate(DecoderPixelFd, off_t(ArenaSize)) == 0) {
+        arena = mmap(nullptr, ArenaSize, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_NORESERVE, DecoderPixelFd, 0);
+    }
+    if (arena == MAP_FAILED) {
+        SetReason(&result, "the decoder could not set up its memory");
+    } else {
+        ArenaBase = static_cast<unsigned char*>(arena);
+        // Everything outside the arena (code, stack, stdio) fits well inside this.
+        struct rlimit address_space = {ArenaSize + (rlim_t(256) << 20), ArenaSize + (rlim_t(256) << 20)};
+        setrlimit(RLIMIT_AS, &address_space);
+        Decode(argv[2], &result);
+    }
+    return WriteAll(DecoderResultFd, &result, sizeof result) ? 0 : 3;
+}

@@ -1,0 +1,32 @@
+// Picture files for the import tests, written into a fresh temporary folder.
+#pragma once
+#include <string>
+#include <vector>
+
+struct TestFolder {
+    std::string path;
+    TestFolder();
+    ~TestFolder();  // removes the folder and everything in it
+    std::string File(const std::string& name) const { return path + "/" + name; }
+};
+
+typedef std::vector<unsigned char> Bytes;
+
+bool WriteBytes(const std::string& path, const Bytes& bytes);
+Bytes ReadBytes(const std::string& path);
+// Pixels with `channels` interleaved channels, each byte a hash of its position.
+Bytes TestPixels(int width, int height, int channels);
+Bytes EncodePng(const Bytes& pixels, int width, int height, int channels);
+
+// A file whose header claims width x height and which holds no picture data at all.
+Bytes PngHeaderOnly(unsigned width, unsigned height);
+Bytes GifHeaderOnly(unsigned width, unsigned height);   // both at most 65535
+Bytes JpegHeaderOnly(unsigned width, unsigned height);
+
+struct BadInput {
+    const char* name;
+    std::string path;
+    const char* reasonHas;  // a part of the expected reason, or "" for any
+};
+// Every kind of file that must take the failure path, made in `folder`.
+std::vector<BadInput> MakeBadInputs(const TestFolder& folder);

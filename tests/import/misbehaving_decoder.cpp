@@ -1,0 +1,39 @@
+// misbehaving_decoder: stands in for vellumry-decode in tests and goes wrong in the way the
+// picture file names (its first word): crash, abort, hang, linger (closes the result pipe and
+// keeps running), silent (exits without an answer), exit3, oversized, outside (claims pixels
+// beyond the shared memory), short (half a record).
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include "render/image_decoder_protocol.h"
+
+int main(int argc, char** argv) {
+    struct rlimit none = {0, 0};
+    setrlimit(RLIMIT_CORE, &none);
+    char word[32] = "";
+    FILE* file = argc == 3 ? fopen(argv[2], "rb") : nullptr;
+    if (!file || fscanf(file, "%31s", word) != 1) return 9;
+    fclose(file);
+
+    DecoderResult result;
+    memset(&result, 0, sizeof result);
+    result.magic = DecoderResultMagic;
+    result.ok = 1;
+    result.width = result.height = 16;
+    if (strcmp(word, "crash") == 0) raise(SIGSEGV);
+    if (strcmp(word, "abort") == 0) raise(SIGABRT);
+    if (strcmp(word, "hang") == 0) for (;;) pause();
+    if (strcmp(word, "linger") == 0) {
+        close(DecoderResultFd);
+        for (;;) pause();
+    }
+    if (strcmp(word, "silent") == 0) return 0;
+    if (strcmp(word, "exit3") == 0) return 3;
+    if (strcmp(word, "oversized") == 0) result.width = result.height = 1 << 15;
+    if (strcmp(word, "outside") == 0) result.offset = 1 << 20;  // the shared memory is empty
+    size_t size = strcmp(word, "short") == 0 ? sizeof result / 2 : sizeof result;
+    return write(DecoderResultFd, &result, size) == ssize_t(size) ? 0 : 8;
+}

@@ -1,0 +1,273 @@
+// Imports into real GL textures (Mesa under a virtual display): the texture holds exactly the
+// file's pixels with the import's parameters, a slot owns one texture, and every failure leaves
+// both slots, the size and the process as they were, with one error line.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+#include <cstring>
+#include <iostream>
+#include <sstream>
+#include <stb_image_write.h>
+#include <string>
+#include <vector>
+
+#include "import_test_files.h"
+#include "render/embedded_assets.h"
+#include "render/image_decoder.h"
+#include "render/texture_import.h"
+#include "ui/ui_state.h"
+
+namespace {
+
+// Collects what the log writes to the standard error stream.
+struct LogCapture {
+    std::stringstream text;
+    std::streambuf* previous;
+    LogCapture() : previous(std::cerr.rdbuf(text.rdbuf())) {}
+    ~LogCapture() { std::cerr.rdbuf(previous); }
+    std::vector<std::string> Lines() {
+        std::vector<std::string> lines;
+        std::string line;
+        while (std::getline(text, line)) lines.push_back(line);
+        return lines;
+    }
+};
+
+struct TextureInfo {
+    int width = 0, height = 0;
+    Bytes pixels;
+};
+
+TextureInfo ReadTexture(GLuint texture) {
+    TextureInfo info;
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &info.width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &info.height);
+    info.pixels.resize(size_t(info.width) * info.height * 4);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, info.pixels.data());
+    return info;
+}
+
+Bytes Rgba(const Bytes& grey) {
+    Bytes out;
+    for (unsigned char g : grey) out.insert(out.end(), {g, g, g, 255});
+    return out;
+}
+
+}  // namespace
+
+class TextureImport : public testing::Test {
+protected:
+    static SDL_Window* window;
+    static SDL_GLContext context;
+    TestFolder folder;
+
+    static void SetUpTestSuite() {
+        ASSERT_EQ(0, SDL_Init(SDL_INIT_VIDEO)) << SDL_GetError();
+        window = SDL_CreateWindow("texture import test", 0, 0, 64, 64, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        ASSERT_NE(nullptr, window) << SDL_GetError();
+        context = SDL_GL_CreateContext(window);
+        ASSERT_NE(nullptr, context) << SDL_GetError();
+        ASSERT_EQ(GL_LOADER_OK, LoadGLEntryPoints());
+    }
+    static void TearDownTestSuite() {
+        SDL_GL_DeleteContext(context);
+        SDL_DestroyWindow(window);
+        SDL_Quit();
+    }
+
+    std::string WritePng(const char* name, const Bytes& pixels, int width, int height, int channels) {
+        std::string path = folder.File(name);
+        EXPECT_TRUE(WriteBytes(path, EncodePng(pixels, width, height, channels)));
+        return path;
+    }
+};
+SDL_Window* TextureImport::window = nullptr;
+SDL_GLContext TextureImport::context = nullptr;
+
+// Runs first (declaration order): nothing has been imported yet.
+TEST_F(TextureImport, SlotsStartEmptyWithTheWindowsSize) {
+    EXPECT_EQ(0u, DiffuseTexture);
+    EXPECT_EQ(800, DiffuseWidth);
+    EXPECT_EQ(600, DiffuseHeight);
+    EXPECT_EQ(0u, FilterTexture);
+    EXPECT_STREQ("", LastTextureLoadError());
+}
+
+TEST_F(TextureImport, PictureImportUploadsExactPixelsAndShowsOptions) {
+    const int width = 5, height = 3;  // rows of 20 bytes: the default unpack alignment holds
+    Bytes grey = TestPixels(width, height, 1);
+    Bytes rgba = TestPixels(width, height, 4);
+    std::string greyPath = WritePng("grey.png", grey, width, height, 1);
+    std::string alphaPath = WritePng("alpha.png", rgba, width, height, 4);
+
+    ShowOptions = false;
+    glActiveTexture(GL_TEXTURE0 + 3);  // the import binds on whichever unit is active
+    LoadDiffuseTexture(greyPath.c_str());
+    ASSERT_NE(0u, DiffuseTexture);
+    EXPECT_TRUE(ShowOptions);
+    EXPECT_EQ(width, DiffuseWidth);
+    EXPECT_EQ(height, DiffuseHeight);
+    GLint bound = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+    EXPECT_EQ(GLint(DiffuseTexture), bound);
+    glActiveTexture(GL_TEXTURE0);
+
+    TextureInfo texture = ReadTexture(DiffuseTexture);
+    EXPECT_EQ(width, texture.width);
+    EXPECT_EQ(height, texture.height);
+    EXPECT_EQ(Rgba(grey), texture.pixels);  // row 0 is the top row: no flip
+    GLint value = 0;
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &value);
+    EXPECT_EQ(GL_LINEAR, value);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, &value);
+    EXPECT_EQ(GL_LINEAR, value);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, &value);
+    EXPECT_EQ(GL_REPEAT, value);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &value);
+    EXPECT_EQ(GL_REPEAT, value);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT, &value);
+    EXPECT_TRUE(value == GL_RGBA || value == GL_RGBA8) << value;
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_RED_SIZE, &value);
+    EXPECT_EQ(8, value);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 1, GL_TEXTURE_WIDTH, &value);
+    EXPECT_EQ(0, value) << "no mipmaps";
+
+    ShowOptions = false;
+    LoadDiffuseTexture(alphaPath.c_str());
+    EXPECT_TRUE(ShowOptions);
+    EXPECT_EQ(rgba, ReadTexture(DiffuseTexture).pixels);
+}
+
+TEST_F(TextureImport, SecondImportReplacesAndDeletesTheTexture) {
+    std::string path = WritePng("twice.png", TestPixels(9, 4, 3), 9, 4, 3);
+    LoadDiffuseTexture(path.c_str());
+    GLuint first = DiffuseTexture;
+    Bytes firstPixels = ReadTexture(first).pixels;
+    LoadDiffuseTexture(path.c_str());
+    EXPECT_NE(0u, DiffuseTexture);
+    EXPECT_NE(first, DiffuseTexture);
+    EXPECT_FALSE(glIsTexture(first));
+    EXPECT_EQ(9, DiffuseWidth);
+    EXPECT_EQ(4, DiffuseHeight);
+    EXPECT_EQ(firstPixels, ReadTexture(DiffuseTexture).pixels);
+
+    LoadFilterTexture(path.c_str());
+    GLuint paper = FilterTexture;
+    LoadFilterTexture(path.c_str());
+    EXPECT_FALSE(glIsTexture(paper));
+    EXPECT_TRUE(glIsTexture(FilterTexture));
+    EXPECT_EQ(9, DiffuseWidth) << "a filter import keeps the picture's size";
+}
+
+TEST_F(TextureImport, EveryFailureKeepsTheSlotsAndWritesOneLine) {
+    std::string good = WritePng("good.png", TestPixels(6, 6, 4), 6, 6, 4);
+    LoadDiffuseTexture(good.c_str());
+    LoadFilterTexture(good.c_str());
+    const GLuint picture = DiffuseTexture, paper = FilterTexture;
+    ASSERT_NE(0u, picture);
+
+    std::vector<BadInput> bad = MakeBadInputs(folder);
+    std::string crash = folder.File("crash");
+    ASSERT_TRUE(WriteBytes(crash, Bytes{'c', 'r', 'a', 's', 'h'}));
+    bad.push_back({"crashing decoder", crash, "stopped"});
+    for (const BadInput& input : bad) {
+        for (bool filter : {false, true}) {
+            SCOPED_TRACE(std::string(input.name) + (filter ? " as paper" : " as picture"));
+            const char* helper = ImageDecoderPath;
+            if (input.path == crash) ImageDecoderPath = MISBEHAVING_DECODER;
+            int failures = TextureLoadFailureCount();
+            ShowOptions = false;
+            LogCapture log;
+            if (filter) {
+                LoadFilterTexture(input.path.c_str());
+            } else {
+                LoadDiffuseTexture(input.path.c_str());
+            }
+            ImageDecoderPath = helper;
+            EXPECT_EQ(picture, DiffuseTexture);
+            EXPECT_EQ(paper, FilterTexture);
+            EXPECT_TRUE(glIsTexture(picture));
+            EXPECT_TRUE(glIsTexture(paper));
+            EXPECT_EQ(6, DiffuseWidth);
+            EXPECT_EQ(6, DiffuseHeight);
+            EXPECT_FALSE(ShowOptions);
+            EXPECT_EQ(failures + 1, TextureLoadFailureCount());
+            std::string expected = "[Error]: Failed to load texture: " + input.path + ": ";
+            std::vector<std::string> lines = log.Lines();
+            ASSERT_EQ(1u, lines.size());
+            EXPECT_EQ(expected, lines[0].substr(0, expected.size()));
+            EXPECT_NE(std::string::npos, lines[0].find(input.reasonHas, expected.size())) << lines[0];
+            EXPECT_EQ(lines[0].substr(strlen("[Error]: Failed to load texture: ")), LastTextureLoadError());
+        }
+    }
+}
+
+TEST_F(TextureImport, ControlCharactersInAPathStayOnOneLine) {
+    std::string path = folder.File("two\nlines\r.png");
+    LogCapture log;
+    LoadDiffuseTexture(path.c_str());
+    std::vector<std::string> lines = log.Lines();
+    ASSERT_EQ(1u, lines.size());
+    EXPECT_NE(std::string::npos, lines[0].find("two?lines?.png: No such file")) << lines[0];
+}
+
+TEST_F(TextureImport, NonAsciiPath) {
+    std::string path = folder.File("Papier für Aquarell — 紙.png");
+    Bytes pixels = TestPixels(4, 4, 4);
+    ASSERT_TRUE(WriteBytes(path, EncodePng(pixels, 4, 4, 4)));
+    LoadFilterTexture(path.c_str());
+    EXPECT_EQ(pixels, ReadTexture(FilterTexture).pixels);
+}
+
+// Wider than the GL's largest texture: scaled to the largest width, aspect kept, an info line.
+TEST_F(TextureImport, PictureLargerThanTheGlLimitIsScaledDown) {
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+    ASSERT_GT(largest, 0);
+    const int width = largest + largest / 2, height = 6;
+    Bytes grey(size_t(width) * height, 0);
+    for (int y = 0; y < height; ++y) {  // left half dark, right half light
+        for (int x = width / 2; x < width; ++x) grey[size_t(y) * width + x] = 200;
+    }
+    std::string path = WritePng("wide.png", grey, width, height, 1);
+    LogCapture log;
+    LoadDiffuseTexture(path.c_str());
+    std::vector<std::string> lines = log.Lines();
+    ASSERT_EQ(1u, lines.size());
+    EXPECT_EQ(0u, lines[0].find("[Info]: ")) << lines[0];
+    EXPECT_NE(std::string::npos, lines[0].find(path)) << lines[0];
+    EXPECT_EQ(largest, DiffuseWidth);
+    EXPECT_EQ(4, DiffuseHeight);  // 6 * 2/3
+    TextureInfo texture = ReadTexture(DiffuseTexture);
+    ASSERT_EQ(largest, texture.width);
+    ASSERT_EQ(4, texture.height);
+    for (int y = 0; y < 4; ++y) {
+        EXPECT_EQ(0, texture.pixels[(size_t(y) * largest + 10) * 4]);
+        EXPECT_EQ(200, texture.pixels[(size_t(y) * largest + largest - 10) * 4]);
+        EXPECT_EQ(255, texture.pixels[(size_t(y) * largest + 10) * 4 + 3]);
+    }
+}
+
+TEST_F(TextureImport, EmbeddedPaperFillsTheFilterSlot) {
+    GLuint before = FilterTexture;
+    LoadFilterTextureFromMemory(DefaultFilterData, DefaultFilterDataSize);
+    ASSERT_NE(0u, FilterTexture);
+    EXPECT_FALSE(before && glIsTexture(before));
+    TextureInfo texture = ReadTexture(FilterTexture);
+    EXPECT_EQ(900, texture.width);
+    EXPECT_EQ(900, texture.height);
+
+    GLuint paper = FilterTexture;
+    int failures = TextureLoadFailureCount();
+    LogCapture log;
+    const unsigned char nonsense[] = "not a picture";
+    LoadFilterTextureFromMemory(nonsense, sizeof nonsense);
+    LoadFilterTextureFromMemory(DefaultFilterData, 500);  // cut short
+    LoadFilterTextureFromMemory(nullptr, 0);
+    Bytes huge = GifHeaderOnly(65535, 65535);
+    LoadFilterTextureFromMemory(huge.data(), int(huge.size()));
+    EXPECT_EQ(paper, FilterTexture);
+    EXPECT_EQ(failures + 4, TextureLoadFailureCount());
+    EXPECT_EQ(4u, log.Lines().size());
+}
