@@ -1,0 +1,161 @@
+// vellumry-decode.exe: decodes one picture file with stb_image in a process of its own, so that
+// a file which crashes the decoder, makes it spin or asks for huge amounts of memory takes down
+// only this helper. The program starts a fresh one per file (render/image_decoder_win.cpp); the
+// protocol is in render/image_decoder_win_protocol.h. The memory limit is the job object's; a
+// failed allocation is stb's "outofmem".
+#include <windows.h>
+
+#include <io.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <stb_image.h>
+
+#include "render/image_decoder_win_protocol.h"
+
+static void SetReason(DecoderResult* result, const char* text) {
+    snprintf(result->reason, sizeof result->reason, "%s", text);
+}
+
+static void SetStbReason(DecoderResult* result, unsigned long long memoryLimit) {
+    const char* text = stbi_failure_reason();
+    if (!text) text = "the decoder gave no reason";
+    if (strcmp(text, "outofmem") == 0) {
+        snprintf(result->reason, sizeof result->reason, "not enough memory to decode it (limit %llu MiB)",
+                 memoryLimit >> 20);
+    } else if (strcmp(text, "unknown image type") == 0) {
+        SetReason(result, "unknown image type (not PNG, JPEG, BMP, GIF, TGA, PSD, HDR, PIC or PNM)");
+    } else {
+        SetReason(result, text);
+    }
+}
+
+static void SetTooLarge(DecoderResult* result, long long width, long long height) {
+    snprintf(result->reason, sizeof result->reason, "the picture is too large (%lld x %lld pixels, at most %lld)",
+             width, height, static_cast<long long>(MaxPicturePixels));
+}
+
+static bool IsTiff(FILE* file) {
+    unsigned char magic[4] = {0, 0, 0, 0};
+    size_t got = fread(magic, 1, 4, file);
+    rewind(file);
+    return got == 4 && ((magic[0] == 'I' && magic[1] == 'I' && magic[2] == 42 && magic[3] == 0) ||
+                        (magic[0] == 'M' && magic[1] == 'M' && magic[2] == 0 && magic[3] == 42));
+}
+
+// Opens a UTF-8 path; a folder, a device or an empty file gets its own reason.
+static FILE* OpenPicture(const char* path, DecoderResult* result) {
+    wchar_t wide[32768];
+    if (!MultiByteToWideChar(CP_UTF8, 0, path, -1, wide, 32768)) {
+        SetReason(result, "the path is too long");
+        return nullptr;
+    }
+    DWORD attributes = GetFileAttributesW(wide);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        SetReason(result, "it is a folder");
+        return nullptr;
+    }
+    FILE* file = _wfopen(wide, L"rb");
+    if (!file) {
+        SetReason(result, strerror(errno));
+        return nullptr;
+    }
+    if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) != FILE_TYPE_DISK) {
+        SetReason(result, "not a regular file");
+        fclose(file);
+        return nullptr;
+    }
+    if (fseek(file, 0, SEEK_END) != 0 || _ftelli64(file) == 0) {
+        SetReason(result, "the file is empty");
+        fclose(file);
+        return nullptr;
+    }
+    rewind(file);
+    return file;
+}
+
+// Decodes into a new file mapping; its handle goes into the record.
+static void Decode(const char* path, unsigned long long memoryLimit, DecoderResult* result) {
+    FILE* file = OpenPicture(path, result);
+    if (!file) return;
+    int width = 0, height = 0, components = 0;
+    if (IsTiff(file)) {
+        SetReason(result, "TIFF pictures are not supported");
+    } else if (!stbi_info_from_file(file, &width, &height, &components)) {
+        SetStbReason(result, memoryLimit);
+    } else if (static_cast<long long>(width) * height > MaxPicturePixels) {
+        // The header alone can claim gigabytes; nothing is allocated for such a claim.
+        SetTooLarge(result, width, height);
+    } else {
+        width = height = 0;
+        unsigned char* pixels = stbi_load_from_file(file, &width, &height, nullptr, 4);
+        if (!pixels) {
+            SetStbReason(result, memoryLimit);
+        } else if (width <= 0 || height <= 0) {
+            // Some damaged PNM and HDR files decode "successfully" to nothing.
+            snprintf(result->reason, sizeof result->reason, "the picture has no pixels (%d x %d)", width, height);
+        } else if (static_cast<long long>(width) * height > MaxPicturePixels) {
+            SetTooLarge(result, width, height);
+        } else {
+            unsigned long long bytes = static_cast<unsigned long long>(width) * height * 4;
+            HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, DWORD(bytes >> 32),
+                                                DWORD(bytes), nullptr);
+            void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, bytes) : nullptr;
+            if (!view) {
+                snprintf(result->reason, sizeof result->reason, "not enough memory to hand the picture over (%llu MiB)",
+                         bytes >> 20);
+            } else {
+                memcpy(view, pixels, bytes);
+                UnmapViewOfFile(view);
+                result->ok = 1;
+                result->width = width;
+                result->height = height;
+                result->offset = static_cast<int64_t>(reinterpret_cast<uintptr_t>(mapping));
+            }
+        }
+        if (pixels) stbi_image_free(pixels);
+    }
+    fclose(file);
+}
+
+static HANDLE HandleArgument(const char* text) {
+    char* end = nullptr;
+    unsigned long long value = strtoull(text, &end, 10);
+    return *end == 0 ? reinterpret_cast<HANDLE>(static_cast<uintptr_t>(value)) : nullptr;
+}
+
+// A crash ends the process with the exception's code at once: no debugger, no error box.
+static LONG WINAPI EndOnCrash(EXCEPTION_POINTERS* info) {
+    TerminateProcess(GetCurrentProcess(), info->ExceptionRecord->ExceptionCode);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+int main(int argc, char** argv) {
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+    SetUnhandledExceptionFilter(EndOnCrash);
+    if (argc != 5) {
+        fprintf(stderr, "usage: vellumry-decode <memory limit> <control> <result ready> <result taken>\n");
+        return 2;
+    }
+    unsigned long long memoryLimit = strtoull(argv[1], nullptr, 10);
+    HANDLE control = HandleArgument(argv[2]);
+    HANDLE ready = HandleArgument(argv[3]);
+    HANDLE taken = HandleArgument(argv[4]);
+    DecoderControl* shared =
+        control ? static_cast<DecoderControl*>(MapViewOfFile(control, FILE_MAP_WRITE, 0, 0, sizeof(DecoderControl)))
+                : nullptr;
+    if (!shared || !ready || !taken) return 3;
+
+    DecoderResult result;
+    memset(&result, 0, sizeof result);
+    result.magic = DecoderResultMagic;
+    shared->path[sizeof shared->path - 1] = 0;
+    Decode(shared->path, memoryLimit, &result);
+    shared->result = result;
+    if (!SetEvent(ready)) return 3;
+    // The pixels' mapping must live until the program holds its own handle to it.
+    if (result.ok) WaitForSingleObject(taken, 60000);
+    return 0;
+}
