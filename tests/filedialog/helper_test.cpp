@@ -48,7 +48,11 @@ protected:
         setenv("LC_ALL", "C", 1);
         Answer(0, "");
     }
-    void TearDown() override { alarm(0); }
+    void TearDown() override {
+        if (chdir("/") != 0) ADD_FAILURE() << "chdir";
+        RemoveTempDirs();
+        alarm(0);
+    }
 
     void Install(const char* program) { WriteFile(bin_ + "/" + program, kFakeHelper, true); }
     void Answer(int status, const std::string& output) {
@@ -223,6 +227,7 @@ TEST_F(Helper, LastErrorIsKeptAcrossLaterSuccess) {
             bool succeeded = NFD_OpenFile(nullptr, nullptr, &path) == NFD_RESULT_OK;
             free(path);
             bool kept = message == NFD_LastError() && !message.empty();
+            RemoveTempDirs();
             exit(emptyFirst && failed && succeeded && kept ? 7 : 8);
         },
         testing::ExitedWithCode(7), "");

@@ -62,6 +62,7 @@ protected:
     static void TearDownTestSuite() {
         StopProcess(bus_);
         close(busOut_);
+        RemoveTempDirs();
     }
 
     void SetUp() override {

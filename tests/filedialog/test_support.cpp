@@ -2,9 +2,11 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <ftw.h>
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -18,10 +20,27 @@
 
 extern char** environ;
 
+static std::vector<std::string>& TempDirs() {
+    static std::vector<std::string> dirs;
+    return dirs;
+}
+
 std::string MakeTempDir() {
     char pattern[] = "/tmp/vellumry-fd-XXXXXX";
     const char* dir = mkdtemp(pattern);
-    return dir ? dir : "";
+    if (!dir) return "";
+    TempDirs().push_back(dir);
+    return dir;
+}
+
+static int RemoveEntry(const char* path, const struct stat*, int, struct FTW*) {
+    remove(path);
+    return 0;
+}
+
+void RemoveTempDirs() {
+    for (const std::string& dir : TempDirs()) nftw(dir.c_str(), RemoveEntry, 16, FTW_DEPTH | FTW_PHYS);
+    TempDirs().clear();
 }
 
 void WriteFile(const std::string& path, const std::string& text, bool executable) {

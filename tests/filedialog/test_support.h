@@ -7,8 +7,9 @@
 #include <string>
 #include <vector>
 
-// A new empty folder under /tmp.
+// A new empty folder under /tmp; RemoveTempDirs deletes every one made so far.
 std::string MakeTempDir();
+void RemoveTempDirs();
 void WriteFile(const std::string& path, const std::string& text, bool executable = false);
 std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
