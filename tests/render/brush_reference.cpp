@@ -101,11 +101,6 @@ std::vector<Rgba> ReferenceBrushPixelOutcomes(const Picture& picture, const Pict
     return outcomes;
 }
 
-Rgba ReferenceBrushPixel(const Picture& picture, const Picture& paper, int drawnWidth, int drawnHeight,
-                         int column, int row, const ReferenceParameters& parameters) {
-    return ReferenceBrushPixelOutcomes(picture, paper, drawnWidth, drawnHeight, column, row, parameters, 0.0)[0];
-}
-
 uint8_t ToUnorm8(double value) {
     return uint8_t(std::lround(std::clamp(value, 0.0, 1.0) * 255.0));
 }

@@ -1,7 +1,8 @@
 // brush_reference: the brush filter computed on the CPU, for comparison with the GL's output.
 //
 //   Picture picture = ...;                       // RGBA bytes, top row first
-//   Rgba c = ReferenceBrushPixel(picture, paper, drawnW, drawnH, column, rowFromTop, params);
+//   Rgba c = ReferenceBrushPixelOutcomes(picture, paper, drawnW, drawnH, column, rowFromTop,
+//                                        params, 0.0)[0];
 //   uint8_t red = ToUnorm8(c.R);
 //
 // Written from the filter's description, not from the shader text: sampling models GL_LINEAR
@@ -30,16 +31,12 @@ struct ReferenceParameters {
 // (s, t) in texture coordinates; t = 0 is the picture's top row.
 Rgba SampleLinearRepeat(const Picture& picture, double s, double t);
 
-// The colour the pass writes for one pixel of a drawn area of drawnWidth x drawnHeight;
-// column counts from the left, row from the top of the drawn area. Not clamped.
-Rgba ReferenceBrushPixel(const Picture& picture, const Picture& paper, int drawnWidth, int drawnHeight,
-                         int column, int row, const ReferenceParameters& parameters);
-
-// The same, for every outcome of the smear that a GL may reach when its filtered samples are
-// a little less precise than these: the first entry is the exact outcome, the others take a
-// smear sample whose brightness lies within tieMargin of the brightest. Between texel centres
-// (any scale but 1:1) a GL's filtering rounds, and a near tie between differently coloured
-// samples may fall either way.
+// The colour the pass writes for one pixel of a drawn area of drawnWidth x drawnHeight (column
+// from the left, row from the top of the drawn area; not clamped), for every outcome of the
+// smear that a GL may reach when its filtered samples are a little less precise than these:
+// the first entry is the exact outcome, the others take a smear sample whose brightness lies
+// within tieMargin of the brightest. Between texel centres (any scale but 1:1) a GL's
+// filtering rounds, and a near tie between differently coloured samples may fall either way.
 std::vector<Rgba> ReferenceBrushPixelOutcomes(const Picture& picture, const Picture& paper, int drawnWidth,
                                               int drawnHeight, int column, int row,
                                               const ReferenceParameters& parameters, double tieMargin);
