@@ -21,7 +21,7 @@
 extern char** environ;
 
 const char* ImageDecoderPath = nullptr;
-int ImageDecoderTimeLimitMs = 10000;
+int ImageDecoderTimeLimitMs = 20000;
 long long ImageDecoderMemoryLimit = 3LL << 30;
 
 static bool Fail(char* reason, size_t reasonSize, const char* format, ...) {

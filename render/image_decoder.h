@@ -6,7 +6,7 @@
 //       use(picture.pixels, picture.width, picture.height);   // rows top to bottom, no gap
 //       ReleaseDecodedPicture(&picture);
 //   } else {
-//       report(reason);                                        // e.g. "took too long (more than 10 s)"
+//       report(reason);                                        // e.g. "took too long (more than 20 s)"
 //   }
 //
 // Each call starts `vellumry-decode` (by default the one beside the running program), waits for
@@ -31,7 +31,8 @@ void ReleaseDecodedPicture(DecodedPicture* picture);
 // The helper to run; null means "vellumry-decode" in the running program's folder. Tests point
 // this at a helper that misbehaves on purpose.
 extern const char* ImageDecoderPath;
-// Wall-clock limit for one decode. A 50-megapixel progressive JPEG needs about one second here.
+// Wall-clock limit for one decode. A 50-megapixel progressive JPEG needs about two seconds on a
+// two-core machine; a hostile file that makes stb_image spin is cut off here.
 extern int ImageDecoderTimeLimitMs;
 // Memory the helper may use for decoding (its arena; its address space gets 256 MiB more).
 extern long long ImageDecoderMemoryLimit;
