@@ -102,8 +102,8 @@ void InitBrushFilterWithSources(const char* vertexSource, const char* pixelSourc
     StrokeCoeffLocation = glGetUniformLocation(BrushProgram, "uBrush.StrokeCoeff");
     BackgroundCoeffLocation = glGetUniformLocation(BrushProgram, "uBrush.BackgroundCoeff");
 
-    // Written whatever the outcome of the load: a paper that fails to decode leaves the slot
-    // empty, and the picture is then drawn without paper.
+    // Written whatever the outcome of the load; a paper that failed to decode leaves the slot
+    // empty, and an empty unit samples as black.
     LoadFilterTextureFromMemory(DefaultFilterData, DefaultFilterDataSize);
     LogInfo("Loaded default filter texture");
 
