@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <stdlib.h>
 #include <string.h>
 #include <unistd.h>
@@ -36,6 +37,20 @@ const char kBusConfig[] = R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-B
 </busconfig>
 )";
 
+// The bus and the fake portal of the running test, for the hang guard below.
+volatile pid_t g_children[2] = {-1, -1};
+
+// A test that hangs ends the program, taking the bus and the fake portal with it.
+void OnHang(int) {
+    static const char message[] = "file dialog test hung; stopping\n";
+    ssize_t ignored = write(2, message, sizeof message - 1);
+    (void)ignored;
+    for (pid_t child : g_children) {
+        if (child > 0) kill(child, SIGTERM);
+    }
+    _exit(3);
+}
+
 // Options are recorded one per line; these pick the ones with a given start.
 std::vector<std::string> LinesStarting(const std::vector<std::string>& lines, const std::string& start) {
     std::vector<std::string> picked;
@@ -56,6 +71,8 @@ protected:
         bus_ = StartProcess({"timeout", "300", "dbus-daemon", "--nofork", "--print-address=1",
                              "--config-file=" + dir_ + "/bus.conf"}, {}, &busOut_);
         ASSERT_GT(bus_, 0);
+        g_children[0] = bus_;
+        signal(SIGALRM, OnHang);
         ASSERT_TRUE(ReadLine(busOut_, address_, 20000)) << "dbus-daemon did not start";
     }
 
@@ -86,6 +103,7 @@ protected:
                                {"FAKE_PORTAL_SCRIPT=" + script, "FAKE_PORTAL_RECORD=" + record_},
                                &portalOut_);
         ASSERT_GT(portal_, 0);
+        g_children[1] = portal_;
         std::string line;
         ASSERT_TRUE(ReadLine(portalOut_, line, 30000)) << "the fake portal did not start";
         ASSERT_EQ(line, "ready");

@@ -1,0 +1,98 @@
+#!/usr/bin/python3
+"""The real choosers on a virtual display, driven with xdotool.
+
+Usage: real_chooser_test.py zenity|portal PICK_PROGRAM
+  zenity: no session bus, so the binding falls back to zenity.
+  portal: run inside dbus-run-session with XDG_CURRENT_DESKTOP=GNOME, so the real
+          xdg-desktop-portal with its GTK backend answers.
+Checks that the expected chooser shows, that a typed name with spaces, quotes, $() and
+non-ASCII comes back exactly and is never run by a shell, that a save name lands in the
+default folder, and that Escape cancels."""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+SKIP = 77
+TITLES = {"open": "Open", "save": "Save As", "folder": "Select Folder"}
+WINDOW_CLASS = {"zenity": "zenity", "portal": "xdg-desktop-portal-gtk"}
+
+
+def xdotool(*args):
+    return subprocess.run(["xdotool", *args], check=True, capture_output=True, text=True, timeout=40).stdout
+
+
+def ask(kind, pick, env, cwd, keys, mode="open", default=None):
+    """Starts the pick program, waits for the chooser's window, sends `keys` to it."""
+    args = [pick, mode] + ([default] if default else [])
+    child = subprocess.Popen(args, env=env, cwd=cwd, stdout=subprocess.PIPE, text=True)
+    try:
+        window = xdotool("search", "--sync", "--onlyvisible", "--name", "^%s$" % TITLES[mode]).split()[0]
+        wm_class = subprocess.run(["xprop", "-id", window, "WM_CLASS"], capture_output=True, text=True).stdout
+        time.sleep(0.8)  # the chooser builds its widgets after mapping
+        xdotool("windowfocus", "--sync", window)
+        keys(window)
+        out, _ = child.communicate(timeout=30)
+        if WINDOW_CLASS[kind] not in wm_class:
+            return "wrong chooser: " + wm_class
+        return out
+    finally:
+        if child.poll() is None:
+            child.kill()
+            child.wait()
+
+
+def typer(text, locate=True):
+    def keys(window):
+        if locate:
+            xdotool("key", "ctrl+l")
+            time.sleep(0.2)
+        xdotool("type", "--delay", "15", text)
+        time.sleep(0.3)
+        xdotool("key", "Return")
+    return keys
+
+
+def main():
+    kind, pick = sys.argv[1], sys.argv[2]
+    needed = ["xdotool", "xprop"] + (["zenity"] if kind == "zenity" else
+                                     ["/usr/libexec/xdg-desktop-portal", "/usr/libexec/xdg-desktop-portal-gtk"])
+    if not all(shutil.which(tool) for tool in needed) or not os.environ.get("DISPLAY"):
+        print("missing one of", needed, "or a display")
+        return SKIP
+    env = dict(os.environ)
+    env.pop("WAYLAND_DISPLAY", None)
+    if kind == "zenity":
+        env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+        env.pop("XDG_RUNTIME_DIR", None)
+        env["LC_ALL"] = "C"  # the binding must give zenity a UTF-8 locale itself
+    failures = []
+    with tempfile.TemporaryDirectory(prefix="vellumry-chooser-") as top:
+        folder = os.path.join(top, "my pictures")
+        os.mkdir(folder)
+        target = os.path.join(folder, "été $(touch pwned) 'q' \"d\".png")
+        open(target, "w").close()
+
+        out = ask(kind, pick, env, top, typer(target))
+        if out != "result 1\npath %s\n" % target:
+            failures.append("typed name: got %r" % out)
+        if any(os.path.exists(os.path.join(place, "pwned")) for place in (top, folder)):
+            failures.append("a shell ran part of a name")
+
+        out = ask(kind, pick, env, top, typer("new name.png", locate=False), mode="save", default=folder)
+        if out != "result 1\npath %s\n" % os.path.join(folder, "new name.png"):
+            failures.append("save name in the default folder: got %r" % out)
+
+        out = ask(kind, pick, env, top, lambda window: xdotool("key", "Escape"), default=folder)
+        if out != "result 2\n":
+            failures.append("Escape: got %r" % out)
+
+    for failure in failures:
+        print("FAIL:", failure)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
