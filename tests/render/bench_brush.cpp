@@ -2,7 +2,8 @@
 // at drawn areas of 800 x 600, 1920 x 1080 and 3840 x 2160, beside a trivial pass that makes the
 // same 18 texture fetches per pixel at the same offsets and only averages them. Each figure is
 // the median time of one DrawBrushFilter (clear, binds, uniforms, draw) followed by glFinish,
-// into an offscreen RGBA8 target of the drawn size, with a picture of that size.
+// into an offscreen RGBA8 target of the drawn size, with a picture of that size; the two
+// passes are timed in alternation.
 //   bench_brush [seconds per figure]       (needs a display: run under tests/support/with-xvfb.sh)
 // Prints figures only; it judges nothing.
 #include <SDL.h>
@@ -97,20 +98,31 @@ static GLuint MakePicture(int width, int height) {
     return texture;
 }
 
-template <typename Draw>
-static double MedianFrameMs(double seconds, Draw draw) {
-    draw();  // warm: first use of the program and textures
+static double Median(std::vector<double> times) {
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
+
+// Times the two passes in alternation, so that both see the same load on a shared machine.
+template <typename DrawA, typename DrawB>
+static void MedianFrameMs(double seconds, DrawA drawA, DrawB drawB, double* msA, double* msB) {
+    drawA();  // warm: first use of the programs and textures
+    drawB();
     glFinish();
-    std::vector<double> times;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (times.size() < 3 || (std::chrono::steady_clock::now() < end && times.size() < 500)) {
+    std::vector<double> timesA, timesB;
+    auto timeOne = [](auto draw, std::vector<double>& times) {
         const auto start = std::chrono::steady_clock::now();
         draw();
         glFinish();
         times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    };
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (timesA.size() < 3 || (std::chrono::steady_clock::now() < end && timesA.size() < 500)) {
+        timeOne(drawA, timesA);
+        timeOne(drawB, timesB);
     }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
+    *msA = Median(timesA);
+    *msB = Median(timesB);
 }
 
 int main(int argc, char** argv) {
@@ -153,10 +165,10 @@ int main(int argc, char** argv) {
         glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
 
-        const double brushMs = MedianFrameMs(seconds, [&] { DrawBrushFilter(w, h); });
         // The same per-frame work with the trivial program in place of the brush program.
-        glUseProgram(trivialProgram);
-        const double trivialMs = MedianFrameMs(seconds, [&] {
+        auto drawBrush = [&] { DrawBrushFilter(w, h); };
+        auto drawTrivial = [&] {
+            glUseProgram(trivialProgram);
             glViewport(0, 0, w, h);
             glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
             glClear(GL_COLOR_BUFFER_BIT);
@@ -166,8 +178,10 @@ int main(int argc, char** argv) {
             glBindTexture(GL_TEXTURE_2D, FilterTexture);
             glUniform2f(trivialResolution, float(w), float(h));
             glDrawElements(GL_TRIANGLES, 6, GL_UNSIGNED_INT, nullptr);
-        });
-        glUseProgram(GLuint(brushProgram));
+            glUseProgram(GLuint(brushProgram));
+        };
+        double brushMs = 0, trivialMs = 0;
+        MedianFrameMs(seconds, drawBrush, drawTrivial, &brushMs, &trivialMs);
 
         char label[32];
         std::snprintf(label, sizeof label, "%dx%d", w, h);
