@@ -1,0 +1,109 @@
+"""Shared pieces of the Wine tests that drive windows with xdotool: starting Windows programs
+under Wine, finding their windows, typing into them, screenshots. Every wait polls with a
+time limit; a program that outlives its test is killed by its process id."""
+import os
+import shutil
+import subprocess
+import time
+
+
+def wine_command():
+    # wine64 itself: the "wine" wrapper prints a note about 32-bit Wine on stderr.
+    for candidate in ("/usr/lib/wine/wine64", shutil.which("wine64"), shutil.which("wine")):
+        if candidate and os.access(candidate, os.X_OK):
+            return candidate
+    raise SystemExit("wine is not installed")
+
+
+def windows_path(path):
+    """The Wine path of a host path: / is drive Z:."""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def start(exe, *args, cwd=None):
+    env = dict(os.environ, WINEDEBUG=os.environ.get("WINEDEBUG", "-all"))
+    return subprocess.Popen([wine_command(), exe, *args], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                            env=env, cwd=cwd)
+
+
+def xdotool(*args, check=False):
+    run = subprocess.run(["xdotool", *args], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                         timeout=30)
+    if check and run.returncode != 0:
+        raise AssertionError("xdotool %s failed" % " ".join(args))
+    return run.stdout
+
+
+def wait_for_window(title_regex, timeout=30.0, process=None):
+    """The id of the first visible window whose title matches, polling every 50 ms."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        ids = xdotool("search", "--onlyvisible", "--name", title_regex).split()
+        if ids:
+            return ids[0]
+        if process is not None and process.poll() is not None:
+            raise AssertionError("the program ended (status %s) before a window %r appeared"
+                                 % (process.returncode, title_regex))
+        time.sleep(0.05)
+    raise AssertionError("no window %r within %g s" % (title_regex, timeout))
+
+
+def wait_for_no_window(title_regex, timeout=15.0):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if not xdotool("search", "--onlyvisible", "--name", title_regex).split():
+            return
+        time.sleep(0.05)
+    raise AssertionError("window %r still there after %g s" % (title_regex, timeout))
+
+
+def type_into(window, text=None, key="Return"):
+    """Focuses a dialog, waits for it to take keys (earlier keystrokes are lost), types."""
+    xdotool("windowfocus", "--sync", window)
+    # The dialog fills its folder view after it shows; keys sent before that are lost.
+    time.sleep(1.5)
+    if text is not None:
+        type_text(text)
+    if key:
+        xdotool("key", key, check=True)
+
+
+def type_text(text):
+    """Types text. A character that is not on the keyboard map (é) is typed by remapping a
+    spare key, and a key event that reaches Wine before the new map does is lost; so such
+    characters go one at a time, with time for the map to arrive."""
+    run = ""
+    for ch in text + "\0":
+        if ch != "\0" and ord(ch) < 128:
+            run += ch
+            continue
+        if run:
+            xdotool("type", "--delay", "20", run, check=True)
+            run = ""
+        if ch != "\0":
+            time.sleep(0.2)
+            xdotool("type", "--delay", "200", ch, check=True)
+            time.sleep(0.2)
+
+
+def finish(process, timeout=30.0):
+    """stdout and stderr of a program that should end by itself; killed if it does not."""
+    try:
+        out, err = process.communicate(timeout=timeout)
+    except subprocess.TimeoutExpired:
+        shot = os.environ.get("WINETEST_SHOTS")
+        if shot:
+            os.makedirs(shot, exist_ok=True)
+            subprocess.run(["import", "-window", "root", os.path.join(shot, "timeout-%d.png" % process.pid)],
+                           timeout=30)
+        xdotool("key", "Escape")
+        process.kill()
+        out, err = process.communicate()
+        raise AssertionError("the program did not end within %g s; killed. stderr: %s" % (timeout, err[-2000:]))
+    return out, err
+
+
+def kill(process):
+    if process.poll() is None:
+        process.kill()
+        process.communicate()
