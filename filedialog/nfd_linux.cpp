@@ -68,17 +68,29 @@ std::string NFDi_CaseInsensitiveGlob(const std::string& pattern) {
     return glob;
 }
 
+// A pattern list cut at 255 bytes may end inside a character. D-Bus refuses (and libdbus
+// aborts on) text that is not UTF-8, so the partial character goes.
+static void DropPartialCharacter(std::string& text) {
+    size_t start = text.size();
+    while (start > 0 && ((unsigned char)text[start - 1] & 0xC0) == 0x80) --start;
+    if (start == 0) return;
+    unsigned char lead = (unsigned char)text[start - 1];
+    if (lead < 0xC0) return;
+    size_t need = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+    if (text.size() - (start - 1) < need) text.resize(start - 1);
+}
+
 static int AddFileType(void* context, size_t, const char* patternList) {
     std::vector<NFDi_FileType>& fileTypes = *static_cast<std::vector<NFDi_FileType>*>(context);
     NFDi_FileType type;
     type.name = patternList;
-    const char* start = patternList;
-    for (const char* p = patternList;; ++p) {
-        if (*p == ';' || *p == '\0') {
+    DropPartialCharacter(type.name);
+    size_t start = 0;
+    for (size_t i = 0; i <= type.name.size(); ++i) {
+        if (i == type.name.size() || type.name[i] == ';') {
             // A cut pattern list may end in a bare ';'; it adds no pattern.
-            if (p > start) type.globs.push_back(NFDi_CaseInsensitiveGlob(std::string(start, p)));
-            if (*p == '\0') break;
-            start = p + 1;
+            if (i > start) type.globs.push_back(NFDi_CaseInsensitiveGlob(type.name.substr(start, i - start)));
+            start = i + 1;
         }
     }
     fileTypes.push_back(type);

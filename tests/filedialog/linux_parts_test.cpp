@@ -49,6 +49,21 @@ TEST(FileTypes, OtherBytesStayOrdinary) {
     EXPECT_EQ(NFDi_CaseInsensitiveGlob("*.\xC3\xA9t\xC3\xA9"), "*.\xC3\xA9[tT]\xC3\xA9");
 }
 
+TEST(FileTypes, CutListLosesNoMoreThanAPartialCharacter) {
+    // 60 extensions of two-byte characters: the 255-byte cut falls inside one of them.
+    std::string filters;
+    for (int i = 0; i < 60; ++i) filters += i ? ",\xC3\xA9\xC3\xA9" : "\xC3\xA9\xC3\xA9";
+    std::vector<NFDi_FileType> types;
+    ASSERT_TRUE(NFDi_BuildFileTypes(filters.c_str(), types));
+    ASSERT_EQ(types.size(), 2u);
+    EXPECT_EQ(types[0].name.size(), 254u);
+    EXPECT_NE(types[0].name.find("*.\xC3\xA9\xC3\xA9;*.\xC3\xA9"), std::string::npos);
+    for (const std::string& glob : types[0].globs) {
+        EXPECT_NE(glob.back() & 0xC0, 0xC0) << "ends in a lead byte";
+    }
+    EXPECT_EQ(types[0].globs.back(), "*.");  // 251 bytes, ";", "*." and a lone lead byte
+}
+
 TEST(FileTypes, RefusesAListThatIsNotUtf8) {
     std::vector<NFDi_FileType> types;
     EXPECT_FALSE(NFDi_BuildFileTypes("png;\xFF\xFE", types));
