@@ -2,7 +2,8 @@
 target_sources(vellumry_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/nfd_common.cpp)
 
 if(WIN32)
-  # The Windows shell dialog binding (nfd_win.cpp) goes here, with the libraries it links.
+  # The Windows shell dialog binding, nfd_win.cpp, with the COM libraries it links: the
+  # top-level CMakeLists.txt adds them with the rest of the Windows build.
 else()
   target_sources(vellumry_core PRIVATE
     ${CMAKE_CURRENT_LIST_DIR}/nfd_linux.cpp
