@@ -110,6 +110,32 @@ TEST_F(Helper, ModesBecomeZenityOptions) {
     EXPECT_THAT(Args(), ElementsAre("--file-selection", "--title", "Select Folder", "--directory"));
 }
 
+TEST_F(Helper, DefaultPathThatIsNoFolder) {
+    Install("zenity");
+    Answer(0, "/x\n");
+    std::string file = dir_ + "/plain.txt";
+    WriteFile(file, "not a folder");
+    char* path = nullptr;
+    // An existing file, and a path through it, are not folders to start in: the chooser opens
+    // where it likes.
+    for (const std::string& defaultPath : {file, file + "/below"}) {
+        ASSERT_EQ(NFD_OpenFile(nullptr, defaultPath.c_str(), &path), NFD_RESULT_OK) << defaultPath;
+        free(path);
+        EXPECT_THAT(Args(), ElementsAre("--file-selection", "--title", "Open"));
+    }
+    // A path that cannot be resolved at all fails before any chooser shows.
+    std::string loop = dir_ + "/loop";
+    ASSERT_EQ(symlink(loop.c_str(), loop.c_str()), 0);
+    unlink((dir_ + "/program").c_str());
+    path = nullptr;
+    EXPECT_EQ(NFD_OpenFile(nullptr, loop.c_str(), &path), NFD_RESULT_ERROR);
+    EXPECT_EQ(LastError(), "Error creating ShellItem");
+    EXPECT_EQ(NFD_ChooseFolder(loop.c_str(), &path), NFD_RESULT_ERROR);
+    EXPECT_EQ(LastError(), "SetDefaultPath failed.");
+    EXPECT_EQ(path, nullptr);
+    EXPECT_FALSE(Ran());
+}
+
 TEST_F(Helper, SeveralFilesOnePerLine) {
     Install("zenity");
     Answer(0, "/p/one.png\n/p/two words.jpg\n/p/three.bmp\n");
