@@ -98,7 +98,7 @@ static void SetReason(DecoderResult* result, const char* text) {
 // stb's failure texts are terse; the common ones get words a user can act on.
 static void SetStbReason(DecoderResult* result) {
     const char* text = stbi_failure_reason();
-    if (!text) text = "the decoder gave no reason";
+    if (!text) text = "the picture could not be decoded";
     if (strcmp(text, "outofmem") == 0) {
         snprintf(result->reason, sizeof result->reason, "not enough memory to decode it (limit %zu MiB)",
                  ArenaSize >> 20);

@@ -14,7 +14,8 @@
 // mapped read-only here. A helper that crashes, overruns a limit or answers nonsense is killed,
 // reaped and reported as a failure; the caller's process is never at risk. Synchronous, main
 // thread only; no thread, no signal handler. Pictures above MaxPicturePixels are refused from
-// their header alone. Linux only (memfd_create, posix_spawn).
+// their header alone. image_decoder.cpp does this with memfd_create and posix_spawn;
+// image_decoder_win.cpp with Windows process calls.
 #pragma once
 #include <cstddef>
 

@@ -136,15 +136,6 @@ TEST(ImageDecoder, MatchesStbImageInProcessForEveryFormat) {
     }
 }
 
-TEST(ImageDecoder, NonAsciiPath) {
-    TestFolder folder;
-    std::string path = folder.File("Aquarell Übung 水彩 ✓.png");
-    ASSERT_TRUE(WriteBytes(path, EncodePng(TestPixels(3, 2, 4), 3, 2, 4)));
-    Decoded got = Decode(path);
-    ASSERT_TRUE(got.ok) << got.reason;
-    EXPECT_EQ(TestPixels(3, 2, 4), got.pixels);
-}
-
 TEST(ImageDecoder, BadFilesFailWithAReason) {
     TestFolder folder;
     for (const BadInput& bad : MakeBadInputs(folder)) {
