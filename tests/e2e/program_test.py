@@ -16,7 +16,8 @@ import time
 import unittest
 import zlib
 
-PROGRAM, COMPARE, WM_CLOSE, DEFAULT_PAPER = sys.argv[1:5]
+# Set from the command line (or by a script that imports this module).
+PROGRAM = COMPARE = WM_CLOSE = DEFAULT_PAPER = None
 HERE = os.path.dirname(os.path.abspath(__file__))
 
 # The layout that the 21-pixel font and the UI library's default spacing give the menus.
@@ -363,4 +364,5 @@ class WholeProgram(unittest.TestCase):
 
 
 if __name__ == "__main__":
+    PROGRAM, COMPARE, WM_CLOSE, DEFAULT_PAPER = sys.argv[1:5]
     unittest.main(argv=sys.argv[:1], verbosity=2)
