@@ -22,7 +22,7 @@ def windows_path(path):
 
 def start(exe, *args, cwd=None):
     env = dict(os.environ, WINEDEBUG=os.environ.get("WINEDEBUG", "-all"))
-    return subprocess.Popen([wine_command(), exe, *args], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+    return subprocess.Popen([wine_command(), os.path.abspath(exe), *args], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                             env=env, cwd=cwd)
 
 
