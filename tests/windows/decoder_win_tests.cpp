@@ -1,0 +1,204 @@
+// The picture decoder's Windows client and helper under Wine: what comes back is what
+// stb_image decodes in process, non-ASCII paths open, bad files fail with a reason, and every
+// misbehaving helper ends in a failure with nothing of it left running.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#define STB_IMAGE_WRITE_IMPLEMENTATION
+#define STBIW_WINDOWS_UTF8
+#include <stb_image.h>
+#include <stb_image_write.h>
+
+#include "render/image_decoder.h"
+
+namespace {
+
+std::string Folder() {
+    static std::string folder;
+    if (folder.empty()) {
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
+        std::wstring wide = std::wstring(temp) + L"vellumry d\u00e9codeur \U0001F600";
+        CreateDirectoryW(wide.c_str(), nullptr);
+        char utf8[4 * MAX_PATH];
+        WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
+        folder = utf8;
+    }
+    return folder;
+}
+
+std::string WriteFile(const std::string& name, const std::string& bytes) {
+    std::string path = Folder() + "\\" + name;
+    FILE* file = stbiw__fopen(path.c_str(), "wb");
+    fwrite(bytes.data(), 1, bytes.size(), file);
+    fclose(file);
+    return path;
+}
+
+struct Decoded {
+    bool ok = false;
+    int width = 0, height = 0;
+    std::vector<unsigned char> pixels;
+    std::string reason;
+};
+
+Decoded Decode(const std::string& path) {
+    Decoded result;
+    DecodedPicture picture;
+    char reason[512];
+    result.ok = DecodePictureFile(path.c_str(), &picture, reason, sizeof reason);
+    if (result.ok) {
+        result.width = picture.width;
+        result.height = picture.height;
+        result.pixels.assign(picture.pixels, picture.pixels + size_t(picture.width) * picture.height * 4);
+        ReleaseDecodedPicture(&picture);
+    } else {
+        result.reason = reason;
+    }
+    return result;
+}
+
+// A picture whose every pixel says where it is.
+std::vector<unsigned char> Pattern(int width, int height, int channels) {
+    std::vector<unsigned char> pixels(size_t(width) * height * channels);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < channels; ++c) pixels[(size_t(y) * width + x) * channels + c] = (x * 7 + y * 13 + c * 61) & 255;
+    return pixels;
+}
+
+struct DecoderSettings {
+    const char* path = ImageDecoderPath;
+    int time = ImageDecoderTimeLimitMs;
+    ~DecoderSettings() {
+        ImageDecoderPath = path;
+        ImageDecoderTimeLimitMs = time;
+    }
+};
+
+std::string ProgramFolder() {
+    char path[MAX_PATH];
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    *strrchr(path, '\\') = 0;
+    return path;
+}
+
+// Whether the process that wrote "<picture>.pid" has ended.
+bool HelperEnded(const std::string& picture) {
+    std::string pidPath = picture + ".pid";
+    FILE* file = stbiw__fopen(pidPath.c_str(), "r");
+    if (!file) return false;
+    unsigned long pid = 0;
+    bool read = fscanf(file, "%lu", &pid) == 1;
+    fclose(file);
+    if (!read) return false;
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (!process) return true;
+    bool ended = WaitForSingleObject(process, 0) == WAIT_OBJECT_0;
+    CloseHandle(process);
+    return ended;
+}
+
+}  // namespace
+
+TEST(WindowsDecoder, PngAndBmpComeBackAsStbDecodesThemInProcess) {
+    const int width = 301, height = 77;
+    for (int channels : {1, 3, 4}) {
+        std::vector<unsigned char> source = Pattern(width, height, channels);
+        std::string name = "pattern " + std::to_string(channels) + " \u00fc";
+        std::string png = Folder() + "\\" + name + ".png";
+        std::string bmp = Folder() + "\\" + name + ".bmp";
+        ASSERT_TRUE(stbi_write_png(png.c_str(), width, height, channels, source.data(), width * channels));
+        ASSERT_TRUE(stbi_write_bmp(bmp.c_str(), width, height, channels, source.data()));
+        for (const std::string& path : {png, bmp}) {
+            Decoded decoded = Decode(path);
+            ASSERT_TRUE(decoded.ok) << path << ": " << decoded.reason;
+            int w = 0, h = 0;
+            unsigned char* expected = stbi_load(path.c_str(), &w, &h, nullptr, 4);
+            ASSERT_NE(expected, nullptr);
+            EXPECT_EQ(decoded.width, width);
+            EXPECT_EQ(decoded.height, height);
+            EXPECT_EQ(memcmp(decoded.pixels.data(), expected, size_t(w) * h * 4), 0) << path;
+            // And what stb decodes is the pattern itself: grey and RGB expanded, alpha 255.
+            for (size_t i = 0; path == png && i < size_t(width) * height; ++i) {
+                const unsigned char* px = &decoded.pixels[i * 4];
+                const unsigned char* in = &source[i * channels];
+                unsigned char r = in[0], g = channels == 1 ? in[0] : in[1], b = channels == 1 ? in[0] : in[2];
+                unsigned char a = channels == 4 ? in[3] : 255;
+                ASSERT_TRUE(px[0] == r && px[1] == g && px[2] == b && px[3] == a) << path << " pixel " << i;
+            }
+            stbi_image_free(expected);
+        }
+    }
+}
+
+TEST(WindowsDecoder, BadFilesFailWithAReason) {
+    struct Case {
+        std::string path, reason;
+    };
+    // A grey PNG header claiming 20000 x 20000 pixels (1.6 GB of RGBA), then nothing.
+    static const char header[] = "\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\x4e\x20\0\0\x4e\x20\x08\x00\0\0\0";
+    std::string png(header, sizeof header - 1);
+    const Case cases[] = {
+        {Folder() + "\\missing.png", "No such file or directory"},
+        {Folder(), "it is a folder"},
+        {WriteFile("empty.png", ""), "the file is empty"},
+        {WriteFile("text.png", "not a picture at all"), "unknown image type"},
+        {WriteFile("tiff.tif", std::string("II*\0\x08\0\0\0", 8)), "TIFF pictures are not supported"},
+        {WriteFile("huge.png", png + std::string(64, '\0')), "the picture is too large (20000 x 20000 pixels"},
+    };
+    for (const Case& c : cases) {
+        Decoded decoded = Decode(c.path);
+        EXPECT_FALSE(decoded.ok) << c.path;
+        EXPECT_NE(decoded.reason.find(c.reason), std::string::npos) << c.path << ": " << decoded.reason;
+    }
+}
+
+TEST(WindowsDecoder, MisbehavingHelpersFailAndAreGone) {
+    DecoderSettings restore;
+    std::string helper = ProgramFolder() + "\\misbehaving_decoder_win.exe";
+    ImageDecoderPath = helper.c_str();
+    ImageDecoderTimeLimitMs = 1500;
+    struct Case {
+        const char* word;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"crash", "the decoder stopped (access violation)"},
+        {"hang", "took too long (more than 1.5 s)"},
+        {"silent", "the decoder failed (exit status 0x00000000)"},
+        {"exit3", "the decoder failed (exit status 0x00000003)"},
+        {"garbage", "the decoder gave no answer"},
+        {"bogus", "the decoder's answer was malformed"},
+        {"small", "could not map the decoded picture"},
+        {"oversized", "the decoder's answer was malformed"},
+    };
+    DWORD handlesBefore = 0, handlesAfter = 0;
+    GetProcessHandleCount(GetCurrentProcess(), &handlesBefore);
+    for (const Case& c : cases) {
+        std::string picture = WriteFile(std::string(c.word) + ".png", c.word);
+        auto start = std::chrono::steady_clock::now();
+        Decoded decoded = Decode(picture);
+        double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        EXPECT_FALSE(decoded.ok) << c.word;
+        EXPECT_EQ(decoded.reason.find(c.reason), 0u) << c.word << ": " << decoded.reason;
+        EXPECT_LT(seconds, 8.0) << c.word;
+        EXPECT_TRUE(HelperEnded(picture)) << c.word;
+    }
+    GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
+    EXPECT_LE(handlesAfter, handlesBefore + 2);  // none per decode (a little slack for Wine's own)
+
+    // A helper that delivers and then stays is ended; the pixels are still good.
+    std::string picture = WriteFile("linger.png", "linger");
+    Decoded decoded = Decode(picture);
+    EXPECT_TRUE(decoded.ok) << decoded.reason;
+    EXPECT_EQ(decoded.width, 16);
+    EXPECT_TRUE(HelperEnded(picture));
+}

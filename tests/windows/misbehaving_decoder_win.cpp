@@ -1,0 +1,70 @@
+// misbehaving_decoder_win: stands in for vellumry-decode.exe in tests and goes wrong in the way
+// the picture file says (its first word). It writes its process id to "<picture>.pid" first, so
+// a test can check that nothing of it is left running.
+//   crash     access violation            hang      never answers
+//   silent    exits 0 without an answer   exit3     exits 3 without an answer
+//   garbage   answers with a bad magic    bogus     claims success with a handle it does not have
+//   small     hands over fewer pixels than it claims
+//   oversized claims more pixels than any picture may have
+//   linger    answers properly, then never exits
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+
+#include "render/image_decoder_win_protocol.h"
+
+static HANDLE Handle(const char* text) {
+    return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(strtoull(text, nullptr, 10)));
+}
+
+static LONG WINAPI EndOnCrash(EXCEPTION_POINTERS* info) {
+    TerminateProcess(GetCurrentProcess(), info->ExceptionRecord->ExceptionCode);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+int main(int argc, char** argv) {
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
+    SetUnhandledExceptionFilter(EndOnCrash);
+    if (argc != 5) return 9;
+    DecoderControl* control =
+        static_cast<DecoderControl*>(MapViewOfFile(Handle(argv[2]), FILE_MAP_WRITE, 0, 0, sizeof(DecoderControl)));
+    HANDLE ready = Handle(argv[3]);
+    if (!control) return 9;
+
+    static wchar_t path[32768], pidPath[32768 + 8];
+    if (!MultiByteToWideChar(CP_UTF8, 0, control->path, -1, path, 32768)) return 9;
+    swprintf(pidPath, 32768 + 8, L"%ls.pid", path);
+    if (FILE* pid = _wfopen(pidPath, L"w")) {
+        fprintf(pid, "%lu\n", GetCurrentProcessId());
+        fclose(pid);
+    }
+    char word[32] = "";
+    FILE* file = _wfopen(path, L"rb");
+    if (!file || fscanf(file, "%31s", word) != 1) return 9;
+    fclose(file);
+
+    DecoderResult result;
+    memset(&result, 0, sizeof result);
+    result.magic = DecoderResultMagic;
+    result.ok = 1;
+    result.width = result.height = 16;
+    HANDLE pixels = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 16 * 16 * 4, nullptr);
+    result.offset = static_cast<int64_t>(reinterpret_cast<uintptr_t>(pixels));
+
+    if (strcmp(word, "crash") == 0) *static_cast<volatile int*>(nullptr) = 1;
+    if (strcmp(word, "hang") == 0) Sleep(INFINITE);
+    if (strcmp(word, "silent") == 0) return 0;
+    if (strcmp(word, "exit3") == 0) return 3;
+    if (strcmp(word, "garbage") == 0) result.magic = 0x12345678;
+    if (strcmp(word, "bogus") == 0) result.offset = 0x7ff0;
+    if (strcmp(word, "small") == 0) result.width = result.height = 64;
+    if (strcmp(word, "oversized") == 0) result.width = result.height = 1 << 15;
+    control->result = result;
+    SetEvent(ready);
+    if (strcmp(word, "linger") == 0) Sleep(INFINITE);
+    Sleep(5000);  // holds the pixels until the program has them (the program ends it sooner)
+    return 0;
+}
