@@ -13,8 +13,11 @@ if [ -z "${DISPLAY:-}" ]; then
   exec "$here/../support/with-xvfb.sh" bash -c '"$0" "$@"; s=$?; wineserver -k 2>/dev/null; exit $s' "$0" "$@"
 fi
 "$here/wine-prefix.sh" || { echo "wine-run: the Wine prefix could not be set up" >&2; exit 1; }
+# wine64 itself where it is: the "wine" wrapper adds a note about 32-bit Wine to stderr.
+wine=wine
+[ -x /usr/lib/wine/wine64 ] && wine=/usr/lib/wine/wine64
 case "$1" in
-  *.exe) runner=(wine) ;;
+  *.exe) runner=("$wine") ;;
   *) runner=() ;;
 esac
 timeout -k 5 "${WINE_TEST_TIMEOUT:-120}" "${runner[@]}" "$@"
