@@ -145,7 +145,7 @@ class Program:
         xdotool("windowfocus", "--sync", self.window)
         for key in keys:
             xdotool("keydown", key)
-            time.sleep(0.25)
+            time.sleep(0.4)
             xdotool("keyup", key)
             time.sleep(0.1)
 
