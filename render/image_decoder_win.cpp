@@ -95,16 +95,33 @@ static bool StartHelper(const wchar_t* helper, DecodeHandles* handles, char* rea
                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(handles->ready)),
                static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(handles->taken)));
     commandLine[sizeof commandLine / sizeof commandLine[0] - 1] = 0;
-    STARTUPINFOW startup;
+    STARTUPINFOEXW startup;
     memset(&startup, 0, sizeof startup);
-    startup.cb = sizeof startup;
+    startup.StartupInfo.cb = sizeof startup.StartupInfo;
+    // Only these three handles reach the helper, whatever else of ours is inheritable.
+    HANDLE inherited[3] = {handles->control, handles->ready, handles->taken};
+    alignas(8) unsigned char attributeSpace[256];
+    SIZE_T attributeSize = sizeof attributeSpace;
+    DWORD flags = CREATE_SUSPENDED | CREATE_NO_WINDOW;
+    LPPROC_THREAD_ATTRIBUTE_LIST attributes = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(attributeSpace);
+    if (InitializeProcThreadAttributeList(attributes, 1, 0, &attributeSize)) {
+        if (UpdateProcThreadAttribute(attributes, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited, sizeof inherited,
+                                      nullptr, nullptr)) {
+            startup.lpAttributeList = attributes;
+            startup.StartupInfo.cb = sizeof startup;
+            flags |= EXTENDED_STARTUPINFO_PRESENT;
+        }
+    } else {
+        attributes = nullptr;
+    }
     PROCESS_INFORMATION process;
     memset(&process, 0, sizeof process);
     // Suspended until it is in the job, so it never runs outside the limits.
-    if (!CreateProcessW(helper, commandLine, nullptr, nullptr, TRUE, CREATE_SUSPENDED | CREATE_NO_WINDOW, nullptr,
-                        nullptr, &startup, &process)) {
-        return Fail(reason, reasonSize, "could not start the decoder (error %lu)", GetLastError());
-    }
+    BOOL started = CreateProcessW(helper, commandLine, nullptr, nullptr, TRUE, flags, nullptr, nullptr,
+                                  &startup.StartupInfo, &process);
+    DWORD error = GetLastError();
+    if (attributes) DeleteProcThreadAttributeList(attributes);
+    if (!started) return Fail(reason, reasonSize, "could not start the decoder (error %lu)", error);
     handles->process = process.hProcess;
     handles->thread = process.hThread;
     if (!AssignProcessToJobObject(handles->job, process.hProcess)) {

@@ -108,7 +108,7 @@ def mean_colour(image, region):
     return [s / n for s in sums]
 
 
-def import_picture(process, reader, window, dialog_title, typed, logged_path):
+def import_picture(process, reader, window, dialog_title, typed, logged_path, first=None):
     winetest.xdotool("windowfocus", "--sync", window)
     time.sleep(0.3)
     # Held for a few frames: the program reads the keyboard's state once per frame.
@@ -116,8 +116,21 @@ def import_picture(process, reader, window, dialog_title, typed, logged_path):
     time.sleep(0.3)
     winetest.xdotool("keyup", "ctrl+o", check=True)
     dialog = winetest.wait_for_window(dialog_title, process=process)
-    winetest.type_into(dialog, typed)
-    reader.wait_for("[Info]: Loading diffuse texture: " + logged_path)
+    winetest.type_into(dialog, typed, first=first, key=None)
+    # Return, again if the chooser is still there: a chooser may take the first one for its
+    # completion list.
+    line = "[Info]: Loading diffuse texture: " + logged_path
+    for attempt in range(3):
+        time.sleep(0.5)
+        winetest.xdotool("windowfocus", "--sync", dialog)
+        winetest.xdotool("key", "Return", check=True)
+        try:
+            reader.wait_for(line, timeout=5.0)
+            break
+        except AssertionError:
+            if not winetest.xdotool("search", "--onlyvisible", "--name", dialog_title).split():
+                raise
+    reader.wait_for(line)
     winetest.wait_for_no_window(dialog_title)
     time.sleep(1.5)  # a few frames: the import shows in the next frame's filter pass
 
@@ -184,7 +197,8 @@ def run_linux(work, picture):
         # The same file under a plain name: the chooser's own completion fights slow typing.
         plain = os.path.join(work, "reference.png")
         shutil.copyfile(picture, plain)
-        import_picture(process, reader, window, "^Open$", plain, plain)
+        # Ctrl+L opens the chooser's location field (typing "/" would too, eating a key).
+        import_picture(process, reader, window, "^Open$", plain, plain, first="ctrl+l")
         screenshot(geometry, os.path.join(work, "linux.png"))
     finally:
         winetest.kill(process)
@@ -225,4 +239,13 @@ def main():
 
 
 if __name__ == "__main__":
-    main()
+    try:
+        main()
+    except AssertionError:
+        # What the screen showed when it went wrong, beside the other screenshots.
+        shots = [d for d in os.listdir(tempfile.gettempdir()) if d.startswith("vellumry program ")]
+        if shots:
+            newest = max((os.path.join(tempfile.gettempdir(), d) for d in shots), key=os.path.getmtime)
+            subprocess.run(["import", "-window", "root", os.path.join(newest, "failure.png")], timeout=60)
+            print("screenshots in %s" % newest)
+        raise

@@ -57,11 +57,15 @@ def wait_for_no_window(title_regex, timeout=15.0):
     raise AssertionError("window %r still there after %g s" % (title_regex, timeout))
 
 
-def type_into(window, text=None, key="Return"):
-    """Focuses a dialog, waits for it to take keys (earlier keystrokes are lost), types."""
+def type_into(window, text=None, key="Return", first=None):
+    """Focuses a dialog, waits for it to take keys (earlier keystrokes are lost), types.
+    `first` is a key pressed before the text, with time for what it opens to appear."""
     xdotool("windowfocus", "--sync", window)
     # The dialog fills its folder view after it shows; keys sent before that are lost.
     time.sleep(1.5)
+    if first:
+        xdotool("key", first, check=True)
+        time.sleep(0.8)
     if text is not None:
         type_text(text)
     if key:
