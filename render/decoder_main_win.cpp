@@ -1,19 +1,75 @@
 // vellumry-decode.exe: decodes one picture file with stb_image in a process of its own, so that
 // a file which crashes the decoder, makes it spin or asks for huge amounts of memory takes down
 // only this helper. The program starts a fresh one per file (render/image_decoder_win.cpp); the
-// protocol is in render/image_decoder_win_protocol.h. The memory limit is the job object's; a
-// failed allocation is stb's "outofmem".
+// protocol is in render/image_decoder_win_protocol.h. The memory limit is the job object's, and
+// stb_image's own allocations are counted against it here too; either way a failed allocation
+// is stb's "outofmem".
 #include <windows.h>
 
 #include <io.h>
 
 #include <cerrno>
+#include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <stb_image.h>
 
 #include "render/image_decoder_win_protocol.h"
+
+// ---- Counted allocations: the memory limit also where the job's limit is not enforced (Wine) ----
+
+static size_t MemoryLimit;
+static size_t MemoryUsed;
+// stb does not always say "outofmem" when an allocation fails (its zlib returns quietly), so
+// the refusal itself is remembered.
+static bool AllocationRefused;
+static const size_t CountHeader = 16;  // the block's size, keeping the data 16-aligned
+
+static void* CountedMalloc(size_t size) {
+    unsigned char* block =
+        size <= MemoryLimit - MemoryUsed ? static_cast<unsigned char*>(malloc(CountHeader + size)) : nullptr;
+    if (!block) {
+        AllocationRefused = true;
+        return nullptr;
+    }
+    memcpy(block, &size, sizeof size);
+    MemoryUsed += size;
+    return block + CountHeader;
+}
+
+static size_t CountedSize(void* data) {
+    size_t size;
+    memcpy(&size, static_cast<unsigned char*>(data) - CountHeader, sizeof size);
+    return size;
+}
+
+static void CountedFree(void* data) {
+    if (!data) return;
+    MemoryUsed -= CountedSize(data);
+    free(static_cast<unsigned char*>(data) - CountHeader);
+}
+
+static void* CountedRealloc(void* data, size_t size) {
+    if (!data) return CountedMalloc(size);
+    size_t old = CountedSize(data);
+    unsigned char* block = nullptr;
+    if (size <= old || size - old <= MemoryLimit - MemoryUsed)
+        block = static_cast<unsigned char*>(realloc(static_cast<unsigned char*>(data) - CountHeader, CountHeader + size));
+    if (!block) {
+        AllocationRefused = true;
+        return nullptr;
+    }
+    memcpy(block, &size, sizeof size);
+    MemoryUsed = MemoryUsed - old + size;
+    return block + CountHeader;
+}
+
+#define STBI_MALLOC(size) CountedMalloc(size)
+#define STBI_REALLOC(data, size) CountedRealloc(data, size)
+#define STBI_FREE(data) CountedFree(data)
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#include <stb_image.h>
 
 static void SetReason(DecoderResult* result, const char* text) {
     snprintf(result->reason, sizeof result->reason, "%s", text);
@@ -22,7 +78,7 @@ static void SetReason(DecoderResult* result, const char* text) {
 static void SetStbReason(DecoderResult* result, unsigned long long memoryLimit) {
     const char* text = stbi_failure_reason();
     if (!text) text = "the decoder gave no reason";
-    if (strcmp(text, "outofmem") == 0) {
+    if (AllocationRefused || strcmp(text, "outofmem") == 0) {
         snprintf(result->reason, sizeof result->reason, "not enough memory to decode it (limit %llu MiB)",
                  memoryLimit >> 20);
     } else if (strcmp(text, "unknown image type") == 0) {
@@ -140,6 +196,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     unsigned long long memoryLimit = strtoull(argv[1], nullptr, 10);
+    MemoryLimit = memoryLimit > SIZE_MAX ? SIZE_MAX : size_t(memoryLimit);
     HANDLE control = HandleArgument(argv[2]);
     HANDLE ready = HandleArgument(argv[3]);
     HANDLE taken = HandleArgument(argv[4]);

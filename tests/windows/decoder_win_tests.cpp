@@ -77,9 +77,11 @@ std::vector<unsigned char> Pattern(int width, int height, int channels) {
 struct DecoderSettings {
     const char* path = ImageDecoderPath;
     int time = ImageDecoderTimeLimitMs;
+    long long memory = ImageDecoderMemoryLimit;
     ~DecoderSettings() {
         ImageDecoderPath = path;
         ImageDecoderTimeLimitMs = time;
+        ImageDecoderMemoryLimit = memory;
     }
 };
 
@@ -159,6 +161,20 @@ TEST(WindowsDecoder, BadFilesFailWithAReason) {
         EXPECT_FALSE(decoded.ok) << c.path;
         EXPECT_NE(decoded.reason.find(c.reason), std::string::npos) << c.path << ": " << decoded.reason;
     }
+}
+
+TEST(WindowsDecoder, APictureNeedingMoreThanTheMemoryLimitFails) {
+    DecoderSettings restore;
+    std::vector<unsigned char> source = Pattern(1000, 1000, 3);
+    std::string png = Folder() + "\\big.png";
+    ASSERT_TRUE(stbi_write_png(png.c_str(), 1000, 1000, 3, source.data(), 1000 * 3));
+    ImageDecoderMemoryLimit = 2 << 20;  // the RGBA alone is 4 MB
+    Decoded decoded = Decode(png);
+    EXPECT_FALSE(decoded.ok);
+    EXPECT_EQ(decoded.reason, "not enough memory to decode it (limit 2 MiB)");
+    ImageDecoderMemoryLimit = 64 << 20;
+    decoded = Decode(png);
+    EXPECT_TRUE(decoded.ok) << decoded.reason;
 }
 
 TEST(WindowsDecoder, MisbehavingHelpersFailAndAreGone) {
