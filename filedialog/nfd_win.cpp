@@ -124,11 +124,11 @@ struct FileTypeArray {
 
 int ConvertFileType(void* context, size_t index, const char* patternList) {
     FileTypeArray* types = static_cast<FileTypeArray*>(context);
-    wchar_t* spec = nullptr;
-    NFDi_Utf8ToWide(patternList, &spec);  // never empty: at least "*."
-    if (!spec) return 0;
+    wchar_t* patterns = nullptr;
+    NFDi_Utf8ToWide(patternList, &patterns);  // never empty: at least "*."
+    if (!patterns) return 0;
     types->specList[index].pszName = EMPTY_WSTR;
-    types->specList[index].pszSpec = spec;
+    types->specList[index].pszSpec = patterns;
     return 1;
 }
 

@@ -27,7 +27,7 @@ public:
 class FakeFileDialog : public CountedUnknown<IFileDialog> {
 public:
     struct FileType {
-        std::wstring name, spec;
+        std::wstring name, patterns;
     };
     int setFileTypesCalls = 0;
     std::vector<FileType> fileTypes;

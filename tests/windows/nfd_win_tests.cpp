@@ -60,7 +60,7 @@ TEST(FileTypes, FilterListsBecomeTheEntriesHandedToTheDialog) {
         ASSERT_EQ(dialog.setFileTypesCalls, 1) << c.filters;
         ASSERT_EQ(dialog.fileTypes.size(), c.specs.size()) << c.filters;
         for (size_t i = 0; i < c.specs.size(); ++i) {
-            EXPECT_EQ(dialog.fileTypes[i].spec, c.specs[i]) << c.filters << " entry " << i;
+            EXPECT_EQ(dialog.fileTypes[i].patterns, c.specs[i]) << c.filters << " entry " << i;
             EXPECT_EQ(dialog.fileTypes[i].name, L"") << c.filters << " entry " << i;
         }
         EXPECT_EQ(dialog.otherCalls, 0);
@@ -82,9 +82,9 @@ TEST(FileTypes, APatternListLongerThanTheBufferIsCutAt255Bytes) {
     FakeFileDialog dialog;
     ASSERT_TRUE(NFDi_ApplyFilterList(&dialog, filters.c_str()));
     ASSERT_EQ(dialog.fileTypes.size(), 2u);
-    EXPECT_EQ(dialog.fileTypes[0].spec.size(), 255u);
-    EXPECT_EQ(dialog.fileTypes[0].spec.substr(0, 13), L"*.aaz;*.abz;*");
-    EXPECT_EQ(dialog.fileTypes[1].spec, L"*.*");
+    EXPECT_EQ(dialog.fileTypes[0].patterns.size(), 255u);
+    EXPECT_EQ(dialog.fileTypes[0].patterns.substr(0, 13), L"*.aaz;*.abz;*");
+    EXPECT_EQ(dialog.fileTypes[1].patterns, L"*.*");
 }
 
 // ---- Starting folder, against the real shell ----
