@@ -41,10 +41,14 @@ static void ReleasePages(size_t from, size_t to) {
     if (to > from) madvise(ArenaBase + from, to - from, MADV_REMOVE);
 }
 
+static bool AllocationRefused;  // see render/picture_decoding.h
+
 static void* ArenaMalloc(size_t size) {
-    if (size > ArenaSize) return nullptr;
+    if (size > ArenaSize - BlockHeader || PagesFor(BlockHeader + size) > ArenaSize - ArenaTop) {
+        AllocationRefused = true;
+        return nullptr;
+    }
     size_t need = PagesFor(BlockHeader + size);
-    if (need > ArenaSize - ArenaTop) return nullptr;
     size_t block = ArenaTop;
     ArenaTop += need;
     ArenaLastBlock = block;
@@ -89,50 +93,9 @@ static void* ArenaRealloc(void* data, size_t size) {
 #define STB_IMAGE_IMPLEMENTATION
 #include <stb_image.h>
 
+#include "render/picture_decoding.h"
+
 // ---- Decoding ----
-
-static void SetReason(DecoderResult* result, const char* text) {
-    snprintf(result->reason, sizeof result->reason, "%s", text);
-}
-
-// stb's failure texts are terse; the common ones get words a user can act on.
-static void SetStbReason(DecoderResult* result) {
-    const char* text = stbi_failure_reason();
-    if (!text) text = "the picture could not be decoded";
-    if (strcmp(text, "outofmem") == 0) {
-        snprintf(result->reason, sizeof result->reason, "not enough memory to decode it (limit %zu MiB)",
-                 ArenaSize >> 20);
-    } else if (strcmp(text, "unknown image type") == 0) {
-        SetReason(result, "unknown image type (not PNG, JPEG, BMP, GIF, TGA, PSD, HDR, PIC or PNM)");
-    } else {
-        SetReason(result, text);
-    }
-}
-
-// The format a file's first bytes announce, or null. TGA has no signature.
-static const char* Signature(FILE* file) {
-    static const struct {
-        const char* name;
-        unsigned char length;
-        unsigned char bytes[4];
-    } kinds[] = {
-        {"TIFF", 4, {'I', 'I', 42, 0}}, {"TIFF", 4, {'M', 'M', 0, 42}}, {"PNG", 4, {0x89, 'P', 'N', 'G'}},
-        {"JPEG", 3, {0xff, 0xd8, 0xff}}, {"GIF", 4, {'G', 'I', 'F', '8'}},   {"BMP", 2, {'B', 'M'}},
-        {"PSD", 4, {'8', 'B', 'P', 'S'}},  {"HDR", 2, {'#', '?'}},            {"PIC", 4, {0x53, 0x80, 0xf6, 0x34}},
-    };
-    unsigned char magic[4] = {0, 0, 0, 0};
-    size_t got = fread(magic, 1, 4, file);
-    rewind(file);
-    for (const auto& kind : kinds) {
-        if (got >= kind.length && memcmp(magic, kind.bytes, kind.length) == 0) return kind.name;
-    }
-    return nullptr;
-}
-
-static void SetTooLarge(DecoderResult* result, long long width, long long height) {
-    snprintf(result->reason, sizeof result->reason, "the picture is too large (%lld x %lld pixels, at most %lld)",
-             width, height, static_cast<long long>(MaxPicturePixels));
-}
 
 static void Decode(const char* path, DecoderResult* result) {
     FILE* file = fopen(path, "rb");
@@ -141,7 +104,6 @@ static void Decode(const char* path, DecoderResult* result) {
         return;
     }
     struct stat info;
-    int width = 0, height = 0, components = 0;
     if (fstat(fileno(file), &info) != 0) {
         SetReason(result, strerror(errno));
     } else if (S_ISDIR(info.st_mode)) {
@@ -150,37 +112,10 @@ static void Decode(const char* path, DecoderResult* result) {
         SetReason(result, "not a regular file");  // a pipe or a device could block or never end
     } else if (info.st_size == 0) {
         SetReason(result, "the file is empty");
-    } else if (Signature(file) && strcmp(Signature(file), "TIFF") == 0) {
-        SetReason(result, "TIFF pictures are not supported");
-    } else if (!stbi_info_from_file(file, &width, &height, &components)) {
-        // stb tries every format in turn and reports the last one's complaint; a file that
-        // announces its format deserves a reason about that format.
-        const char* kind = Signature(file);
-        if (kind) {
-            snprintf(result->reason, sizeof result->reason,
-                     "damaged %s header, or a picture too large to decode", kind);
-        } else {
-            SetStbReason(result);
-        }
-    } else if (static_cast<long long>(width) * height > MaxPicturePixels) {
-        // The header alone can claim gigabytes; nothing is allocated for such a claim.
-        SetTooLarge(result, width, height);
-    } else {
-        width = height = 0;
-        unsigned char* pixels = stbi_load_from_file(file, &width, &height, nullptr, 4);
-        if (!pixels) {
-            SetStbReason(result);
-        } else if (width <= 0 || height <= 0) {
-            // Some damaged PNM and HDR files decode "successfully" to nothing.
-            snprintf(result->reason, sizeof result->reason, "the picture has no pixels (%d x %d)", width, height);
-        } else if (static_cast<long long>(width) * height > MaxPicturePixels) {
-            SetTooLarge(result, width, height);
-        } else {
-            result->ok = 1;
-            result->width = width;
-            result->height = height;
-            result->offset = pixels - ArenaBase;
-        }
+    } else if (unsigned char* pixels = DecodeOpenPicture(file, ArenaSize, result)) {
+        // The pixels stay in the arena, where the program maps them.
+        result->ok = 1;
+        result->offset = pixels - ArenaBase;
     }
     fclose(file);
 }

@@ -20,9 +20,7 @@
 
 static size_t MemoryLimit;
 static size_t MemoryUsed;
-// stb does not always say "outofmem" when an allocation fails (its zlib returns quietly), so
-// the refusal itself is remembered.
-static bool AllocationRefused;
+static bool AllocationRefused;  // see render/picture_decoding.h
 static const size_t CountHeader = 16;  // the block's size, keeping the data 16-aligned
 
 static void* CountedMalloc(size_t size) {
@@ -71,35 +69,7 @@ static void* CountedRealloc(void* data, size_t size) {
 #define STB_IMAGE_IMPLEMENTATION
 #include <stb_image.h>
 
-static void SetReason(DecoderResult* result, const char* text) {
-    snprintf(result->reason, sizeof result->reason, "%s", text);
-}
-
-static void SetStbReason(DecoderResult* result, unsigned long long memoryLimit) {
-    const char* text = stbi_failure_reason();
-    if (!text) text = "the decoder gave no reason";
-    if (AllocationRefused || strcmp(text, "outofmem") == 0) {
-        snprintf(result->reason, sizeof result->reason, "not enough memory to decode it (limit %llu MiB)",
-                 memoryLimit >> 20);
-    } else if (strcmp(text, "unknown image type") == 0) {
-        SetReason(result, "unknown image type (not PNG, JPEG, BMP, GIF, TGA, PSD, HDR, PIC or PNM)");
-    } else {
-        SetReason(result, text);
-    }
-}
-
-static void SetTooLarge(DecoderResult* result, long long width, long long height) {
-    snprintf(result->reason, sizeof result->reason, "the picture is too large (%lld x %lld pixels, at most %lld)",
-             width, height, static_cast<long long>(MaxPicturePixels));
-}
-
-static bool IsTiff(FILE* file) {
-    unsigned char magic[4] = {0, 0, 0, 0};
-    size_t got = fread(magic, 1, 4, file);
-    rewind(file);
-    return got == 4 && ((magic[0] == 'I' && magic[1] == 'I' && magic[2] == 42 && magic[3] == 0) ||
-                        (magic[0] == 'M' && magic[1] == 'M' && magic[2] == 0 && magic[3] == 42));
-}
+#include "render/picture_decoding.h"
 
 // Opens a UTF-8 path; a folder, a device or an empty file gets its own reason.
 static FILE* OpenPicture(const char* path, DecoderResult* result) {
@@ -136,42 +106,22 @@ static FILE* OpenPicture(const char* path, DecoderResult* result) {
 static void Decode(const char* path, unsigned long long memoryLimit, DecoderResult* result) {
     FILE* file = OpenPicture(path, result);
     if (!file) return;
-    int width = 0, height = 0, components = 0;
-    if (IsTiff(file)) {
-        SetReason(result, "TIFF pictures are not supported");
-    } else if (!stbi_info_from_file(file, &width, &height, &components)) {
-        SetStbReason(result, memoryLimit);
-    } else if (static_cast<long long>(width) * height > MaxPicturePixels) {
-        // The header alone can claim gigabytes; nothing is allocated for such a claim.
-        SetTooLarge(result, width, height);
-    } else {
-        width = height = 0;
-        unsigned char* pixels = stbi_load_from_file(file, &width, &height, nullptr, 4);
-        if (!pixels) {
-            SetStbReason(result, memoryLimit);
-        } else if (width <= 0 || height <= 0) {
-            // Some damaged PNM and HDR files decode "successfully" to nothing.
-            snprintf(result->reason, sizeof result->reason, "the picture has no pixels (%d x %d)", width, height);
-        } else if (static_cast<long long>(width) * height > MaxPicturePixels) {
-            SetTooLarge(result, width, height);
+    if (unsigned char* pixels = DecodeOpenPicture(file, memoryLimit, result)) {
+        unsigned long long bytes = static_cast<unsigned long long>(result->width) * result->height * 4;
+        HANDLE mapping =
+            CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, DWORD(bytes >> 32), DWORD(bytes), nullptr);
+        void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, bytes) : nullptr;
+        if (!view) {
+            if (mapping) CloseHandle(mapping);
+            snprintf(result->reason, sizeof result->reason, "not enough memory to hand the picture over (%llu MiB)",
+                     bytes >> 20);
         } else {
-            unsigned long long bytes = static_cast<unsigned long long>(width) * height * 4;
-            HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, DWORD(bytes >> 32),
-                                                DWORD(bytes), nullptr);
-            void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, bytes) : nullptr;
-            if (!view) {
-                snprintf(result->reason, sizeof result->reason, "not enough memory to hand the picture over (%llu MiB)",
-                         bytes >> 20);
-            } else {
-                memcpy(view, pixels, bytes);
-                UnmapViewOfFile(view);
-                result->ok = 1;
-                result->width = width;
-                result->height = height;
-                result->offset = static_cast<int64_t>(reinterpret_cast<uintptr_t>(mapping));
-            }
+            memcpy(view, pixels, bytes);
+            UnmapViewOfFile(view);
+            result->ok = 1;
+            result->offset = static_cast<int64_t>(reinterpret_cast<uintptr_t>(mapping));
         }
-        if (pixels) stbi_image_free(pixels);
+        stbi_image_free(pixels);
     }
     fclose(file);
 }
