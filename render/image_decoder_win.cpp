@@ -15,7 +15,7 @@
 #include "render/image_decoder_win_protocol.h"
 
 const char* ImageDecoderPath = nullptr;
-int ImageDecoderTimeLimitMs = 10000;
+int ImageDecoderTimeLimitMs = 20000;
 long long ImageDecoderMemoryLimit = 3LL << 30;
 
 // The helper's own code, stack and C runtime fit well inside this beside its decoding memory.
