@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""The real program on a virtual display: start-up log, window, orderly and fatal ends.
+"""The real program on a virtual display: the start-up log (the four GL lines, then the
+renderer's three), the window, orderly and fatal ends.
 
 Usage: program_shell_test.py VELLUMRY WM_CLOSE   (run under tests/support/with-xvfb.sh)
 """
@@ -11,24 +12,14 @@ import tempfile
 import time
 import unittest
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from desktop import wait_for, xdotool  # noqa: E402
+
 PROGRAM, WM_CLOSE = sys.argv[1], sys.argv[2]
 GL_LINES = ["[Info]: OpenGL version: ", "[Info]: OpenGL vendor: ",
             "[Info]: OpenGL renderer: ", "[Info]: Shader model: "]
-
-
-def wait_for(condition, timeout=20.0, what="condition"):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        value = condition()
-        if value:
-            return value
-        time.sleep(0.05)
-    raise AssertionError(f"timed out waiting for {what}")
-
-
-def xdotool(*args):
-    result = subprocess.run(["xdotool", *args], capture_output=True, text=True, timeout=10)
-    return result.stdout.strip() if result.returncode == 0 else ""
+RENDERER_LINES = ["[Info]: Compiled shaders", "[Info]: Created shader program",
+                  "[Info]: Loaded default filter texture"]
 
 
 class Program:
@@ -75,13 +66,16 @@ class ProgramShell(unittest.TestCase):
         self.assertEqual(xdotool("getwindowname", window), "Vellumry")
         geometry = xdotool("getwindowgeometry", window)
         self.assertIn("Geometry: 800x600", geometry)
-        wait_for(lambda: self.program.stderr().count("\n") >= 4, what="the start-up log")
-        time.sleep(0.5)  # a few frames
-        lines = self.program.stderr().splitlines()
+        wait_for(lambda: self.program.stderr().count("\n") >= 7, what="the start-up log")
+        time.sleep(0.5)  # a few frames: drawing adds no lines
+        log_before_close = self.program.stderr()
+        self.assertTrue(log_before_close.endswith("\n"), "every line ends with a line feed")
+        lines = log_before_close.splitlines()
+        self.assertEqual(len(lines), 7, log_before_close)
         for line, prefix in zip(lines, GL_LINES):
             self.assertTrue(line.startswith(prefix), f"{line!r} should start with {prefix!r}")
             self.assertGreater(len(line), len(prefix), "the GL string is written after the text")
-        log_before_close = self.program.stderr()
+        self.assertEqual(lines[4:], RENDERER_LINES)
 
         # A window-manager close request posts SDL_QUIT: the loop ends, status 0, no more lines.
         subprocess.run([WM_CLOSE, window], check=True, timeout=10)

@@ -16,6 +16,9 @@ import time
 import unittest
 import zlib
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from desktop import wait_for, xdotool  # noqa: E402
+
 # Set from the command line (or by a script that imports this module).
 PROGRAM = COMPARE = WM_CLOSE = DEFAULT_PAPER = None
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -30,24 +33,8 @@ SLIDER_LEFT, SLIDER_WIDTH = 8, 336
 THIRD = struct.unpack("f", struct.pack("f", 1 / 3))[0]  # the single-precision one third
 
 
-def wait_for(condition, timeout=30.0, what="condition"):
-    deadline = time.monotonic() + timeout
-    last = None
-    while time.monotonic() < deadline:
-        last = condition()
-        if last:
-            return last
-        time.sleep(0.05)
-    raise AssertionError(f"timed out waiting for {what} (last: {last!r})")
-
-
 def run(*args, timeout=20):
     return subprocess.run(list(args), capture_output=True, text=True, timeout=timeout)
-
-
-def xdotool(*args):
-    result = run("xdotool", *[str(a) for a in args])
-    return result.stdout.strip() if result.returncode == 0 else ""
 
 
 def write_png(path, width, height, pixel):
