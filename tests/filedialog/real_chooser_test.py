@@ -24,12 +24,25 @@ def xdotool(*args):
     return subprocess.run(["xdotool", *args], check=True, capture_output=True, text=True, timeout=40).stdout
 
 
+def find_window(title, timeout=40.0):
+    """Polls for a visible window of that title. A search can fail while another window is being
+    destroyed (the previous chooser closing), so a failed search only means "not yet"."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % title],
+                               capture_output=True, text=True, timeout=20).stdout.split()
+        if found:
+            return found[0]
+        time.sleep(0.1)
+    raise RuntimeError("no window titled %r appeared" % title)
+
+
 def ask(kind, pick, env, cwd, keys, mode="open", default=None):
     """Starts the pick program, waits for the chooser's window, sends `keys` to it."""
     args = [pick, mode] + ([default] if default else [])
     child = subprocess.Popen(args, env=env, cwd=cwd, stdout=subprocess.PIPE, text=True)
     try:
-        window = xdotool("search", "--sync", "--onlyvisible", "--name", "^%s$" % TITLES[mode]).split()[0]
+        window = find_window(TITLES[mode])
         wm_class = subprocess.run(["xprop", "-id", window, "WM_CLASS"], capture_output=True, text=True).stdout
         time.sleep(0.8)  # the chooser builds its widgets after mapping
         xdotool("windowfocus", "--sync", window)
