@@ -17,6 +17,7 @@
 
 #include "import_test_files.h"
 #include "render/image_decoder.h"
+#include "tests/import/decoder_test_support.h"
 
 namespace {
 
@@ -33,40 +34,7 @@ bool NoChildLeft() {
     return waitpid(-1, &status, WNOHANG) == -1 && errno == ECHILD;
 }
 
-struct Decoded {
-    bool ok = false;
-    int width = 0, height = 0;
-    Bytes pixels;
-    std::string reason;
-};
 
-Decoded Decode(const std::string& path) {
-    Decoded result;
-    DecodedPicture picture;
-    char reason[512];
-    result.ok = DecodePictureFile(path.c_str(), &picture, reason, sizeof reason);
-    if (result.ok) {
-        result.width = picture.width;
-        result.height = picture.height;
-        result.pixels.assign(picture.pixels, picture.pixels + size_t(picture.width) * picture.height * 4);
-        ReleaseDecodedPicture(&picture);
-    } else {
-        result.reason = reason;
-    }
-    return result;
-}
-
-// Restores the client's settings after a test changed them.
-struct DecoderSettings {
-    const char* path = ImageDecoderPath;
-    int time = ImageDecoderTimeLimitMs;
-    long long memory = ImageDecoderMemoryLimit;
-    ~DecoderSettings() {
-        ImageDecoderPath = path;
-        ImageDecoderTimeLimitMs = time;
-        ImageDecoderMemoryLimit = memory;
-    }
-};
 
 bool Convert(const std::string& from, const std::string& options, const std::string& to) {
     std::string command = "convert '" + from + "' " + options + " '" + to + "' 2>/dev/null";

@@ -17,6 +17,7 @@
 #include <stb_image_write.h>
 
 #include "render/image_decoder.h"
+#include "tests/import/decoder_test_support.h"
 
 namespace {
 
@@ -42,28 +43,6 @@ std::string WriteFile(const std::string& name, const std::string& bytes) {
     return path;
 }
 
-struct Decoded {
-    bool ok = false;
-    int width = 0, height = 0;
-    std::vector<unsigned char> pixels;
-    std::string reason;
-};
-
-Decoded Decode(const std::string& path) {
-    Decoded result;
-    DecodedPicture picture;
-    char reason[512];
-    result.ok = DecodePictureFile(path.c_str(), &picture, reason, sizeof reason);
-    if (result.ok) {
-        result.width = picture.width;
-        result.height = picture.height;
-        result.pixels.assign(picture.pixels, picture.pixels + size_t(picture.width) * picture.height * 4);
-        ReleaseDecodedPicture(&picture);
-    } else {
-        result.reason = reason;
-    }
-    return result;
-}
 
 // A picture whose every pixel says where it is.
 std::vector<unsigned char> Pattern(int width, int height, int channels) {
@@ -74,16 +53,6 @@ std::vector<unsigned char> Pattern(int width, int height, int channels) {
     return pixels;
 }
 
-struct DecoderSettings {
-    const char* path = ImageDecoderPath;
-    int time = ImageDecoderTimeLimitMs;
-    long long memory = ImageDecoderMemoryLimit;
-    ~DecoderSettings() {
-        ImageDecoderPath = path;
-        ImageDecoderTimeLimitMs = time;
-        ImageDecoderMemoryLimit = memory;
-    }
-};
 
 std::string ProgramFolder() {
     char path[MAX_PATH];

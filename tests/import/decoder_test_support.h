@@ -1,0 +1,41 @@
+// What the decoder client's tests share on every platform: a decode whose result owns its
+// pixels, and the client's settings put back after a test changed them.
+#pragma once
+#include <string>
+#include <vector>
+
+#include "render/image_decoder.h"
+
+struct Decoded {
+    bool ok = false;
+    int width = 0, height = 0;
+    std::vector<unsigned char> pixels;
+    std::string reason;
+};
+
+inline Decoded Decode(const std::string& path) {
+    Decoded result;
+    DecodedPicture picture;
+    char reason[512];
+    result.ok = DecodePictureFile(path.c_str(), &picture, reason, sizeof reason);
+    if (result.ok) {
+        result.width = picture.width;
+        result.height = picture.height;
+        result.pixels.assign(picture.pixels, picture.pixels + size_t(picture.width) * picture.height * 4);
+        ReleaseDecodedPicture(&picture);
+    } else {
+        result.reason = reason;
+    }
+    return result;
+}
+
+struct DecoderSettings {
+    const char* path = ImageDecoderPath;
+    int time = ImageDecoderTimeLimitMs;
+    long long memory = ImageDecoderMemoryLimit;
+    ~DecoderSettings() {
+        ImageDecoderPath = path;
+        ImageDecoderTimeLimitMs = time;
+        ImageDecoderMemoryLimit = memory;
+    }
+};
