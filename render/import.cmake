@@ -1,5 +1,5 @@
-# Texture import: the texture slots, the client of the decoder helper, the helper itself and
-# the embedded assets (the default paper and the interface font).
+# Texture import: the texture slots and the embedded assets (the default paper and the
+# interface font). The decoder helper and its client are in picture/.
 set(embedded ${CMAKE_BINARY_DIR}/generated/render)
 set(UI_FONT_FILE /usr/share/fonts/truetype/roboto/unhinted/RobotoTTF/Roboto-Regular.ttf
     CACHE FILEPATH "TrueType font built into the program for its interface")
@@ -25,22 +25,6 @@ target_sources(vellumry_core PRIVATE
   ${embedded_sources}
   ${CMAKE_CURRENT_LIST_DIR}/texture_import.cpp)
 target_link_libraries(vellumry_core PUBLIC PkgConfig::STB)
-
-if(UNIX)
-  target_sources(vellumry_core PRIVATE ${CMAKE_CURRENT_LIST_DIR}/image_decoder.cpp)
-  # The decoder helper: its own stb_image build (all allocations in shared memory), no libstb.
-  add_executable(vellumry-decode ${CMAKE_CURRENT_LIST_DIR}/decoder_main.cpp)
-  target_include_directories(vellumry-decode PRIVATE ${CMAKE_SOURCE_DIR})
-  target_include_directories(vellumry-decode SYSTEM PRIVATE ${STB_INCLUDE_DIRS})
-  if(VELLUMRY_SANITIZE)
-    # It runs under an address-space limit the sanitizers' shadow memory cannot live with, and
-    # the faults it exists to contain are stb_image's, not ours.
-    target_compile_options(vellumry-decode PRIVATE -fno-sanitize=all)
-    target_link_options(vellumry-decode PRIVATE -fno-sanitize=all)
-  endif()
-  # Whatever links the core library may import a picture, so the helper is built with it.
-  add_dependencies(vellumry_core vellumry-decode)
-endif()
 
 # The paper generator; `cmake --build <dir> --target paper` rewrites assets/paper.jpg.
 add_executable(make_paper EXCLUDE_FROM_ALL ${CMAKE_SOURCE_DIR}/tools/make_paper.cpp)

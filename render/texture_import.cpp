@@ -7,8 +7,8 @@
 #include <stb_image_resize.h>
 
 #include "app/log.h"
-#include "render/image_decoder.h"
-#include "render/image_decoder_protocol.h"
+#include "picture/image_decoder.h"
+#include "picture/image_decoder_protocol.h"
 #include "ui/ui_state.h"
 
 GLuint DiffuseTexture = 0;

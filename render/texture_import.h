@@ -5,7 +5,7 @@
 //   LoadFilterTexture(path);        // a user's paper
 //   if (TextureLoadFailureCount() != seen) { seen = ...; show(LastTextureLoadError()); }
 //
-// Files are decoded in a helper process (render/image_decoder.h), so no file can take the
+// Files are decoded in a helper process (picture/image_decoder.h), so no file can take the
 // program down; the embedded paper, which is ours, decodes in process. Each slot owns exactly one
 // GL texture (GL_RGBA, GL_LINEAR both ways, default repeat wrap, no mipmaps, row 0 = top row); an
 // import binds its new texture on the active unit and deletes the one it replaces.

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "gl/gl_loader.h"
-#include "render/image_decoder.h"
+#include "picture/image_decoder.h"
 #include "render/texture_import.h"
 
 static double Median(std::vector<double> values) {

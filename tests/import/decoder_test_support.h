@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "render/image_decoder.h"
+#include "picture/image_decoder.h"
 
 struct Decoded {
     bool ok = false;

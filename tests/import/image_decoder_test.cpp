@@ -16,7 +16,7 @@
 #include <unistd.h>
 
 #include "import_test_files.h"
-#include "render/image_decoder.h"
+#include "picture/image_decoder.h"
 #include "tests/import/decoder_test_support.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include "render/image_decoder_protocol.h"
+#include "picture/image_decoder_protocol.h"
 
 int main(int argc, char** argv) {
     struct rlimit none = {0, 0};

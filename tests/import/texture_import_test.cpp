@@ -13,7 +13,7 @@
 
 #include "import_test_files.h"
 #include "render/embedded_assets.h"
-#include "render/image_decoder.h"
+#include "picture/image_decoder.h"
 #include "render/texture_import.h"
 #include "ui/ui_state.h"
 

@@ -16,7 +16,7 @@
 #include <stb_image.h>
 #include <stb_image_write.h>
 
-#include "render/image_decoder.h"
+#include "picture/image_decoder.h"
 #include "tests/import/decoder_test_support.h"
 
 namespace {

@@ -14,7 +14,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "render/image_decoder_win_protocol.h"
+#include "picture/image_decoder_win_protocol.h"
 
 static HANDLE Handle(const char* text) {
     return reinterpret_cast<HANDLE>(static_cast<uintptr_t>(strtoull(text, nullptr, 10)));

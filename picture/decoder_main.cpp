@@ -1,7 +1,7 @@
 // vellumry-decode: decodes one picture file with stb_image in a process of its own, so that a
 // file which crashes the decoder, makes it spin or asks for huge amounts of memory takes down
-// only this helper. The program starts a fresh one per file (render/image_decoder.cpp); the
-// protocol is in render/image_decoder_protocol.h.
+// only this helper. The program starts a fresh one per file (picture/image_decoder.cpp); the
+// protocol is in picture/image_decoder_protocol.h.
 //
 // Every allocation stb_image makes comes from an arena inside the shared-memory file on fd 3, so
 // the decoded pixels are already where the program maps them: no copy crosses the processes.
@@ -19,7 +19,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "render/image_decoder_protocol.h"
+#include "picture/image_decoder_protocol.h"
 
 // ---- Arena: page-aligned blocks bumped upwards in the shared file; freed pages go back ----
 
@@ -41,7 +41,7 @@ static void ReleasePages(size_t from, size_t to) {
     if (to > from) madvise(ArenaBase + from, to - from, MADV_REMOVE);
 }
 
-static bool AllocationRefused;  // see render/picture_decoding.h
+static bool AllocationRefused;  // see picture/picture_decoding.h
 
 static void* ArenaMalloc(size_t size) {
     if (size > ArenaSize - BlockHeader || PagesFor(BlockHeader + size) > ArenaSize - ArenaTop) {
@@ -93,7 +93,7 @@ static void* ArenaRealloc(void* data, size_t size) {
 #define STB_IMAGE_IMPLEMENTATION
 #include <stb_image.h>
 
-#include "render/picture_decoding.h"
+#include "picture/picture_decoding.h"
 
 // ---- Decoding ----
 

@@ -7,7 +7,7 @@
 //   #define STB_IMAGE_STATIC
 //   #define STB_IMAGE_IMPLEMENTATION
 //   #include <stb_image.h>
-//   #include "render/picture_decoding.h"
+//   #include "picture/picture_decoding.h"
 //   unsigned char* pixels = DecodeOpenPicture(file, memoryLimit, &result);
 //
 // Included once per helper, after stb_image's implementation, since it calls stb's static
@@ -18,7 +18,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "render/image_decoder_protocol.h"
+#include "picture/image_decoder_protocol.h"
 
 static void SetReason(DecoderResult* result, const char* text) {
     snprintf(result->reason, sizeof result->reason, "%s", text);

@@ -12,7 +12,7 @@
 //
 // The program trusts nothing in the record: a helper that went wrong may write anything.
 #pragma once
-#include "render/image_decoder_protocol.h"
+#include "picture/image_decoder_protocol.h"
 
 struct DecoderControl {
     DecoderResult result;

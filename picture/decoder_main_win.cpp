@@ -1,7 +1,7 @@
 // vellumry-decode.exe: decodes one picture file with stb_image in a process of its own, so that
 // a file which crashes the decoder, makes it spin or asks for huge amounts of memory takes down
-// only this helper. The program starts a fresh one per file (render/image_decoder_win.cpp); the
-// protocol is in render/image_decoder_win_protocol.h. The memory limit is the job object's, and
+// only this helper. The program starts a fresh one per file (picture/image_decoder_win.cpp); the
+// protocol is in picture/image_decoder_win_protocol.h. The memory limit is the job object's, and
 // stb_image's own allocations are counted against it here too; either way a failed allocation
 // is stb's "outofmem".
 #include <windows.h>
@@ -14,13 +14,13 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "render/image_decoder_win_protocol.h"
+#include "picture/image_decoder_win_protocol.h"
 
 // ---- Counted allocations: the memory limit also where the job's limit is not enforced (Wine) ----
 
 static size_t MemoryLimit;
 static size_t MemoryUsed;
-static bool AllocationRefused;  // see render/picture_decoding.h
+static bool AllocationRefused;  // see picture/picture_decoding.h
 static const size_t CountHeader = 16;  // the block's size, keeping the data 16-aligned
 
 static void* CountedMalloc(size_t size) {
@@ -69,7 +69,7 @@ static void* CountedRealloc(void* data, size_t size) {
 #define STB_IMAGE_IMPLEMENTATION
 #include <stb_image.h>
 
-#include "render/picture_decoding.h"
+#include "picture/picture_decoding.h"
 
 // Opens a UTF-8 path; a folder, a device or an empty file gets its own reason.
 static FILE* OpenPicture(const char* path, DecoderResult* result) {

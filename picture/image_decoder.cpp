@@ -1,4 +1,4 @@
-#include "render/image_decoder.h"
+#include "picture/image_decoder.h"
 
 #include <cerrno>
 #include <climits>
@@ -16,7 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "render/image_decoder_protocol.h"
+#include "picture/image_decoder_protocol.h"
 
 extern char** environ;
 

@@ -1,10 +1,10 @@
-// image_decoder on Windows: the same client as on Linux (render/image_decoder.h) with Windows
+// image_decoder on Windows: the same client as on Linux (picture/image_decoder.h) with Windows
 // process calls. Each decode starts a fresh vellumry-decode.exe (CreateProcessW) inside a job
 // object that caps its memory and kills it if the program goes away; the path goes over and
 // the result record comes back through a small shared file mapping; the pixels come back in a
 // file mapping of the helper's, duplicated into this process and mapped read-only, so they
 // cross without a copy. A helper that overruns the time limit is ended with TerminateProcess.
-#include "render/image_decoder.h"
+#include "picture/image_decoder.h"
 
 #include <windows.h>
 
@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "render/image_decoder_win_protocol.h"
+#include "picture/image_decoder_win_protocol.h"
 
 const char* ImageDecoderPath = nullptr;
 int ImageDecoderTimeLimitMs = 20000;
