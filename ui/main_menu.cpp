@@ -41,7 +41,15 @@ const char* LoadFilterReportingFailure(const char* path) {
     return TextureLoadFailureCount() != failuresBefore ? FailureReason(path) : nullptr;
 }
 
-// The steps both imports share: the chooser, the log line, the load, releasing the path.
+// What every import of a named file does, however the file was named: the log line, the load,
+// the notice when it does not load.
+void ImportFile(const char* path, const char* logText, const char* subject, const char* (*load)(const char* path)) {
+    LogInfo(logText, path);
+    const char* failure = load(path);
+    if (failure) PostImportNotice(subject, path, failure);
+}
+
+// The steps both chooser imports share: the chooser, the import, releasing the path.
 void Import(const char* logText, const char* subject, const char* (*load)(const char* path)) {
     char* path = nullptr;
     const NFDResult result = UIServices.OpenFile(ImageFileFilter, nullptr, &path);
@@ -51,9 +59,7 @@ void Import(const char* logText, const char* subject, const char* (*load)(const 
     }
     // Cancelled: no line, no change. A chooser that answers OK without a path has nothing to load.
     if (result != NFD_RESULT_OK || !path) return;
-    LogInfo(logText, path);
-    const char* failure = load(path);
-    if (failure) PostImportNotice(subject, path, failure);
+    ImportFile(path, logText, subject, load);
     free(path);
 }
 
@@ -71,6 +77,12 @@ UIServiceTable UIServices = DefaultUIServices();
 void ImportDiffuseTexture() { Import("Loading diffuse texture: ", "The picture", UIServices.LoadDiffuse); }
 
 void ImportFilterTexture() { Import("Loading filter texture: ", "The paper", UIServices.LoadFilter); }
+
+void ImportPictureFile(const char* path) {
+    ImportFile(path, "Loading diffuse texture: ", "The picture", UIServices.LoadDiffuse);
+}
+
+void ImportPaperFile(const char* path) { ImportFile(path, "Loading filter texture: ", "The paper", UIServices.LoadFilter); }
 
 void DrawUI(int windowWidth) {
     const bool barShown = ImGui::BeginMainMenuBar();

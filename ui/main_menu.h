@@ -25,6 +25,11 @@ void DrawUI(int windowWidth);
 void ImportDiffuseTexture();
 void ImportFilterTexture();
 
+// Load a named file as the picture or the paper as if it had been chosen in the file chooser: the
+// same log line, and the same notice when it does not load. For pictures named outside the menus.
+void ImportPictureFile(const char* path);
+void ImportPaperFile(const char* path);
+
 // The dialog's filter list: one group of four extensions.
 constexpr const char* ImageFileFilter = "png,jpg,tif,bmp";
 
