@@ -5,6 +5,9 @@
 #                     bindings, compiled here (IMGUI_SOURCE_DIR)
 #   PkgConfig::STB    stb's headers from libstb-dev; the decoder is compiled here with
 #                     STBI_WINDOWS_UTF8, so UTF-8 paths open
+#   PkgConfig::PNG    libpng 1.6 on zlib, built from Debian's sources (static), under
+#                     WINDOWS_DEPS_DIR/libpng and WINDOWS_DEPS_DIR/zlib
+#   PkgConfig::JPEG   libjpeg-turbo 2.1 from Debian's source (static), WINDOWS_DEPS_DIR/libjpeg-turbo
 #   GTest::gtest_main googletest from libgtest-dev's sources
 # There is no D-Bus on Windows: PkgConfig::DBUS is not defined.
 
@@ -38,6 +41,21 @@ add_library(stb STATIC ${stb_impl})
 target_include_directories(stb SYSTEM PUBLIC /usr/include/stb)
 target_compile_definitions(stb PUBLIC STBI_WINDOWS_UTF8)
 target_compile_options(stb PRIVATE -w)
+
+set(WINDOWS_DEPS_DIR "" CACHE PATH "The static libraries built by tools/build-windows.sh")
+foreach(dep_lib zlib/lib/libz.a libpng/lib/libpng16.a libjpeg-turbo/lib/libjpeg.a)
+  if(NOT EXISTS "${WINDOWS_DEPS_DIR}/${dep_lib}")
+    message(FATAL_ERROR "WINDOWS_DEPS_DIR must hold ${dep_lib} (tools/build-windows.sh builds it)")
+  endif()
+endforeach()
+add_library(PkgConfig::PNG INTERFACE IMPORTED)
+set_target_properties(PkgConfig::PNG PROPERTIES
+  INTERFACE_INCLUDE_DIRECTORIES "${WINDOWS_DEPS_DIR}/libpng/include;${WINDOWS_DEPS_DIR}/zlib/include"
+  INTERFACE_LINK_LIBRARIES "${WINDOWS_DEPS_DIR}/libpng/lib/libpng16.a;${WINDOWS_DEPS_DIR}/zlib/lib/libz.a")
+add_library(PkgConfig::JPEG INTERFACE IMPORTED)
+set_target_properties(PkgConfig::JPEG PROPERTIES
+  INTERFACE_INCLUDE_DIRECTORIES "${WINDOWS_DEPS_DIR}/libjpeg-turbo/include"
+  INTERFACE_LINK_LIBRARIES "${WINDOWS_DEPS_DIR}/libjpeg-turbo/lib/libjpeg.a")
 
 add_library(PkgConfig::SDL2 INTERFACE IMPORTED)
 set_target_properties(PkgConfig::SDL2 PROPERTIES INTERFACE_LINK_LIBRARIES SDL2::SDL2-static)

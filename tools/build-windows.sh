@@ -3,8 +3,8 @@
 #   build (default)  build-windows/vellumry.exe (+ its decoder helper and the Windows tests)
 #   test             build, then run the Windows tests under Wine on a virtual X display
 # Dependencies come from Debian's own source packages and are built once into
-# build-windows/deps/ (SDL2 2.26 as a static library; ImGui 1.86's sources, compiled into our
-# build), so a second run only rebuilds what changed. Needs root for the apt-get steps the
+# build-windows/deps/ (SDL2 2.26, zlib, libpng 1.6 and libjpeg-turbo 2.1 as static libraries;
+# ImGui 1.86's sources, compiled into our build), so a second run only rebuilds what changed. Needs root for the apt-get steps the
 # first time (or the packages already installed and the sources already fetched).
 set -euo pipefail
 cd "$(dirname "$(readlink -f "$0")")/.."
@@ -18,7 +18,7 @@ case "$mode" in
 esac
 
 BUILD_PACKAGES=(g++-mingw-w64-x86-64 cmake ninja-build python3 dpkg-dev khronos-api libstb-dev
-  libgtest-dev)
+  libgtest-dev nasm)
 TEST_PACKAGES=(wine wine64 xvfb xauth xdotool x11-utils imagemagick)
 
 missing_packages() {
@@ -111,9 +111,45 @@ if [ "$(cat "$sdl_prefix/.built-from" 2>/dev/null)" != "$sdl_src" ]; then
   echo "$sdl_src" >"$sdl_prefix/.built-from"
 fi
 
+# A static library from a CMake source tree, installed under deps/$1 once per source folder.
+#   build_static_dep NAME SOURCE_DIR [CMAKE OPTIONS...]
+build_static_dep() {
+  local name=$1 src=$2 prefix=$deps/$1
+  shift 2
+  [ "$(cat "$prefix/.built-from" 2>/dev/null)" = "$src" ] && return 0
+  echo "build-windows: building $name for Windows from $(basename "$src")"
+  rm -rf "$deps/$name-build" "$prefix"
+  cmake -S "$src" -B "$deps/$name-build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" "$@" >"$deps/$name-configure.log"
+  if [ "$name" = zlib ]; then
+    # Debian's zlib source lacks the resource file of the DLL: build and install the static
+    # library alone.
+    cmake --build "$deps/$name-build" -j "$jobs" --target zlibstatic >"$deps/$name-build.log"
+    mkdir -p "$prefix/lib" "$prefix/include"
+    cp "$deps/$name-build/libzlibstatic.a" "$prefix/lib/libz.a"
+    cp "$src/zlib.h" "$deps/$name-build/zconf.h" "$prefix/include/"
+  else
+    cmake --build "$deps/$name-build" -j "$jobs" >"$deps/$name-build.log"
+    cmake --install "$deps/$name-build" >/dev/null
+  fi
+  echo "$src" >"$prefix/.built-from"
+}
+
+# The picture encoders' libraries: zlib, then libpng on it, and libjpeg-turbo (its SIMD code
+# through nasm). Only the static libraries are linked.
+zlib_src=$(source_package zlib 'zlib-1.*')
+png_src=$(source_package libpng1.6 'libpng1.6-1.6.*')
+jpeg_src=$(source_package libjpeg-turbo 'libjpeg-turbo-2.*')
+build_static_dep zlib "$zlib_src"
+build_static_dep libpng "$png_src" -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF \
+  -DPNG_EXECUTABLES=OFF -DZLIB_INCLUDE_DIR="$deps/zlib/include" \
+  -DZLIB_LIBRARY="$deps/zlib/lib/libz.a"
+build_static_dep libjpeg-turbo "$jpeg_src" -DENABLE_SHARED=OFF -DENABLE_STATIC=ON \
+  -DWITH_TURBOJPEG=OFF -DWITH_SIMD=ON -DCMAKE_ASM_NASM_COMPILER=nasm
+
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSDL2_DIR="$sdl_prefix/lib/cmake/SDL2" \
-  -DIMGUI_SOURCE_DIR="$imgui_src" >/dev/null
+  -DIMGUI_SOURCE_DIR="$imgui_src" -DWINDOWS_DEPS_DIR="$deps" >/dev/null
 cmake --build "$build" -j "$jobs"
 echo "build-windows: $build/vellumry.exe"
 

@@ -1,0 +1,148 @@
+// export_job: one worker thread, one job at a time. The worker owns the job's pixels and
+// result fields until it sets `finished`; the main thread reads them only after seeing it
+// (release/acquire), then joins the thread.
+#include "picture/export_job.h"
+
+#include <atomic>
+#include <cstdio>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+#include "picture/export_name.h"
+#include "picture/safe_file.h"
+
+EncoderSettings PictureExportSettings = DefaultEncoderSettings();
+
+namespace {
+struct Job {
+    std::string path;
+    PictureFormat format;
+    std::vector<unsigned char> pixels;
+    int width, height, channels;
+    EncoderSettings settings;
+    std::atomic<int> rowsDone{0};
+    std::atomic<bool> finished{false};
+    // Written by the worker before `finished`:
+    bool succeeded = false;
+    std::string reason;
+};
+
+// The module's one job and its thread, both touched by the main thread only.
+Job* g_job = nullptr;
+std::thread g_worker;
+}  // namespace
+
+static bool SinkToFile(void* context, const unsigned char* bytes, size_t size) {
+    return SafeFileWrite(static_cast<SafeFile*>(context), bytes, size);
+}
+
+static void CountRows(void* context, int rowsDone, int) {
+    static_cast<Job*>(context)->rowsDone.store(rowsDone, std::memory_order_relaxed);
+}
+
+static void RunJob(Job* job) {
+    SafeFile file;
+    if (!SafeFileOpen(&file, job->path.c_str())) {
+        job->reason = file.reason;
+    } else {
+        PixelRows rows = {job->pixels.data(), job->width, job->height, job->channels};
+        char encoderReason[256] = "";
+        bool encoded = EncodePicture(job->format, rows, job->settings, ByteSink{SinkToFile, &file},
+                                     EncodeProgress{CountRows, job}, encoderReason, sizeof encoderReason);
+        if (!encoded) {
+            // A write that failed has the system's reason; otherwise the encoder's.
+            job->reason = file.reason[0] ? file.reason : encoderReason;
+            SafeFileAbandon(&file);
+        } else if (!SafeFileCommit(&file)) {
+            job->reason = file.reason;
+        } else {
+            job->succeeded = true;
+        }
+    }
+    // The pixels are done with: free them now, not when the main thread next looks.
+    std::vector<unsigned char>().swap(job->pixels);
+    job->finished.store(true, std::memory_order_release);
+}
+
+bool PictureExportBusy() {
+    return g_job != nullptr;
+}
+
+bool StartPictureExport(const std::string& path, PictureFormat format, std::vector<unsigned char> pixels,
+                        int width, int height, int channels, std::string* reason) {
+    if (g_job) {
+        *reason = "Another export is still running.";
+        return false;
+    }
+    if (width < 1 || height < 1 || (channels != 3 && channels != 4) ||
+        pixels.size() / (size_t)channels / (size_t)width != (size_t)height ||
+        pixels.size() != (size_t)width * (size_t)height * (size_t)channels) {
+        *reason = "The picture's pixels do not match its size.";
+        return false;
+    }
+    Job* job = new Job;
+    job->path = path;
+    job->format = format;
+    job->pixels = std::move(pixels);
+    job->width = width;
+    job->height = height;
+    job->channels = channels;
+    job->settings = PictureExportSettings;
+    // std::thread reports a failure to start by throwing; that is the only exception here.
+    try {
+        g_worker = std::thread(RunJob, job);
+    } catch (const std::system_error& error) {
+        delete job;
+        *reason = std::string("Could not start the export: ") + error.what();
+        return false;
+    }
+    g_job = job;
+    return true;
+}
+
+static ExportStatus StatusOf(const Job* job, ExportState state) {
+    ExportStatus status;
+    status.state = state;
+    status.path = job->path;
+    status.fileName = FileNameOfPath(job->path.c_str());
+    status.width = job->width;
+    status.height = job->height;
+    if (state == EXPORT_RUNNING) {
+        float rows = (float)job->rowsDone.load(std::memory_order_relaxed) / (float)job->height;
+        // The last moment is the flush and rename: not 100 % before the file is in place.
+        status.progress = rows < 0.99f ? rows : 0.99f;
+    } else {
+        status.progress = state == EXPORT_SUCCEEDED ? 1.0f : 0.0f;
+        status.reason = job->reason;
+    }
+    return status;
+}
+
+static ExportStatus Collect() {
+    g_worker.join();
+    Job* job = g_job;
+    g_job = nullptr;
+    ExportStatus status = StatusOf(job, job->succeeded ? EXPORT_SUCCEEDED : EXPORT_FAILED);
+    delete job;
+    return status;
+}
+
+static ExportStatus Idle() {
+    ExportStatus status;
+    status.state = EXPORT_IDLE;
+    status.progress = 0.0f;
+    status.width = status.height = 0;
+    return status;
+}
+
+ExportStatus PollPictureExport() {
+    if (!g_job) return Idle();
+    if (!g_job->finished.load(std::memory_order_acquire)) return StatusOf(g_job, EXPORT_RUNNING);
+    return Collect();
+}
+
+ExportStatus WaitForPictureExport() {
+    if (!g_job) return Idle();
+    return Collect();
+}

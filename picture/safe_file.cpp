@@ -1,0 +1,221 @@
+// safe_file (POSIX): an unnamed O_TMPFILE file in the target's folder, linked into place once
+// complete; a named ".part" file with O_EXCL where the file system has no unnamed files.
+#include "picture/safe_file.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <stdio.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <atomic>
+
+bool SafeFileAvoidUnnamed = false;
+
+// Bytes gathered before a write to the file: few system calls, little memory.
+static const size_t kBufferSize = 1 << 20;
+
+static bool Fail(SafeFile* file, int error) {
+    char text[200];
+    const char* message = strerror_r(error, text, sizeof text);  // the GNU variant
+    snprintf(file->reason, sizeof file->reason, "%s", message);
+    return false;
+}
+
+static void SplitPath(const std::string& path, std::string& folder, std::string& name) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        folder = ".";
+        name = path;
+    } else {
+        folder = slash == 0 ? "/" : path.substr(0, slash);
+        name = path.substr(slash + 1);
+    }
+}
+
+// ".<name>.<unique>.part" beside the target. The name part is cut so the whole stays within
+// NAME_MAX even for a target name near it.
+static std::string TemporaryName(const std::string& folder, const std::string& name) {
+    static std::atomic<unsigned> counter(0);
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    char unique[64];
+    snprintf(unique, sizeof unique, ".%ld-%lx-%u.part", (long)getpid(), (unsigned long)now.tv_nsec,
+             counter.fetch_add(1));
+    std::string shortName = name.substr(0, 160);
+    return (folder == "/" ? "" : folder) + "/." + shortName + unique;
+}
+
+static std::string BaseName(const std::string& path) {
+    return path.substr(path.rfind('/') + 1);
+}
+
+static void Close(SafeFile* file) {
+    if (file->fd >= 0) close(file->fd);
+    file->fd = -1;
+    file->open = false;
+    file->unnamed = false;
+    file->buffer.clear();
+    file->buffer.shrink_to_fit();
+}
+
+// The unnamed file is linked through /proc/self/fd, which needs no privilege (linkat with
+// AT_EMPTY_PATH would).
+static bool ProcFdAvailable() {
+    return access("/proc/self/fd", X_OK) == 0;
+}
+
+bool SafeFileOpen(SafeFile* file, const char* path) {
+    if (file->open) SafeFileAbandon(file);
+    file->target = path ? path : "";
+    file->temporary.clear();
+    file->reason[0] = '\0';
+    file->keepMode = 0;
+    std::string folder, name;
+    SplitPath(file->target, folder, name);
+    if (name.empty()) return Fail(file, file->target.empty() ? ENOENT : EISDIR);
+
+    // A name the folder cannot hold would fail only at the end, after all the encoding.
+    long nameMax = pathconf(folder.c_str(), _PC_NAME_MAX);
+    if (nameMax > 0 && name.size() > (size_t)nameMax) return Fail(file, ENAMETOOLONG);
+
+    struct stat existing;
+    if (stat(file->target.c_str(), &existing) == 0) {
+        if (S_ISDIR(existing.st_mode)) return Fail(file, EISDIR);
+        file->keepMode = existing.st_mode & 07777;
+    }
+
+    int fd = -1;
+    if (!SafeFileAvoidUnnamed && ProcFdAvailable()) {
+        fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+        // Kernels and file systems without unnamed files answer one of these.
+        if (fd < 0 && errno != EISDIR && errno != EOPNOTSUPP && errno != EINVAL) return Fail(file, errno);
+        file->unnamed = fd >= 0;
+    }
+    if (fd < 0) {
+        // The named file is reached through its folder's descriptor, so that it is found and
+        // removed even when the folder is moved meanwhile.
+        file->folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (file->folderFd < 0) return Fail(file, errno);
+    }
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+        std::string temporary = TemporaryName(folder, name);
+        fd = openat(file->folderFd, BaseName(temporary).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) file->temporary = temporary;
+        else if (errno != EEXIST) break;
+    }
+    if (fd < 0) {
+        int error = errno;
+        close(file->folderFd);
+        file->folderFd = -1;
+        return Fail(file, error);
+    }
+    // A replaced file keeps its permissions (a private file stays private).
+    if (file->keepMode != 0) fchmod(fd, file->keepMode);
+    file->fd = fd;
+    file->open = true;
+    file->buffer.reserve(kBufferSize);
+    return true;
+}
+
+static bool WriteAll(SafeFile* file, const unsigned char* bytes, size_t size) {
+    while (size > 0) {
+        ssize_t written = write(file->fd, bytes, size);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return Fail(file, errno);
+        }
+        bytes += written;
+        size -= (size_t)written;
+    }
+    return true;
+}
+
+static bool Flush(SafeFile* file) {
+    bool ok = WriteAll(file, file->buffer.data(), file->buffer.size());
+    file->buffer.clear();
+    return ok;
+}
+
+bool SafeFileWrite(SafeFile* file, const void* bytes, size_t size) {
+    if (!file->open) return Fail(file, EBADF);
+    const unsigned char* data = static_cast<const unsigned char*>(bytes);
+    if (file->buffer.size() + size > kBufferSize && !Flush(file)) return false;
+    if (size >= kBufferSize) return WriteAll(file, data, size);
+    file->buffer.insert(file->buffer.end(), data, data + size);
+    return true;
+}
+
+// Makes the rename or link itself durable; a failure here no longer matters to the file.
+static void SyncFolder(const std::string& target) {
+    std::string folder, name;
+    SplitPath(target, folder, name);
+    int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
+// Gives the complete unnamed file the target's name. A new name is linked directly; an
+// existing file is replaced through a linked temporary name and a rename, since a link never
+// replaces.
+static bool LinkIntoPlace(SafeFile* file) {
+    char procPath[64];
+    snprintf(procPath, sizeof procPath, "/proc/self/fd/%d", file->fd);
+    if (linkat(AT_FDCWD, procPath, AT_FDCWD, file->target.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+    if (errno != EEXIST) return Fail(file, errno);
+    std::string folder, name;
+    SplitPath(file->target, folder, name);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string temporary = TemporaryName(folder, name);
+        if (linkat(AT_FDCWD, procPath, AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+            if (errno == EEXIST) continue;
+            return Fail(file, errno);
+        }
+        if (rename(temporary.c_str(), file->target.c_str()) != 0) {
+            int error = errno;
+            unlink(temporary.c_str());
+            return Fail(file, error);
+        }
+        return true;
+    }
+    return Fail(file, EEXIST);
+}
+
+bool SafeFileCommit(SafeFile* file) {
+    if (!file->open) return Fail(file, EBADF);
+    bool ok = Flush(file) && (fsync(file->fd) == 0 || Fail(file, errno));
+    if (ok && file->unnamed) {
+        ok = LinkIntoPlace(file);
+    } else if (ok) {
+        int fd = file->fd;
+        file->fd = -1;
+        ok = close(fd) == 0 || Fail(file, errno);
+        if (ok && renameat(file->folderFd, BaseName(file->temporary).c_str(), AT_FDCWD, file->target.c_str()) != 0)
+            ok = Fail(file, errno);
+        if (ok) file->temporary.clear();
+    }
+    if (!ok) {
+        SafeFileAbandon(file);
+        return false;
+    }
+    Close(file);
+    if (file->folderFd >= 0) close(file->folderFd);
+    file->folderFd = -1;
+    SyncFolder(file->target);
+    return true;
+}
+
+SafeFile::~SafeFile() {
+    if (open || !temporary.empty()) SafeFileAbandon(this);
+}
+
+void SafeFileAbandon(SafeFile* file) {
+    Close(file);
+    if (!file->temporary.empty() && file->folderFd >= 0) unlinkat(file->folderFd, BaseName(file->temporary).c_str(), 0);
+    file->temporary.clear();
+    if (file->folderFd >= 0) close(file->folderFd);
+    file->folderFd = -1;
+}

@@ -1,0 +1,193 @@
+// safe_file (Windows): a named ".part" file beside the target, marked delete-on-close while it
+// is written (so a killed program leaves nothing), flushed with FlushFileBuffers and moved into
+// place with MoveFileExW. Paths are UTF-8 and go through the wide-character calls.
+#include "picture/safe_file.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+
+bool SafeFileAvoidUnnamed = false;  // there are no unnamed files here
+
+static const size_t kBufferSize = 1 << 20;
+
+static HANDLE HandleOf(const SafeFile* file) {
+    return file->handle ? static_cast<HANDLE>(file->handle) : INVALID_HANDLE_VALUE;
+}
+
+static bool ToWide(const std::string& text, std::wstring& wide) {
+    wide.clear();
+    if (text.empty()) return true;
+    int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), (int)text.size(), nullptr, 0);
+    if (units <= 0) return false;
+    wide.resize((size_t)units);
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), (int)text.size(), &wide[0], units);
+    return true;
+}
+
+static std::string ToUtf8(const std::wstring& wide) {
+    if (wide.empty()) return std::string();
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), nullptr, 0, nullptr, nullptr);
+    std::string text((size_t)(bytes > 0 ? bytes : 0), '\0');
+    if (bytes > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), &text[0], bytes, nullptr, nullptr);
+    return text;
+}
+
+// The system's text for an error code, without its closing period and line break, as the
+// POSIX texts read ("Access is denied").
+static bool Fail(SafeFile* file, DWORD error) {
+    wchar_t text[256];
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
+                                  0, text, sizeof text / sizeof text[0], nullptr);
+    std::string message;
+    if (length > 0) {
+        message = ToUtf8(std::wstring(text, length));
+        while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' ||
+                                    message.back() == '.'))
+            message.pop_back();
+    }
+    if (message.empty()) snprintf(file->reason, sizeof file->reason, "system error %lu", (unsigned long)error);
+    else snprintf(file->reason, sizeof file->reason, "%s", message.c_str());
+    return false;
+}
+
+static size_t LastSeparator(const std::wstring& path) {
+    return path.find_last_of(L"\\/");
+}
+
+static std::wstring TemporaryName(const std::wstring& target) {
+    static std::atomic<unsigned> counter(0);
+    size_t separator = LastSeparator(target);
+    std::wstring folder = separator == std::wstring::npos ? std::wstring() : target.substr(0, separator + 1);
+    std::wstring name = separator == std::wstring::npos ? target : target.substr(separator + 1);
+    wchar_t unique[64];
+    swprintf(unique, sizeof unique / sizeof unique[0], L".%lu-%lx-%u.part", (unsigned long)GetCurrentProcessId(),
+             (unsigned long)GetTickCount(), counter.fetch_add(1));
+    return folder + L"." + name.substr(0, 160) + unique;
+}
+
+static void CloseHandleOf(SafeFile* file) {
+    HANDLE handle = HandleOf(file);
+    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+    file->handle = nullptr;
+}
+
+// Marks the open file to be deleted when its handle closes, or clears that mark.
+static bool SetDeleteOnClose(HANDLE handle, bool on) {
+    FILE_DISPOSITION_INFO disposition;
+    disposition.DeleteFile = on ? TRUE : FALSE;
+    return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition) != 0;
+}
+
+bool SafeFileOpen(SafeFile* file, const char* path) {
+    if (file->open) SafeFileAbandon(file);
+    file->target = path ? path : "";
+    file->temporary.clear();
+    file->reason[0] = '\0';
+    file->deletePending = false;
+    std::wstring target;
+    if (!ToWide(file->target, target)) return Fail(file, ERROR_NO_UNICODE_TRANSLATION);
+    size_t separator = LastSeparator(target);
+    if (target.empty() || separator + 1 == target.size()) return Fail(file, ERROR_INVALID_NAME);
+    // A name that cannot be made would fail only at the end, after all the encoding.
+    std::wstring name = separator == std::wstring::npos ? target : target.substr(separator + 1);
+    if (name.size() > MAX_PATH - 5) return Fail(file, ERROR_FILENAME_EXCED_RANGE);
+    if (name.find_first_of(L"<>:\"|?*") != std::wstring::npos) return Fail(file, ERROR_INVALID_NAME);
+    DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return Fail(file, ERROR_ACCESS_DENIED);  // what replacing it would answer
+
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    std::wstring temporary;
+    for (int attempt = 0; handle == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
+        temporary = TemporaryName(target);
+        handle = CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS &&
+            GetLastError() != ERROR_ALREADY_EXISTS)
+            return Fail(file, GetLastError());
+    }
+    if (handle == INVALID_HANDLE_VALUE) return Fail(file, ERROR_FILE_EXISTS);
+    file->handle = handle;
+    file->temporary = ToUtf8(temporary);
+    // Until the commit the file goes when its handle closes, even by a killed process. A file
+    // system that refuses the mark still gets the file removed by SafeFileAbandon.
+    file->deletePending = SetDeleteOnClose(handle, true);
+    file->open = true;
+    file->buffer.reserve(kBufferSize);
+    return true;
+}
+
+static bool WriteAll(SafeFile* file, const unsigned char* bytes, size_t size) {
+    while (size > 0) {
+        DWORD chunk = size > (1u << 30) ? (1u << 30) : (DWORD)size;
+        DWORD written = 0;
+        if (!WriteFile(HandleOf(file), bytes, chunk, &written, nullptr)) return Fail(file, GetLastError());
+        if (written == 0) return Fail(file, ERROR_WRITE_FAULT);
+        bytes += written;
+        size -= written;
+    }
+    return true;
+}
+
+static bool Flush(SafeFile* file) {
+    bool ok = WriteAll(file, file->buffer.data(), file->buffer.size());
+    file->buffer.clear();
+    return ok;
+}
+
+bool SafeFileWrite(SafeFile* file, const void* bytes, size_t size) {
+    if (!file->open) return Fail(file, ERROR_INVALID_HANDLE);
+    const unsigned char* data = static_cast<const unsigned char*>(bytes);
+    if (file->buffer.size() + size > kBufferSize && !Flush(file)) return false;
+    if (size >= kBufferSize) return WriteAll(file, data, size);
+    file->buffer.insert(file->buffer.end(), data, data + size);
+    return true;
+}
+
+bool SafeFileCommit(SafeFile* file) {
+    if (!file->open) return Fail(file, ERROR_INVALID_HANDLE);
+    bool ok = Flush(file) && (FlushFileBuffers(HandleOf(file)) || Fail(file, GetLastError()));
+    if (ok && file->deletePending) {
+        ok = SetDeleteOnClose(HandleOf(file), false) || Fail(file, GetLastError());
+        if (ok) file->deletePending = false;
+    }
+    if (!ok) {
+        SafeFileAbandon(file);
+        return false;
+    }
+    CloseHandleOf(file);
+    file->open = false;
+    file->buffer.clear();
+    file->buffer.shrink_to_fit();
+    std::wstring temporary, target;
+    ToWide(file->temporary, temporary);
+    ToWide(file->target, target);
+    if (!MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        Fail(file, GetLastError());
+        DeleteFileW(temporary.c_str());
+        file->temporary.clear();
+        return false;
+    }
+    file->temporary.clear();
+    return true;
+}
+
+SafeFile::~SafeFile() {
+    if (open || !temporary.empty()) SafeFileAbandon(this);
+}
+
+void SafeFileAbandon(SafeFile* file) {
+    bool pending = file->deletePending;
+    CloseHandleOf(file);
+    file->open = false;
+    file->deletePending = false;
+    file->buffer.clear();
+    file->buffer.shrink_to_fit();
+    if (!file->temporary.empty() && !pending) {
+        std::wstring temporary;
+        if (ToWide(file->temporary, temporary)) DeleteFileW(temporary.c_str());
+    }
+    file->temporary.clear();
+}

@@ -1,0 +1,62 @@
+// export_writer: exports a test picture through the real export job, for the tests that need
+// a separate process (another user, a file-size limit, a kill in the middle).
+//   export_writer [--named] [--jpeg] [--slow] PATH WIDTH HEIGHT
+// --named: a named temporary file even where unnamed ones work; --slow: the slowest PNG
+// setting, so a test has time to act while it encodes.
+// Prints "half" once half the rows are encoded, then "done" or "failed: REASON"; exit status
+// 0 when the file is in place, 1 when the export failed, 2 for bad arguments.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include <png.h>
+
+#include "picture/export_job.h"
+#include "picture/safe_file.h"
+#include "tests/picture/test_pictures.h"
+
+int main(int argc, char** argv) {
+    PictureFormat format = PICTURE_PNG;
+    int arg = 1;
+    for (; arg < argc && strncmp(argv[arg], "--", 2) == 0; ++arg) {
+        if (strcmp(argv[arg], "--named") == 0) {
+            SafeFileAvoidUnnamed = true;
+        } else if (strcmp(argv[arg], "--jpeg") == 0) {
+            format = PICTURE_JPEG;
+        } else if (strcmp(argv[arg], "--slow") == 0) {
+            PictureExportSettings.pngZlibLevel = 9;
+            PictureExportSettings.pngFilters = PNG_ALL_FILTERS;
+        } else {
+            return 2;
+        }
+    }
+    if (argc - arg != 3) return 2;
+    int width = atoi(argv[arg + 1]), height = atoi(argv[arg + 2]);
+    std::string reason;
+    if (!StartPictureExport(argv[arg], format, MakeTestPicture(width, height, 4, 5), width, height, 4, &reason)) {
+        printf("failed: %s\n", reason.c_str());
+        return 1;
+    }
+    bool half = false;
+    for (;;) {
+        ExportStatus status = PollPictureExport();
+        if (status.state == EXPORT_RUNNING) {
+            if (!half && status.progress >= 0.5f) {
+                half = true;
+                printf("half\n");
+                fflush(stdout);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            continue;
+        }
+        if (status.state == EXPORT_SUCCEEDED) {
+            printf("done\n");
+            return 0;
+        }
+        printf("failed: %s\n", status.reason.c_str());
+        return 1;
+    }
+}
