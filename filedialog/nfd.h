@@ -20,8 +20,11 @@
    NFD_LastError() is the most recent failure message. It is never cleared: read it only right
    after a call returned NFD_RESULT_ERROR.
 
-   Not here: threads (call from one thread), owner windows, initial file names, remembering the
-   last folder. The module writes nothing to the console. */
+   NFD_SaveFileAs also fills in the chooser's name field: it opens in defaultPath with
+   defaultName ("coffee-painted.png") ready to accept or edit.
+
+   Not here: threads (call from one thread), owner windows, remembering the last folder. The
+   module writes nothing to the console. */
 #ifndef VELLUMRY_FILEDIALOG_NFD_H
 #define VELLUMRY_FILEDIALOG_NFD_H
 
@@ -49,6 +52,11 @@ typedef struct {
 NFDResult NFD_OpenFile(const char* filters, const char* defaultPath, char** chosenPath);
 NFDResult NFD_OpenFiles(const char* filters, const char* defaultPath, NFDPathSet* chosenPaths);
 NFDResult NFD_SaveFile(const char* filters, const char* defaultPath, char** chosenPath);
+/* NFD_SaveFile with a suggested file name: UTF-8, a name alone (no folder in it). A null or
+   empty defaultName is NFD_SaveFile. A name with a folder separator (or, on Linux, that is not
+   UTF-8) fails with "The suggested file name is not a plain file name." */
+NFDResult NFD_SaveFileAs(const char* filters, const char* defaultPath, const char* defaultName,
+                         char** chosenPath);
 NFDResult NFD_ChooseFolder(const char* defaultPath, char** chosenPath);
 
 /* Never null; the empty text until the first failure. */

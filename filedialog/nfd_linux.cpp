@@ -168,9 +168,18 @@ static bool ResolveDefaultFolder(const char* defaultPath, NFDi_Mode mode, std::s
 }
 
 static NFDResult Choose(NFDi_Mode mode, const char* filters, const char* defaultPath,
-                        std::vector<std::string>& paths) {
+                        std::vector<std::string>& paths, const char* defaultName = NULL) {
     NFDi_Request request;
     request.mode = mode;
+    if (defaultName && defaultName[0] != '\0') {
+        // It travels as a D-Bus string and as part of a helper's argument, and is a name alone.
+        if (strchr(defaultName, '/') || !dbus_validate_utf8(defaultName, NULL) ||
+            strcmp(defaultName, ".") == 0 || strcmp(defaultName, "..") == 0) {
+            NFDi_RecordError("The suggested file name is not a plain file name.");
+            return NFD_RESULT_ERROR;
+        }
+        request.name = defaultName;
+    }
     if (!ResolveDefaultFolder(defaultPath, mode, request.folder)) return NFD_RESULT_ERROR;
     if (!NFDi_BuildFileTypes(filters, request.fileTypes)) return NFD_RESULT_ERROR;
 
@@ -217,6 +226,13 @@ NFDResult NFD_SaveFile(const char* filters, const char* defaultPath, char** chos
     NFDi_ASSERT(chosenPath);
     std::vector<std::string> paths;
     return HandOut(Choose(NFDi_SAVE_FILE, filters, defaultPath, paths), paths, chosenPath);
+}
+
+NFDResult NFD_SaveFileAs(const char* filters, const char* defaultPath, const char* defaultName,
+                         char** chosenPath) {
+    NFDi_ASSERT(chosenPath);
+    std::vector<std::string> paths;
+    return HandOut(Choose(NFDi_SAVE_FILE, filters, defaultPath, paths, defaultName), paths, chosenPath);
 }
 
 NFDResult NFD_ChooseFolder(const char* defaultPath, char** chosenPath) {

@@ -31,6 +31,7 @@ struct NFDi_Request {
     NFDi_Mode mode;
     std::vector<NFDi_FileType> fileTypes;  // empty: no filters at all
     std::string folder;                    // absolute existing folder to start in, or empty
+    std::string name;                      // NFDi_SAVE_FILE: the suggested file name, or empty
 };
 
 // The chooser's window title for each mode.

@@ -207,6 +207,7 @@ static DBusMessage* BuildCall(const NFDi_Request& request) {
     if (request.mode == NFDi_CHOOSE_FOLDER) AppendBoolOption(&dict, "directory", true);
     if (!request.fileTypes.empty()) AppendFiltersOption(&dict, request.fileTypes);
     if (!request.folder.empty()) AppendPathOption(&dict, "current_folder", request.folder);
+    if (!request.name.empty()) AppendStringOption(&dict, "current_name", request.name.c_str());
     dbus_message_iter_close_container(&args, &dict);
     return call;
 }

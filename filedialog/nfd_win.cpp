@@ -302,10 +302,31 @@ static bool TakeShellPath(wchar_t* shellPath, char** chosenPath) {
     return *chosenPath != nullptr;
 }
 
-// NFD_OpenFile and NFD_SaveFile: the same steps on the open or the save dialog.
+// Fills in the dialog's name field. A name with a folder in it is refused: the field would
+// take it as a path to go to.
+static bool SetDefaultName(IFileDialog* dialog, const char* defaultName) {
+    if (!defaultName || !defaultName[0]) return true;
+    if (std::strpbrk(defaultName, "\\/") || std::strcmp(defaultName, ".") == 0 || std::strcmp(defaultName, "..") == 0) {
+        NFDi_RecordError("The suggested file name is not a plain file name.");
+        return false;
+    }
+    wchar_t* name = nullptr;
+    NFDi_Utf8ToWide(defaultName, &name);
+    if (!name) return false;
+    HRESULT result = dialog->SetFileName(name);
+    NFDi_FreeMemory(name);
+    if (!SUCCEEDED(result)) {
+        NFDi_RecordError("Could not set file name.");
+        return false;
+    }
+    return true;
+}
+
+// NFD_OpenFile, NFD_SaveFile and NFD_SaveFileAs: the same steps on the open or the save
+// dialog; a default name is given to the save dialog only.
 template <typename Dialog>
 static NFDResult PickOneFile(REFCLSID dialogClass, REFIID dialogInterface, const char* filters, const char* defaultPath,
-                             char** chosenPath) {
+                             char** chosenPath, const char* defaultName = nullptr) {
     ComInitScope com;
     if (!SUCCEEDED(com.result)) {
         NFDi_RecordError("Could not initialize COM.");
@@ -318,6 +339,7 @@ static NFDResult PickOneFile(REFCLSID dialogClass, REFIID dialogInterface, const
     }
     if (!NFDi_ApplyFilterList(dialog.get(), filters)) return NFD_RESULT_ERROR;
     if (!SetDefaultPath(dialog.get(), defaultPath)) return NFD_RESULT_ERROR;
+    if (!SetDefaultName(dialog.get(), defaultName)) return NFD_RESULT_ERROR;
 
     HRESULT result = dialog->Show(nullptr);
     if (result == CancelledByUser) return NFD_RESULT_CANCELLED;
@@ -345,6 +367,11 @@ NFDResult NFD_OpenFile(const char* filters, const char* defaultPath, char** chos
 
 NFDResult NFD_SaveFile(const char* filters, const char* defaultPath, char** chosenPath) {
     return PickOneFile<IFileSaveDialog>(CLSID_FileSaveDialog, IID_IFileSaveDialog, filters, defaultPath, chosenPath);
+}
+
+NFDResult NFD_SaveFileAs(const char* filters, const char* defaultPath, const char* defaultName, char** chosenPath) {
+    return PickOneFile<IFileSaveDialog>(CLSID_FileSaveDialog, IID_IFileSaveDialog, filters, defaultPath, chosenPath,
+                                        defaultName);
 }
 
 NFDResult NFD_OpenFiles(const char* filters, const char* defaultPath, NFDPathSet* chosenPaths) {

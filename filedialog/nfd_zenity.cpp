@@ -3,6 +3,7 @@
 #include <errno.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <stdlib.h>
 #include <string.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -27,6 +28,16 @@ static void ReplaceAll(std::string& text, char from, char to) {
     }
 }
 
+// Where a chooser given a suggested name starts: the default folder, else the working folder
+// (where these helpers start without one), since the name alone would not be placed.
+static std::string StartingFolder(const NFDi_Request& request) {
+    if (!request.folder.empty()) return request.folder;
+    char* cwd = getcwd(NULL, 0);
+    std::string folder = cwd ? cwd : "";
+    free(cwd);
+    return folder == "/" ? std::string() : folder;
+}
+
 static std::vector<std::string> ZenityArguments(const NFDi_Request& request) {
     std::vector<std::string> args = {"zenity", "--file-selection", "--title", NFDi_DialogTitle(request.mode)};
     if (request.mode == NFDi_OPEN_FILES) {
@@ -38,7 +49,8 @@ static std::vector<std::string> ZenityArguments(const NFDi_Request& request) {
         args.push_back("--confirm-overwrite");
     }
     if (request.mode == NFDi_CHOOSE_FOLDER) args.push_back("--directory");
-    if (!request.folder.empty()) args.push_back("--filename=" + request.folder + "/");
+    if (!request.name.empty()) args.push_back("--filename=" + StartingFolder(request) + "/" + request.name);
+    else if (!request.folder.empty()) args.push_back("--filename=" + request.folder + "/");
     for (const NFDi_FileType& type : request.fileTypes) {
         // zenity reads "NAME | PATTERN PATTERN": the name must not hold '|', and a pattern
         // must not hold a space ('?' still matches one).
@@ -66,8 +78,10 @@ static std::vector<std::string> KdialogArguments(const NFDi_Request& request) {
     case NFDi_SAVE_FILE: args.push_back("--getsavefilename"); break;
     case NFDi_CHOOSE_FOLDER: args.push_back("--getexistingdirectory"); break;
     }
-    // The starting folder comes first and must be present when a filter follows.
-    args.push_back(request.folder.empty() ? std::string() : request.folder + "/");
+    // The starting folder (with the suggested name) comes first and must be present when a
+    // filter follows.
+    if (!request.name.empty()) args.push_back(StartingFolder(request) + "/" + request.name);
+    else args.push_back(request.folder.empty() ? std::string() : request.folder + "/");
     if (request.mode != NFDi_CHOOSE_FOLDER && !request.fileTypes.empty()) {
         std::string filters;
         for (const NFDi_FileType& type : request.fileTypes) {

@@ -110,6 +110,37 @@ TEST_F(Helper, ModesBecomeZenityOptions) {
     EXPECT_THAT(Args(), ElementsAre("--file-selection", "--title", "Select Folder", "--directory"));
 }
 
+TEST_F(Helper, SaveAsPutsTheSuggestedNameInTheFolder) {
+    Install("zenity");
+    std::string folder = MakeTempDir();
+    Answer(0, folder + "/coffee-painted.png\n");
+    char* path = nullptr;
+    ASSERT_EQ(NFD_SaveFileAs("png;jpg,jpeg", folder.c_str(), "coffee-painted.png", &path), NFD_RESULT_OK) << LastError();
+    EXPECT_EQ(path, folder + "/coffee-painted.png");
+    free(path);
+    EXPECT_THAT(Args(), ElementsAre("--file-selection", "--title", "Save As", "--save", "--confirm-overwrite",
+                                    "--filename=" + folder + "/coffee-painted.png",
+                                    "--file-filter=*.png | *.[pP][nN][gG]",
+                                    "--file-filter=*.jpg;*.jpeg | *.[jJ][pP][gG] *.[jJ][pP][eE][gG]",
+                                    "--file-filter=*.* | *"));
+    // No usable folder: the name goes with the working folder, where the chooser starts.
+    ASSERT_EQ(chdir(dir_.c_str()), 0);
+    ASSERT_EQ(NFD_SaveFileAs(nullptr, "/nonexistent/place", "-rf $(x).png", &path), NFD_RESULT_OK);
+    free(path);
+    EXPECT_THAT(Args(), Contains("--filename=" + dir_ + "/-rf $(x).png"));
+}
+
+TEST_F(Helper, KdialogGetsTheSuggestedNameWithItsFolder) {
+    Install("kdialog");
+    std::string folder = MakeTempDir();
+    Answer(0, "/k/x.png\n");
+    char* path = nullptr;
+    ASSERT_EQ(NFD_SaveFileAs("png", folder.c_str(), "caf\xC3\xA9.png", &path), NFD_RESULT_OK) << LastError();
+    free(path);
+    EXPECT_THAT(Args(), ElementsAre("--title", "Save As", "--getsavefilename", folder + "/caf\xC3\xA9.png",
+                                    "*.png (*.[pP][nN][gG])\n*.* (*)"));
+}
+
 TEST_F(Helper, DefaultPathThatIsNoFolder) {
     Install("zenity");
     Answer(0, "/x\n");

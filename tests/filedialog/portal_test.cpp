@@ -194,6 +194,42 @@ TEST_F(Portal, SaveAsksSaveFileAndStartsInAnExistingFolder) {
     EXPECT_THAT(LinesStarting(got, "filter "), ElementsAre());  // no filter list: no filters at all
 }
 
+TEST_F(Portal, SaveAsGivesTheSuggestedNameAndFolder) {
+    std::string folder = MakeTempDir();
+    StartPortal(R"({"uris": ["file:///tmp/caf%C3%A9-painted.png"]})");
+    char* path = nullptr;
+    ASSERT_EQ(NFD_SaveFileAs("png;jpg,jpeg", folder.c_str(), "caf\xC3\xA9-painted.png", &path), NFD_RESULT_OK)
+        << LastError();
+    EXPECT_STREQ(path, "/tmp/caf\xC3\xA9-painted.png");
+    free(path);
+    std::vector<std::string> got = Record();
+    EXPECT_THAT(got, Contains("method SaveFile"));
+    EXPECT_THAT(got, Contains("title Save As"));
+    EXPECT_THAT(got, Contains("option current_name caf\xC3\xA9-painted.png"));
+    EXPECT_THAT(got, Contains("option current_folder " + folder));
+    EXPECT_THAT(LinesStarting(got, "filter "),
+                ElementsAre("filter *.png|0:*.[pP][nN][gG]", "filter *.jpg;*.jpeg|0:*.[jJ][pP][gG]|0:*.[jJ][pP][eE][gG]",
+                            "filter *.*|0:*"));
+
+    // Without a name it is the plain save: no current_name at all.
+    unlink(record_.c_str());
+    path = nullptr;
+    ASSERT_EQ(NFD_SaveFileAs(nullptr, nullptr, "", &path), NFD_RESULT_OK) << LastError();
+    free(path);
+    EXPECT_THAT(Record(), Not(Contains(StartsWith("option current_name"))));
+}
+
+TEST_F(Portal, SaveAsRefusesANameThatIsNotAPlainFileName) {
+    StartPortal(R"({"uris": ["file:///x.png"]})");
+    for (const char* name : {"sub/x.png", "..", "bad\xC3.png"}) {
+        char* path = nullptr;
+        EXPECT_EQ(NFD_SaveFileAs("png", nullptr, name, &path), NFD_RESULT_ERROR) << name;
+        EXPECT_EQ(path, nullptr);
+        EXPECT_EQ(LastError(), "The suggested file name is not a plain file name.");
+    }
+    EXPECT_THAT(Record(), Not(Contains(StartsWith("method"))));  // the portal was never asked
+}
+
 TEST_F(Portal, MissingDefaultFolderIsIgnored) {
     StartPortal(R"({"uris": ["file:///x.png"]})");
     char* path = nullptr;

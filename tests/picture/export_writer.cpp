@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include <png.h>
 
@@ -18,7 +19,33 @@
 #include "picture/safe_file.h"
 #include "tests/picture/test_pictures.h"
 
+#ifdef _WIN32
+#include <windows.h>
+// mingw's main gets its arguments in the ANSI code page; paths here are UTF-8.
+static std::vector<std::string> Utf8Arguments() {
+    std::vector<std::string> args;
+    int count = 0;
+    wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 0; i < count; ++i) {
+        int bytes = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
+        std::string text((size_t)bytes, '\0');
+        WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, &text[0], bytes, nullptr, nullptr);
+        text.resize((size_t)bytes - 1);
+        args.push_back(text);
+    }
+    LocalFree(wide);
+    return args;
+}
+#endif
+
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    static std::vector<std::string> utf8 = Utf8Arguments();
+    static std::vector<char*> pointers;
+    for (std::string& arg : utf8) pointers.push_back(&arg[0]);
+    argc = (int)pointers.size();
+    argv = pointers.data();
+#endif
     PictureFormat format = PICTURE_PNG;
     int arg = 1;
     for (; arg < argc && strncmp(argv[arg], "--", 2) == 0; ++arg) {

@@ -23,8 +23,8 @@ def case(name):
     return wrap
 
 
-def run_dialog(op, title, text, key="Return", filters="png,jpg,tif,bmp", default=None):
-    args = [op, filters] + ([default] if default else [])
+def run_dialog(op, title, text, key="Return", filters="png,jpg,tif,bmp", default=None, name=None):
+    args = [op, filters] + ([default or "-"] if default or name else []) + ([name] if name else [])
     probe = winetest.start(PROBE, *args)
     try:
         window = winetest.wait_for_window(title, process=probe)
@@ -91,6 +91,23 @@ def _():
     fields, paths = run_dialog("save", "^Save$", "new \u00e9t\u00e9.png", default=win)
     assert fields["result"] == "1", fields
     assert paths == [win + "\\new \u00e9t\u00e9.png"], paths
+
+
+@case("a suggested non-ASCII name in a given folder, accepted as it stands")
+def _():
+    suggested = "caf\u00e9-painted \u65e5\u672c.png"
+    fields, paths = run_dialog("saveas", "^Save$", None, filters="png;jpg,jpeg", default=win, name=suggested)
+    assert fields["result"] == "1", fields
+    assert paths == [win + "\\" + suggested], paths
+
+
+@case("a suggested name with a folder in it is refused before the dialog shows")
+def _():
+    probe = winetest.start(PROBE, "saveas", "png", win, "sub\\x.png")
+    out, err = winetest.finish(probe)
+    lines = out.decode("utf-8").splitlines()
+    assert lines[0] == "result=0", lines
+    assert "error=The suggested file name is not a plain file name." in lines, lines
 
 
 for name in names:

@@ -165,6 +165,16 @@ TEST_F(DefaultPath, TheOperationsReportAnUnparsablePathWithTheirOwnMessages) {
     EXPECT_EQ(chosen, nullptr);
 }
 
+TEST(DefaultName, ANameWithAFolderInItIsRefusedBeforeTheDialogShows) {
+    for (const char* name : {"sub\\x.png", "sub/x.png", "..", "C:\\x.png"}) {
+        char* chosen = nullptr;
+        NFDi_RecordError("earlier message");
+        EXPECT_EQ(NFD_SaveFileAs("png", nullptr, name, &chosen), NFD_RESULT_ERROR) << name;
+        EXPECT_STREQ(NFD_LastError(), "The suggested file name is not a plain file name.");
+        EXPECT_EQ(chosen, nullptr);
+    }
+}
+
 // ---- Path sets ----
 
 class PathSets : public ::testing::Test {
