@@ -4,6 +4,8 @@
 #   - start-up: process start to the first presented frame of the real program
 #   - the brush pass per frame at three drawn areas, beside a trivial 18-fetch pass
 #   - a 24-megapixel JPEG import (when the build has bench_import)
+#   - writing a 24-megapixel picture: the encoders alone (PNG settings compared, JPEG chroma),
+#     and what the export job (copy, thread, safe write) adds beyond the encoder
 set -uo pipefail
 root=$(dirname "$(readlink -f "$0")")/..
 build=$(readlink -f "${1:-$root/build}")
@@ -28,4 +30,11 @@ run bench_brush 2
 echo
 echo "== Picture import =="
 if [ -x "$build/bench_import" ]; then run bench_import; else echo "(no bench_import in $build)"; fi
+echo
+echo "== Picture export =="
+if [ -x "$build/bench_export" ]; then
+  (cd "$build" && ./bench_export) || { echo "(bench_export failed)"; status=1; }
+else
+  echo "(no bench_export in $build)"
+fi
 exit $status

@@ -74,6 +74,11 @@ void WriteAll(const std::string& path, const std::string& bytes) {
 void RemoveFolder(const std::string& folder) {
     for (const std::string& name : ListFolder(folder)) {
         std::wstring path = Wide(folder + "\\" + name);
+        DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            RemoveFolder(folder + "\\" + name);
+            continue;
+        }
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(path.c_str());
     }
@@ -92,6 +97,8 @@ std::string SomeBytes(size_t size) {
 class SafeFileWin : public testing::Test {
 protected:
     void SetUp() override {
+        folder_ = MakeFolder(L"safe");
+        RemoveFolder(folder_);  // whatever an earlier, interrupted run left
         folder_ = MakeFolder(L"safe");
         target_ = folder_ + "\\" + kName;
     }
