@@ -12,17 +12,18 @@
 #include <png.h>
 
 // The settings, measured on a painted 24-megapixel picture (tools/bench.sh prints the figures):
-// - PNG: zlib level 2 with the SUB and UP filters. Level 6 with all five filters (libpng's
-//   default) makes files about a fifth smaller but takes about three times as long; level 1
-//   with SUB alone is a little faster but larger. The brush leaves smooth strokes over the
-//   paper's fine grain, which UP and SUB predict well; AVG and PAETH cost time for little.
+// - PNG: zlib level 1 with the SUB filter alone. A painting made from a photograph keeps the
+//   photograph's fine noise, which no zlib level squeezes much: levels 2 and 3 and the filter
+//   search of SUB+UP make it a percent or so smaller and up to half again as slow, and libpng's
+//   default (level 6, all five filters) about a seventh smaller but nine times as slow. With
+//   one filter libpng also skips its per-row trial of filters.
 // - JPEG: quality 92 with full-resolution colour (4:4:4). Painted strokes have crisp coloured
 //   edges, which 4:2:0 smears into fringes at half resolution; at 92 the paper's grain
-//   survives, and the file is still a fraction of the PNG's size and fast to write.
+//   survives, and the file is still a tenth of the PNG's size and a fraction of its time.
 EncoderSettings DefaultEncoderSettings() {
     EncoderSettings settings;
-    settings.pngZlibLevel = 2;
-    settings.pngFilters = PNG_FILTER_SUB | PNG_FILTER_UP;
+    settings.pngZlibLevel = 1;
+    settings.pngFilters = PNG_FILTER_SUB;
     settings.jpegQuality = 92;
     settings.jpegFullChroma = true;
     return settings;

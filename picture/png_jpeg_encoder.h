@@ -47,8 +47,8 @@ struct EncoderSettings {
     bool jpegFullChroma; // 4:4:4 when true, else 4:2:0
 };
 
-// What the program writes. PNG: zlib level 2 with the SUB and UP filters; JPEG: quality 92
-// at 4:4:4. Why: see the note at DefaultEncoderSettings in png_jpeg_encoder.cpp.
+// What the program writes. PNG: zlib level 1 with the SUB filter; JPEG: quality 92 at 4:4:4.
+// Why: see the note at DefaultEncoderSettings in png_jpeg_encoder.cpp.
 EncoderSettings DefaultEncoderSettings();
 
 // The largest side each format can hold (JPEG: 65500; PNG: libpng's limit of a million).

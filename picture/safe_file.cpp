@@ -115,10 +115,15 @@ bool SafeFileOpen(SafeFile* file, const char* path) {
     // A replaced file keeps its permissions (a private file stays private).
     if (file->keepMode != 0) fchmod(fd, file->keepMode);
     file->fd = fd;
+    file->written = file->writtenBack = 0;
     file->open = true;
     file->buffer.reserve(kBufferSize);
     return true;
 }
+
+// Starts the disk writing the bytes written so far, without waiting for it, every so many
+// bytes: the disk works while the encoder does, and the flush at the end has little left.
+static const off_t kWriteBehind = 8 << 20;
 
 static bool WriteAll(SafeFile* file, const unsigned char* bytes, size_t size) {
     while (size > 0) {
@@ -129,6 +134,12 @@ static bool WriteAll(SafeFile* file, const unsigned char* bytes, size_t size) {
         }
         bytes += written;
         size -= (size_t)written;
+        file->written += written;
+    }
+    if (file->written - file->writtenBack >= kWriteBehind) {
+        // Only a hint: where it is not supported the flush at the end does it all.
+        sync_file_range(file->fd, file->writtenBack, file->written - file->writtenBack, SYNC_FILE_RANGE_WRITE);
+        file->writtenBack = file->written;
     }
     return true;
 }

@@ -39,6 +39,7 @@ struct SafeFile {
     int folderFd = -1;     // the folder of a named temporary file, wherever it moves
     bool unnamed = false;  // an O_TMPFILE file
     unsigned keepMode = 0; // permission bits of the file it replaces; 0: the default
+    long long written = 0, writtenBack = 0;  // bytes written; bytes handed to the disk early
 #endif
     std::vector<unsigned char> buffer;  // bytes not yet written
     bool open = false;
