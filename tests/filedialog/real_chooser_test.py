@@ -38,6 +38,21 @@ def find_window(title, timeout=40.0):
     raise RuntimeError("no window titled %r appeared" % title)
 
 
+def focus_chooser(title, timeout=40.0):
+    """Finds the chooser's window and gives it the keyboard. A window found just as it was
+    being replaced (a chooser may map a window and swap it) cannot take the focus: find it
+    again."""
+    deadline = time.monotonic() + timeout
+    while True:
+        window = find_window(title)
+        time.sleep(0.8)  # the chooser builds its widgets after mapping
+        focus = subprocess.run(["xdotool", "windowfocus", "--sync", window], capture_output=True, timeout=40)
+        if focus.returncode == 0:
+            return window
+        if time.monotonic() > deadline:
+            raise RuntimeError("the window titled %r never took the focus" % title)
+
+
 def visible_windows(title):
     return subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % title],
                           capture_output=True, text=True, timeout=20).stdout.split()
@@ -52,10 +67,8 @@ def ask(kind, pick, env, cwd, keys, mode="open", default=None, name=None):
     args = [pick, mode] + ([default] if default else []) + ([name] if name else [])
     child = subprocess.Popen(args, env=env, cwd=cwd, stdout=subprocess.PIPE, text=True)
     try:
-        window = find_window(TITLES[mode])
+        window = focus_chooser(TITLES[mode])
         wm_class = subprocess.run(["xprop", "-id", window, "WM_CLASS"], capture_output=True, text=True).stdout
-        time.sleep(0.8)  # the chooser builds its widgets after mapping
-        xdotool("windowfocus", "--sync", window)
         keys(window)
         out, _ = child.communicate(timeout=30)
         if WINDOW_CLASS[kind] not in wm_class:
