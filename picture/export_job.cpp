@@ -31,6 +31,13 @@ struct Job {
 // The module's one job and its thread, both touched by the main thread only.
 Job* g_job = nullptr;
 std::thread g_worker;
+
+// A program that ends through exit() while a job runs (File > Exit ends at once) finishes the
+// file first: a running std::thread would otherwise end the program with std::terminate,
+// leaving no file. Destroyed before g_worker, being defined after it.
+struct FinishOnExit {
+    ~FinishOnExit();
+} g_finishOnExit;
 }  // namespace
 
 static bool SinkToFile(void* context, const unsigned char* bytes, size_t size) {
@@ -145,4 +152,8 @@ ExportStatus PollPictureExport() {
 ExportStatus WaitForPictureExport() {
     if (!g_job) return Idle();
     return Collect();
+}
+
+FinishOnExit::~FinishOnExit() {
+    if (g_job) WaitForPictureExport();
 }

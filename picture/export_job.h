@@ -10,6 +10,7 @@
 //   else if (status.state == EXPORT_SUCCEEDED) confirm(status.fileName, status.width, status.height);
 //   else if (status.state == EXPORT_FAILED) notice(status.path, status.reason);
 //   ...on Exit or window close: WaitForPictureExport(), or keep drawing until the poll ends.
+//   (A program that calls exit() meanwhile also finishes the file before it ends.)
 //
 // The job owns its pixels (passed by value: move a buffer in, or pass a copy), so the caller
 // may change its own at once. One job at a time: a start while one runs, or while its outcome

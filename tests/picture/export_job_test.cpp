@@ -149,6 +149,27 @@ TEST_F(ExportJob, AFailureComesBackWithTheSystemsReason) {
     EXPECT_EQ(PollPictureExport().state, EXPORT_IDLE);
 }
 
+#if GTEST_HAS_DEATH_TEST && !defined(_WIN32)
+// File > Exit calls exit() at once: the file must still be finished, not cut off.
+TEST_F(ExportJob, ExitDuringAnExportFinishesTheFileFirst) {
+    // Forked ("fast"): the child writes to this test's folder.
+    GTEST_FLAG_SET(death_test_style, "fast");
+    std::string path = Path("exit.png");
+    const int width = 1200, height = 900;
+    EXPECT_EXIT(
+        {
+            std::string reason;
+            StartPictureExport(path, PICTURE_PNG, MakeTestPicture(width, height, 4, 6), width, height, 4, &reason);
+            exit(PictureExportBusy() ? 5 : 6);
+        },
+        testing::ExitedWithCode(5), "");
+    std::vector<unsigned char> rgb;
+    int w = 0, h = 0;
+    ASSERT_TRUE(DecodeWithStb(ReadWholeFile(path), &rgb, &w, &h));
+    EXPECT_TRUE(rgb == RgbOf(MakeTestPicture(width, height, 4, 6), 4));
+}
+#endif
+
 TEST_F(ExportJob, PixelsThatDoNotMatchTheSizeAreRefused) {
     std::string reason;
     EXPECT_FALSE(StartPictureExport(Path("x.png"), PICTURE_PNG, std::vector<unsigned char>(100), 10, 10, 4, &reason));
