@@ -123,7 +123,7 @@ bool SafeFileOpen(SafeFile* file, const char* path) {
 
 // Starts the disk writing the bytes written so far, without waiting for it, every so many
 // bytes: the disk works while the encoder does, and the flush at the end has little left.
-static const off_t kWriteBehind = 8 << 20;
+static const off_t kWriteBehind = 1 << 20;
 
 static bool WriteAll(SafeFile* file, const unsigned char* bytes, size_t size) {
     while (size > 0) {
