@@ -70,7 +70,17 @@ def ask(kind, pick, env, cwd, keys, mode="open", default=None, name=None):
         window = focus_chooser(TITLES[mode])
         wm_class = subprocess.run(["xprop", "-id", window, "WM_CLASS"], capture_output=True, text=True).stdout
         keys(window)
-        out, _ = child.communicate(timeout=30)
+        # On a busy display a keystroke can be lost, leaving the chooser open with its field
+        # half typed: type it again. What comes back is still checked exactly.
+        for _ in range(2):
+            try:
+                out, _ = child.communicate(timeout=20)
+                break
+            except subprocess.TimeoutExpired:
+                if visible_windows(TITLES[mode]):
+                    keys(focus_chooser(TITLES[mode]))
+        else:
+            out, _ = child.communicate(timeout=30)
         if WINDOW_CLASS[kind] not in wm_class:
             return "wrong chooser: " + wm_class
         return out
@@ -104,6 +114,7 @@ def typer(text, locate=True):
         if locate:
             xdotool("key", "ctrl+l")
             time.sleep(0.2)
+        xdotool("key", "ctrl+a")  # typing replaces whatever the field holds
         xdotool("type", "--delay", "15", text)
         time.sleep(0.3)
         xdotool("key", "Return")
