@@ -20,7 +20,8 @@ void ProbeFrame(int windowWidth, int windowHeight) {
     if (!Probing) return;
     char line[256];
     const bool picture = DiffuseTexture != 0;
-    std::snprintf(line, sizeof line, "[Probe]: frame %lld paints %d window %d %d picture %d %d slots %u brush %.9g %.9g %.9g\n",
+    std::snprintf(line, sizeof line,
+                  "[Probe]: frame %lld paints %d window %d %d picture %d %d slots %u brush %.9g %.9g %.9g\n",
                   ++FrameCount, PreviewPaintCount(), windowWidth, windowHeight, picture ? DiffuseWidth : 0,
                   picture ? DiffuseHeight : 0, TextureSlotChanges, double(BrushParameters.Opacity),
                   double(BrushParameters.StrokeCoeff), double(BrushParameters.BackgroundCoeff));

@@ -36,7 +36,7 @@ INITIAL_BRUSH = ("1", "0.333333343", "0.333333343")
 # The Options window opens at (60, 60); its rows from its top edge (see program_test.py), the
 # button row one slider pitch below the last slider.
 OPTIONS_ORIGIN = (60, 60)
-RESET_ROW = e2e.SLIDER_ROWS["Filter Intensity"] + (e2e.SLIDER_ROWS["Filter Intensity"] - e2e.SLIDER_ROWS["Brush Stroke"])
+RESET_ROW = 2 * e2e.SLIDER_ROWS["Filter Intensity"] - e2e.SLIDER_ROWS["Brush Stroke"]
 
 
 def gl_area(window_w, window_h, picture_w, picture_h):
@@ -139,7 +139,8 @@ def check_paints_frame_by_frame(test, frames):
     with: the parameters or the slots that the previous frame left, or the drawn area. So a
     change shows in the next frame, and nothing else paints."""
     for before, previous, frame in zip(frames, frames[1:], frames[2:]):
-        test.assertEqual((before.number + 1, previous.number + 1), (previous.number, frame.number), "a frame is missing")
+        test.assertEqual((before.number + 1, previous.number + 1), (previous.number, frame.number),
+                         "a frame is missing")
         drawn_before = gl_area(*previous.window, *before.picture) if before.picture != (0, 0) else None
         drawn = gl_area(*frame.window, *previous.picture) if previous.picture != (0, 0) else None
         changed = drawn is not None and drawn[2] > 0 and drawn[3] > 0 and (
@@ -204,7 +205,8 @@ class CachedPreview(unittest.TestCase):
         step("import", lambda: self.import_picture(p, self.picture))
         step("intensity", lambda: p.options_click(e2e.SLIDER_LEFT + e2e.SLIDER_WIDTH - 2,
                                                   e2e.SLIDER_ROWS["Filter Intensity"]))
-        step("stroke", lambda: p.options_click(e2e.SLIDER_LEFT + e2e.SLIDER_WIDTH // 4, e2e.SLIDER_ROWS["Brush Stroke"]))
+        step("stroke", lambda: p.options_click(e2e.SLIDER_LEFT + e2e.SLIDER_WIDTH // 4,
+                                               e2e.SLIDER_ROWS["Brush Stroke"]))
         # A drag: a new opacity in many frames in a row.
         step("opacity dragged", lambda: p.drag(OPTIONS_ORIGIN[0] + e2e.SLIDER_LEFT + e2e.SLIDER_WIDTH - 30,
                                                OPTIONS_ORIGIN[1] + e2e.SLIDER_ROWS["Brush Opacity"], -150, 0))

@@ -41,7 +41,8 @@ TEST_F(CompareAndReset, ResetPutsTheParametersBackUnderTheSliders) {
     const float top = options->Pos.y + options->TitleBarHeight() + style.WindowPadding.y;
     const float row = ImGui::GetFrameHeight() + style.ItemSpacing.y;
     const float textRow = ImGui::GetFontSize() + style.ItemSpacing.y;
-    const ImVec2 button(options->Pos.x + style.WindowPadding.x + 10, top + textRow + row * 3 + ImGui::GetFrameHeight() * 0.5f);
+    const ImVec2 button(options->Pos.x + style.WindowPadding.x + 10,
+                        top + textRow + row * 3 + ImGui::GetFrameHeight() * 0.5f);
     MouseTo(button);
     Frame();
     ASSERT_EQ(ImGui::GetCurrentContext()->HoveredId, ImHashStr("Reset", 0, options->ID));
