@@ -127,9 +127,7 @@ void InitBrushFilter() {
 void DrawBrushFilter(int windowWidth, int windowHeight) {
     const BrushViewport viewport = ComputeBrushViewport(windowWidth, windowHeight, DiffuseWidth, DiffuseHeight);
     glViewport(viewport.X, viewport.Y, viewport.Width, viewport.Height);
-    // The clear ignores the viewport: it covers the whole window and paints the bars.
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
 
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, DiffuseTexture);
@@ -140,20 +138,22 @@ void DrawBrushFilter(int windowWidth, int windowHeight) {
     if (drawsPicture) {
         LastWindowWidth = windowWidth;
         LastWindowHeight = windowHeight;
+        // The cached window, bars and painting, covers every pixel: no clear.
+        if (!CompareWithOriginal && PreviewCaching && PaintPreview(viewport, windowWidth, windowHeight)) {
+            PresentPreview();
+            return;
+        }
     }
+
+    // The clear ignores the viewport: it covers the whole window and paints the bars.
+    glClear(GL_COLOR_BUFFER_BIT);
     if (drawsPicture && CompareWithOriginal) {
         PresentOriginalPicture(viewport);
         return;
     }
-    if (PreviewCaching) {
-        // No picture: nothing to paint, the cleared area stays black.
-        if (!drawsPicture) return;
-        if (PaintPreview(viewport)) {
-            PresentPreview(viewport);
-            return;
-        }
-        // The GL could not hold the cache: the pass goes straight into the window instead.
-    }
+    // No picture: nothing to paint, the cleared area stays black. Otherwise the GL could not
+    // hold the cache (or caching is off): the pass goes straight into the window.
+    if (PreviewCaching && !drawsPicture) return;
 
     // The pixel unit follows the drawn size, not the picture's own size.
     glUniform2f(ResolutionLocation, float(viewport.Width), float(viewport.Height));

@@ -11,9 +11,11 @@ static OffscreenTarget Cache = {};
 static GLuint OriginalFramebuffer = 0;
 static int PaintCount = 0;
 
-// What the painting in the cache was made from.
+// What the painting in the cache was made from, and where in the cache it lies.
 struct PaintInputs {
-    BrushViewport Viewport;
+    BrushViewport Target;
+    int WindowWidth, WindowHeight;
+    bool TopRowFirst;
     BrushProperties Parameters;
     unsigned SlotChanges;
 };
@@ -21,22 +23,27 @@ static PaintInputs Painted = {};
 static bool CacheHoldsPainting = false;
 
 static bool SameInputs(const PaintInputs& a, const PaintInputs& b) {
-    const BrushViewport &v = a.Viewport, &w = b.Viewport;
+    const BrushViewport &v = a.Target, &w = b.Target;
     // Parameters compared bit for bit: a value that does not equal itself must not repaint
     // every frame.
     return v.X == w.X && v.Y == w.Y && v.Width == w.Width && v.Height == w.Height &&
+           a.WindowWidth == b.WindowWidth && a.WindowHeight == b.WindowHeight && a.TopRowFirst == b.TopRowFirst &&
            std::memcmp(&a.Parameters, &b.Parameters, sizeof a.Parameters) == 0 && a.SlotChanges == b.SlotChanges;
 }
 
-bool PaintPreview(BrushViewport viewport) {
-    const PaintInputs inputs = {viewport, BrushParameters, TextureSlotChanges};
+bool PaintPreview(BrushViewport viewport, int windowWidth, int windowHeight) {
+    GLint drawFramebuffer = 0;
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawFramebuffer);
+    const bool topRowFirst = drawFramebuffer == 0;
+    BrushViewport target = viewport;
+    if (topRowFirst) target.Y = windowHeight - viewport.Y - viewport.Height;
+    const PaintInputs inputs = {target, windowWidth, windowHeight, topRowFirst, BrushParameters, TextureSlotChanges};
     if (CacheHoldsPainting && SameInputs(inputs, Painted)) return true;
     CacheHoldsPainting = false;
     char reason[256];
-    if (!SizeOffscreenTarget(&Cache, viewport.X + viewport.Width, viewport.Y + viewport.Height, reason,
-                             sizeof reason))
-        return false;
-    RunBrushPassOffscreen(Cache, WholePictureRegion(viewport), BrushParameters);
+    if (!SizeOffscreenTarget(&Cache, windowWidth, windowHeight, reason, sizeof reason)) return false;
+    ClearOffscreenTarget(Cache);
+    RunBrushPassOffscreen(Cache, WholePictureRegion(target, topRowFirst), BrushParameters);
     Painted = inputs;
     CacheHoldsPainting = true;
     ++PaintCount;
@@ -68,10 +75,12 @@ void EndBlit(const BlitState& saved) {
 
 }  // namespace
 
-void PresentPreview(BrushViewport v) {
+void PresentPreview() {
+    const int w = Painted.WindowWidth, h = Painted.WindowHeight;
     const BlitState saved = BeginBlit(Cache.Framebuffer);
-    glBlitFramebuffer(v.X, v.Y, v.X + v.Width, v.Y + v.Height, v.X, v.Y, v.X + v.Width, v.Y + v.Height,
-                      GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    // Upside down again for a window: the rows go back into the raster order they were drawn in.
+    glBlitFramebuffer(0, Painted.TopRowFirst ? h : 0, w, Painted.TopRowFirst ? 0 : h, 0, 0, w, h, GL_COLOR_BUFFER_BIT,
+                      GL_NEAREST);
     EndBlit(saved);
 }
 

@@ -107,7 +107,10 @@ bool SizeOffscreenTarget(OffscreenTarget* target, int width, int height, char* r
     glBindTexture(GL_TEXTURE_2D, target->Texture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    // 8-bit RGBA, specified as BGRA bytes: a GL free to choose the byte order (an unsized
+    // format) takes the one of common window buffers, and copying the painting into the window
+    // is then a plain memory copy instead of a pass over every pixel.
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
     glBindTexture(GL_TEXTURE_2D, GLuint(boundTexture));
     glActiveTexture(GLenum(activeTexture));
 
@@ -143,8 +146,28 @@ void DeleteOffscreenTarget(OffscreenTarget* target) {
     *target = OffscreenTarget{};
 }
 
-BrushPassRegion WholePictureRegion(BrushViewport viewport) {
-    return BrushPassRegion{viewport, 0.0f, 1.0f, 0.0f, 1.0f, float(viewport.Width), float(viewport.Height)};
+void ClearOffscreenTarget(const OffscreenTarget& target) {
+    GLint drawFramebuffer = 0;
+    GLfloat clearColor[4] = {};
+    GLboolean colorMask[4] = {};
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawFramebuffer);
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clearColor);
+    glGetBooleanv(GL_COLOR_WRITEMASK, colorMask);
+    const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target.Framebuffer);
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(clearColor[0], clearColor[1], clearColor[2], clearColor[3]);
+    glColorMask(colorMask[0], colorMask[1], colorMask[2], colorMask[3]);
+    if (scissor) glEnable(GL_SCISSOR_TEST);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, GLuint(drawFramebuffer));
+}
+
+BrushPassRegion WholePictureRegion(BrushViewport viewport, bool topRowFirst) {
+    return BrushPassRegion{viewport, 0.0f, 0.0f, 1.0f, 1.0f, float(viewport.Width), float(viewport.Height),
+                           topRowFirst};
 }
 
 void RunBrushPassOffscreen(const OffscreenTarget& target, const BrushPassRegion& region,
@@ -166,14 +189,17 @@ void RunBrushPassOffscreen(const OffscreenTarget& target, const BrushPassRegion&
         glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(2 * sizeof(float)));
     }
     // The window quad's corners in the same order; its texture coordinate v is 1 - picture y.
-    // For the whole picture upright these are the window quad's own values, bit for bit.
+    // For the whole picture these are the window quad's own values, bit for bit. Upside down,
+    // only the corners' y is mirrored: a GL that keeps a window top row first maps the mirrored
+    // corners to the very raster positions, with the same values, as the window's quad.
     const float left = region.PictureLeft, right = region.PictureRight;
-    const float top = 1.0f - region.PictureYAtTop, bottom = 1.0f - region.PictureYAtBottom;
+    const float top = 1.0f - region.PictureTop, bottom = 1.0f - region.PictureBottom;
+    const float y = region.TopRowFirst ? -1.0f : 1.0f;
     const float vertices[16] = {
-        -1.0f, 1.0f,  left,  top,
-        -1.0f, -1.0f, left,  bottom,
-        1.0f,  -1.0f, right, bottom,
-        1.0f,  1.0f,  right, top,
+        -1.0f, y,  left,  top,
+        -1.0f, -y, left,  bottom,
+        1.0f,  -y, right, bottom,
+        1.0f,  y,  right, top,
     };
     glBindVertexArray(PassVertexArray);
     glBindBuffer(GL_ARRAY_BUFFER, PassVertexBuffer);
@@ -263,11 +289,12 @@ bool RenderBrushPassRGB(int width, int height, float reachWidth, float reachHeig
             BrushPassRegion region;
             region.Viewport = BrushViewport{0, 0, w, h};
             region.PictureLeft = float(double(tileLeft) / width);
+            region.PictureTop = float(double(tileTop) / height);
             region.PictureRight = float(double(tileLeft + w) / width);
-            region.PictureYAtTop = float(double(tileTop + h) / height);
-            region.PictureYAtBottom = float(double(tileTop) / height);
+            region.PictureBottom = float(double(tileTop + h) / height);
             region.ReachWidth = reachWidth;
             region.ReachHeight = reachHeight;
+            region.TopRowFirst = true;
             RunBrushPassOffscreen(target, region, parameters);
             glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, rgb + (size_t(tileTop) * width + tileLeft) * 3);
             error = glGetError();

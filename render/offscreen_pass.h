@@ -28,7 +28,7 @@
 
 struct OffscreenTarget {
     GLuint Framebuffer;
-    GLuint Texture;  // GL_RGBA8, nearest filtering, no mipmaps
+    GLuint Texture;  // 8-bit RGBA, nearest filtering, no mipmaps
     int Width, Height;
 };
 
@@ -37,22 +37,26 @@ struct OffscreenTarget {
 // then empty (no objects), as after DeleteOffscreenTarget.
 bool SizeOffscreenTarget(OffscreenTarget* target, int width, int height, char* reason, size_t reasonSize);
 void DeleteOffscreenTarget(OffscreenTarget* target);
+// Clears the whole target to opaque black, as the window's clear does.
+void ClearOffscreenTarget(const OffscreenTarget& target);
 
 // What one pass draws: the area of the target it covers (GL convention, y from the bottom), the
 // part of the picture shown there, and the brush's reach. Picture coordinates run from (0, 0) at
-// the picture's top-left corner to (1, 1) at its bottom-right. PictureYAtTop above PictureYAtBottom
-// turns the part upside down, so that the target's row 0 holds its top row, as a read-back wants.
+// the picture's top-left corner to (1, 1) at its bottom-right.
+// TopRowFirst draws the part upside down, the quad's corners mirrored top to bottom, so that the
+// target's row 0 holds the part's top row: the order of a read-back that wants rows from the top,
+// and the order in which GLs keep a window's pixels (a window's raster runs from its top row), so
+// that a pass drawn this way rasterizes as the window's own pass does.
 struct BrushPassRegion {
     BrushViewport Viewport;
-    float PictureLeft, PictureRight;         // picture x at the viewport's left and right edges
-    float PictureYAtTop, PictureYAtBottom;   // picture y at the viewport's top and bottom edges
-    float ReachWidth, ReachHeight;           // uResolution: one brush step is 1 / reach
+    float PictureLeft, PictureTop, PictureRight, PictureBottom;
+    float ReachWidth, ReachHeight;  // uResolution: one brush step is 1 / reach
+    bool TopRowFirst;
 };
 
-// The whole picture, upright, over `viewport`, with the reach of the viewport's own size: the
-// region of the window's pass, so that drawn into a target at the same place it gives the same
-// pixels as the window's draw there.
-BrushPassRegion WholePictureRegion(BrushViewport viewport);
+// The whole picture over `viewport`, with the reach of the viewport's own size: the region of
+// the window's pass.
+BrushPassRegion WholePictureRegion(BrushViewport viewport, bool topRowFirst);
 
 // Runs the brush pass over the region of the target with the slots' textures and the given
 // parameters. The target must be sized (SizeOffscreenTarget).
