@@ -1,10 +1,10 @@
 // offscreen_pass: the brush pass run into an offscreen target (a framebuffer object with an
-// RGBA8 texture) instead of the window: the cached preview paints with it at the drawn size, and
-// the export renders the picture with it at the picture's own size.
+// 8-bit RGBA texture) instead of the window: the cached preview paints with it at the drawn
+// size, and the export renders the picture with it at the picture's own size, in tiles.
 //
 //   OffscreenTarget target = {};
 //   if (!SizeOffscreenTarget(&target, width, height, reason, sizeof reason)) ...;
-//   RunBrushPassOffscreen(target, WholePictureRegion(viewport), BrushParameters);
+//   RunBrushPassOffscreen(target, WholePictureRegion(viewport, false), BrushParameters);
 //   DeleteOffscreenTarget(&target);
 //
 //   // Export: the picture in the slot, painted as the preview shows it, at its own size.
@@ -16,7 +16,7 @@
 // Every routine here puts back all the GL state it changes: the draw and read framebuffer
 // bindings, the viewport, the current program, the vertex array and the array buffer binding,
 // the active texture unit and the 2D textures bound on units 0 and 1, the scissor, blend, depth
-// and cull switches, the colour mask and the pack settings of the read-back. Only the brush
+// and cull switches, the colour mask, the clear colour and the pack settings of the read-back. Only the brush
 // program's uniforms keep the values of the last pass; every pass sets them all before drawing.
 // Main thread only, with the context current and the renderer initialised (brush_filter.h).
 // Nothing here writes files or logs; failures come back as a reason for the caller to show.
