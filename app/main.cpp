@@ -5,6 +5,7 @@
 #include <backends/imgui_impl_opengl3.h>
 #include <backends/imgui_impl_sdl.h>
 
+#include "app/frame_probe.h"
 #include "app/log.h"
 #include "gl/gl_loader.h"
 #include "render/brush_filter.h"
@@ -63,6 +64,7 @@ int main(int, char**) {
     SetupUIStyle(true, 1.0f / 3);
     LoadUIFont();
     InitBrushFilter();
+    StartFrameProbe();
 
     // Frame loop
     bool running = true;
@@ -83,6 +85,7 @@ int main(int, char**) {
         ImGui::Render();
         ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
         SDL_GL_SwapWindow(window);
+        ProbeFrame(ViewportW, ViewportH);
     }
 
     // Shutdown

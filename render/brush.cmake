@@ -1,4 +1,6 @@
-# The brush shader pair and the filter renderer.
+# The brush shader pair and the filter renderer: the offscreen pass and the cached preview.
 target_sources(vellumry_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/brush_shaders.cpp
-  ${CMAKE_CURRENT_LIST_DIR}/brush_filter.cpp)
+  ${CMAKE_CURRENT_LIST_DIR}/brush_filter.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/offscreen_pass.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/cached_preview.cpp)

@@ -3,10 +3,13 @@
 #include "app/log.h"
 #include "gl/gl_loader.h"
 #include "render/brush_shaders.h"
+#include "render/cached_preview.h"
 #include "render/embedded_assets.h"
+#include "render/offscreen_pass.h"
 #include "render/texture_import.h"
 
-BrushProperties BrushParameters = {1.0f, 1.0f / 3, 1.0f / 3};
+BrushProperties BrushParameters = InitialBrushParameters;
+bool CompareWithOriginal = false;
 
 static GLuint QuadVertexArray = 0;
 static GLuint QuadVertexBuffer = 0;
@@ -16,6 +19,9 @@ static GLint ResolutionLocation = -1;
 static GLint OpacityLocation = -1;
 static GLint StrokeCoeffLocation = -1;
 static GLint BackgroundCoeffLocation = -1;
+// The window of the latest frame that had room to draw in; the export takes its brush reach
+// from the fit of the picture into it.
+static int LastWindowWidth = 0, LastWindowHeight = 0;
 
 // Four corners, interleaved position (x, y) and texture coordinate (u, v): top-left,
 // bottom-left, bottom-right, top-right of the viewport.
@@ -121,14 +127,33 @@ void InitBrushFilter() {
 void DrawBrushFilter(int windowWidth, int windowHeight) {
     const BrushViewport viewport = ComputeBrushViewport(windowWidth, windowHeight, DiffuseWidth, DiffuseHeight);
     glViewport(viewport.X, viewport.Y, viewport.Width, viewport.Height);
-    // The clear ignores the viewport: it covers the whole window and paints the bars.
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
 
     glActiveTexture(GL_TEXTURE0);
     glBindTexture(GL_TEXTURE_2D, DiffuseTexture);
     glActiveTexture(GL_TEXTURE1);
     glBindTexture(GL_TEXTURE_2D, FilterTexture);
+
+    const bool drawsPicture = DiffuseTexture != 0 && viewport.Width > 0 && viewport.Height > 0;
+    if (drawsPicture) {
+        LastWindowWidth = windowWidth;
+        LastWindowHeight = windowHeight;
+        // The cached window, bars and painting, covers every pixel: no clear.
+        if (!CompareWithOriginal && PreviewCaching && PaintPreview(viewport, windowWidth, windowHeight)) {
+            PresentPreview();
+            return;
+        }
+    }
+
+    // The clear ignores the viewport: it covers the whole window and paints the bars.
+    glClear(GL_COLOR_BUFFER_BIT);
+    if (drawsPicture && CompareWithOriginal) {
+        PresentOriginalPicture(viewport);
+        return;
+    }
+    // No picture: nothing to paint, the cleared area stays black. Otherwise the GL could not
+    // hold the cache (or caching is off): the pass goes straight into the window.
+    if (PreviewCaching && !drawsPicture) return;
 
     // The pixel unit follows the drawn size, not the picture's own size.
     glUniform2f(ResolutionLocation, float(viewport.Width), float(viewport.Height));
@@ -139,7 +164,22 @@ void DrawBrushFilter(int windowWidth, int windowHeight) {
     glDrawElements(GL_TRIANGLES, 6, GL_UNSIGNED_INT, nullptr);
 }
 
+void LastDrawnPictureSize(int* width, int* height) {
+    const BrushViewport viewport = ComputeBrushViewport(LastWindowWidth, LastWindowHeight, DiffuseWidth, DiffuseHeight);
+    const bool drawn = viewport.Width > 0 && viewport.Height > 0;
+    *width = drawn ? viewport.Width : DiffuseWidth;
+    *height = drawn ? viewport.Height : DiffuseHeight;
+}
+
+BrushPassObjects BrushPassObjectsForOffscreen() {
+    return BrushPassObjects{BrushProgram, ResolutionLocation, OpacityLocation, StrokeCoeffLocation,
+                            BackgroundCoeffLocation, QuadIndexBuffer};
+}
+
 void ShutdownBrushFilter() {
+    // What the cache and the offscreen passes made, before the objects they share.
+    ShutdownCachedPreview();
+    ShutdownOffscreenPass();
     glDeleteTextures(1, &DiffuseTexture);
     glDeleteTextures(1, &FilterTexture);
     glDeleteVertexArrays(1, &QuadVertexArray);
@@ -148,5 +188,6 @@ void ShutdownBrushFilter() {
     // The names may be reused by the GL; nothing must delete them a second time.
     DiffuseTexture = 0;
     FilterTexture = 0;
+    ++TextureSlotChanges;
     QuadVertexArray = QuadVertexBuffer = QuadIndexBuffer = 0;
 }

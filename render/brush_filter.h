@@ -5,8 +5,13 @@
 //                                            // entry points; compiles, links, loads the paper
 //   DrawBrushFilter(windowW, windowH);       // every frame, before the UI is built
 //   BrushParameters.Opacity = 0.5f;          // the Options sliders edit the parameters in place
+//   CompareWithOriginal = cKeyDown;          // the picture as imported, while the user holds C
 //   ShutdownBrushFilter();                   // once, before the context goes
 //
+// The pass runs only when something it reads has changed (a parameter, a slot's texture, the
+// drawn area): it paints into an offscreen texture (render/cached_preview.h), and every frame
+// presents that painting, pixel for pixel what the pass would draw there. With no picture
+// imported nothing is painted and the drawn area stays black.
 // Init leaves the brush program and the quad's vertex array current for the rest of the run;
 // every other user of the GL puts them back after drawing (the UI binding does). The draw binds
 // both texture units afresh, leaves unit 1 active and the viewport on the drawn area.
@@ -14,6 +19,7 @@
 // with the driver's log (cut at 1023 characters), then abort.
 // It does not own the textures' loading (render/texture_import.h) and checks no GL error.
 #pragma once
+#include "gl/gl_loader.h"
 
 struct BrushProperties {
     float Opacity;
@@ -21,8 +27,14 @@ struct BrushProperties {
     float BackgroundCoeff;
 };
 
-// 1.0f, 1.0f/3, 1.0f/3 at start; never saved or reset.
+// What the parameters start at and what the Options window's Reset puts back.
+constexpr BrushProperties InitialBrushParameters = {1.0f, 1.0f / 3, 1.0f / 3};
+// InitialBrushParameters at start; never saved.
 extern BrushProperties BrushParameters;
+
+// While true the drawn area shows the picture as imported (scaled the same way, bilinear, no
+// brush and no paper); the painting stays cached meanwhile. The UI sets it from the C key.
+extern bool CompareWithOriginal;
 
 // The drawn area in window pixels, GL convention (y from the bottom).
 struct BrushViewport {
@@ -38,6 +50,19 @@ BrushViewport ComputeBrushViewport(int windowWidth, int windowHeight, int pictur
 void InitBrushFilter();
 void DrawBrushFilter(int windowWidth, int windowHeight);
 void ShutdownBrushFilter();
+
+// The drawn size of the picture now in the slot, as the latest frame that drew a picture fitted
+// it (the reach the brush had on screen), or the picture's own size before any such frame.
+void LastDrawnPictureSize(int* width, int* height);
+
+// The linked brush program, its uniform locations and the quad's index buffer, for the passes
+// drawn outside the window (render/offscreen_pass.h).
+struct BrushPassObjects {
+    GLuint Program;
+    GLint Resolution, Opacity, StrokeCoeff, BackgroundCoeff;
+    GLuint QuadIndexBuffer;
+};
+BrushPassObjects BrushPassObjectsForOffscreen();
 
 // InitBrushFilter with other shader sources; lets tests reach the compile and link failures.
 void InitBrushFilterWithSources(const char* vertexSource, const char* pixelSource);

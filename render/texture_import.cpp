@@ -15,6 +15,7 @@ GLuint DiffuseTexture = 0;
 int DiffuseWidth = 800;
 int DiffuseHeight = 600;
 GLuint FilterTexture = 0;
+unsigned TextureSlotChanges = 0;
 
 static char LastError[1024];
 static int FailureCount = 0;
@@ -83,6 +84,7 @@ static GLuint Upload(const unsigned char* pixels, int* width, int* height, const
 static void Replace(GLuint* slot, GLuint texture) {
     GLuint previous = *slot;
     *slot = texture;
+    ++TextureSlotChanges;
     if (previous) glDeleteTextures(1, &previous);
 }
 

@@ -21,6 +21,10 @@
 extern GLuint DiffuseTexture;           // 0 until the first picture import
 extern int DiffuseWidth, DiffuseHeight;  // 800 x 600 until then; always positive
 extern GLuint FilterTexture;            // the embedded paper from start-up on
+// Bumped whenever a slot takes another texture or is emptied. What the renderer cached from the
+// slots is stale when it changes; the GL names cannot tell, as the GL hands a deleted texture's
+// name out again. Code that fills a slot by other means (tests) bumps it too.
+extern unsigned TextureSlotChanges;
 
 void LoadDiffuseTexture(const char* path);
 void LoadFilterTexture(const char* path);

@@ -3,6 +3,8 @@
 # a private virtual display. Builds nothing; judges nothing.
 #   - start-up: process start to the first presented frame of the real program
 #   - the brush pass per frame at three drawn areas, beside a trivial 18-fetch pass
+#   - whole frames with the cached preview at three window sizes (on a 3840 x 2160 virtual
+#     screen), beside a bare frame and beside the frame as it was before the cache
 #   - a 24-megapixel JPEG import (when the build has bench_import)
 #   - writing a 24-megapixel picture: the encoders alone (PNG settings compared, JPEG chroma),
 #     and what the export job (copy, thread, safe write) adds beyond the encoder
@@ -27,6 +29,9 @@ run bench_startup 7
 echo
 echo "== Brush pass =="
 run bench_brush 2
+echo
+echo "== Cached preview =="
+XVFB_SCREEN=3840x2160x24 run bench_preview 3
 echo
 echo "== Picture import =="
 if [ -x "$build/bench_import" ]; then run bench_import; else echo "(no bench_import in $build)"; fi

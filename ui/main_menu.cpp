@@ -7,6 +7,7 @@
 #include <imgui.h>
 
 #include "app/log.h"
+#include "render/brush_filter.h"
 #include "render/texture_import.h"
 #include "ui/import_notice.h"
 #include "ui/tool_windows.h"
@@ -95,6 +96,8 @@ void DrawUI(int windowWidth) {
     const bool vDown = KeyDown(keys, SDL_SCANCODE_V);
     const bool vReleased = VKeyWasDown && !vDown;
     VKeyWasDown = vDown;
+    // The original picture shows for as long as C is held.
+    CompareWithOriginal = KeyDown(keys, SDL_SCANCODE_C);
     const bool ctrlODown = KeyDown(keys, SDL_SCANCODE_O) && KeyDown(keys, SDL_SCANCODE_LCTRL);
     const bool ctrlOPressed = !CtrlOWasDown && ctrlODown;
     CtrlOWasDown = ctrlODown;

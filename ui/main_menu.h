@@ -11,6 +11,7 @@
 //   left Ctrl + O  when the pair becomes complete, while the File menu is closed: imports a
 //                  picture; a pair that completes while the menu is open is never acted on.
 //                  Right Ctrl does nothing.
+//   C              while held: the drawn area shows the picture as imported (CompareWithOriginal)
 // An import blocks inside the desktop's file chooser. A cancelled chooser leaves no trace; a
 // chooser that fails, or a file that does not load, shows a message the user dismisses (the
 // picture or paper in use stays). "Exit" ends the process at once with status 0, skipping the

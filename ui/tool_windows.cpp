@@ -37,6 +37,9 @@ void DrawOptionsWindow() {
     ImGui::SliderFloat("Brush Stroke", &BrushParameters.StrokeCoeff, 0.0f, 1.0f, "%.3f", ImGuiSliderFlags_None);
     ImGui::SliderFloat("Filter Intensity", &BrushParameters.BackgroundCoeff, 0.0f, 1.0f, "%.3f",
                        ImGuiSliderFlags_None);
+    if (ImGui::Button("Reset")) BrushParameters = InitialBrushParameters;
+    ImGui::SameLine();
+    ImGui::TextDisabled("Hold C to compare");
     ImGui::End();
     EndStyleOverride(previousStyle);
 }

@@ -1,8 +1,10 @@
 // tool_windows: the two small windows that float over the picture.
 //
 //   DrawOptionsWindow();                        // "Brush Filter - Options": three sliders that
-//                                               // edit BrushParameters in place; its close
-//                                               // button clears ShowOptions
+//                                               // edit BrushParameters in place, "Reset" that
+//                                               // puts them back to their start, the hint
+//                                               // "Hold C to compare"; its close button clears
+//                                               // ShowOptions
 //   DrawTexturesWindow(windowWidth, barHeight); // "Textures": the picture and the paper at
 //                                               // 150 x 150, pinned under the menu bar against
 //                                               // the window's right edge

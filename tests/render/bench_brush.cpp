@@ -17,6 +17,7 @@
 
 #include "gl/gl_loader.h"
 #include "render/brush_filter.h"
+#include "render/cached_preview.h"
 #include "render/texture_import.h"
 
 // Same attributes and quad as the brush pass; 17 lookups of the picture at the brush's own
@@ -137,6 +138,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     InitBrushFilter();
+    // The pass itself in every draw, not the cache's copy of it.
+    PreviewCaching = false;
     GLint brushProgram = 0;
     glGetIntegerv(GL_CURRENT_PROGRAM, &brushProgram);
     const GLuint trivialProgram = BuildTrivialProgram();

@@ -21,7 +21,11 @@ Picture MakePicture(int width, int height, uint8_t r, uint8_t g, uint8_t b, uint
     return picture;
 }
 
-static Rgba Texel(const Picture& picture, int x, int y) {
+static Rgba Texel(const Picture& picture, int x, int y, bool clamp = false) {
+    if (clamp) {
+        x = std::clamp(x, 0, picture.Width - 1);
+        y = std::clamp(y, 0, picture.Height - 1);
+    }
     // Repeat: indices wrap to the opposite border.
     x = ((x % picture.Width) + picture.Width) % picture.Width;
     y = ((y % picture.Height) + picture.Height) % picture.Height;
@@ -33,7 +37,7 @@ static Rgba Add(Rgba a, Rgba b) { return Rgba{a.R + b.R, a.G + b.G, a.B + b.B, a
 static Rgba Scale(Rgba a, double k) { return Rgba{a.R * k, a.G * k, a.B * k, a.A * k}; }
 static Rgba Sub(Rgba a, Rgba b) { return Add(a, Scale(b, -1.0)); }
 
-Rgba SampleLinearRepeat(const Picture& picture, double s, double t) {
+static Rgba SampleLinear(const Picture& picture, double s, double t, bool clamp) {
     if (picture.Width == 0 || picture.Height == 0) return Rgba{0, 0, 0, 1};
     // Texel centres sit at half-integers: the four nearest centres, weighted by distance.
     const double u = s * picture.Width - 0.5;
@@ -44,10 +48,13 @@ Rgba SampleLinearRepeat(const Picture& picture, double s, double t) {
     // a + f * (b - a): equal texels give exactly their own value, so samples of equal colour
     // tie in the smear as they do in the GL.
     auto lerp = [](Rgba a, Rgba b, double f) { return Add(a, Scale(Sub(b, a), f)); };
-    const Rgba top = lerp(Texel(picture, x, y), Texel(picture, x + 1, y), fu);
-    const Rgba bottom = lerp(Texel(picture, x, y + 1), Texel(picture, x + 1, y + 1), fu);
+    const Rgba top = lerp(Texel(picture, x, y, clamp), Texel(picture, x + 1, y, clamp), fu);
+    const Rgba bottom = lerp(Texel(picture, x, y + 1, clamp), Texel(picture, x + 1, y + 1, clamp), fu);
     return lerp(top, bottom, fv);
 }
+
+Rgba SampleLinearRepeat(const Picture& picture, double s, double t) { return SampleLinear(picture, s, t, false); }
+Rgba SampleLinearClamp(const Picture& picture, double s, double t) { return SampleLinear(picture, s, t, true); }
 
 static double Luma(Rgba c) { return std::sqrt(0.299 * c.R * c.R + 0.587 * c.G * c.G + 0.114 * c.B * c.B); }
 
@@ -55,9 +62,13 @@ std::vector<Rgba> ReferenceBrushPixelOutcomes(const Picture& picture, const Pict
                                               int drawnHeight, int column, int row, const ReferenceParameters& p,
                                               double tieMargin) {
     // Picture coordinates of the pixel centre, y growing down; one step is one drawn pixel.
-    const double x = (column + 0.5) / drawnWidth;
-    const double y = (row + 0.5) / drawnHeight;
-    const double stepX = 1.0 / drawnWidth, stepY = 1.0 / drawnHeight;
+    return ReferenceBrushOutcomesAt(picture, paper, (column + 0.5) / drawnWidth, (row + 0.5) / drawnHeight,
+                                    1.0 / drawnWidth, 1.0 / drawnHeight, p, tieMargin);
+}
+
+std::vector<Rgba> ReferenceBrushOutcomesAt(const Picture& picture, const Picture& paper, double x, double y,
+                                           double stepX, double stepY, const ReferenceParameters& p,
+                                           double tieMargin) {
     auto at = [&](double cx, double cy, int dx, int dy) {
         return SampleLinearRepeat(picture, cx + dx * stepX, cy + dy * stepY);
     };

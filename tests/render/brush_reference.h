@@ -30,6 +30,8 @@ struct ReferenceParameters {
 
 // (s, t) in texture coordinates; t = 0 is the picture's top row.
 Rgba SampleLinearRepeat(const Picture& picture, double s, double t);
+// The same with the edges clamped (a scaling blit's sampling): nothing wraps.
+Rgba SampleLinearClamp(const Picture& picture, double s, double t);
 
 // The colour the pass writes for one pixel of a drawn area of drawnWidth x drawnHeight (column
 // from the left, row from the top of the drawn area; not clamped), for every outcome of the
@@ -40,6 +42,12 @@ Rgba SampleLinearRepeat(const Picture& picture, double s, double t);
 std::vector<Rgba> ReferenceBrushPixelOutcomes(const Picture& picture, const Picture& paper, int drawnWidth,
                                               int drawnHeight, int column, int row,
                                               const ReferenceParameters& parameters, double tieMargin);
+
+// The same at any point of the picture: (x, y) in picture coordinates ((0, 0) top-left, (1, 1)
+// bottom-right), one brush step being (stepX, stepY) (1 / uResolution).
+std::vector<Rgba> ReferenceBrushOutcomesAt(const Picture& picture, const Picture& paper, double x, double y,
+                                           double stepX, double stepY, const ReferenceParameters& parameters,
+                                           double tieMargin);
 
 // The 8-bit colour buffer's conversion: clamp to [0, 1], round to nearest.
 uint8_t ToUnorm8(double value);

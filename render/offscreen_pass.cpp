@@ -1,0 +1,336 @@
+#include "render/offscreen_pass.h"
+
+#include <cstdio>
+#include <initializer_list>
+
+#include "render/texture_import.h"
+
+int OffscreenTileLimit = 2048;
+
+// The passes' own quad: the same corners and indices as the window's quad, with texture
+// coordinates written for each region.
+static GLuint PassVertexArray = 0;
+static GLuint PassVertexBuffer = 0;
+
+namespace {
+
+struct SavedGLState {
+    GLint DrawFramebuffer, ReadFramebuffer;
+    GLint Viewport[4];
+    GLint Program, VertexArray, ArrayBuffer;
+    GLint ActiveTexture, Textures[2];
+    GLboolean Scissor, Blend, Depth, Cull;
+    GLboolean ColorMask[4];
+};
+
+SavedGLState SaveGLState() {
+    SavedGLState s;
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &s.DrawFramebuffer);
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &s.ReadFramebuffer);
+    glGetIntegerv(GL_VIEWPORT, s.Viewport);
+    glGetIntegerv(GL_CURRENT_PROGRAM, &s.Program);
+    glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &s.VertexArray);
+    glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &s.ArrayBuffer);
+    glGetIntegerv(GL_ACTIVE_TEXTURE, &s.ActiveTexture);
+    for (int unit = 0; unit < 2; ++unit) {
+        glActiveTexture(GLenum(GL_TEXTURE0 + unit));
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &s.Textures[unit]);
+    }
+    glActiveTexture(GLenum(s.ActiveTexture));
+    s.Scissor = glIsEnabled(GL_SCISSOR_TEST);
+    s.Blend = glIsEnabled(GL_BLEND);
+    s.Depth = glIsEnabled(GL_DEPTH_TEST);
+    s.Cull = glIsEnabled(GL_CULL_FACE);
+    glGetBooleanv(GL_COLOR_WRITEMASK, s.ColorMask);
+    return s;
+}
+
+void SetEnabled(GLenum capability, GLboolean enabled) {
+    if (enabled)
+        glEnable(capability);
+    else
+        glDisable(capability);
+}
+
+void RestoreGLState(const SavedGLState& s) {
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, GLuint(s.DrawFramebuffer));
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, GLuint(s.ReadFramebuffer));
+    glViewport(s.Viewport[0], s.Viewport[1], s.Viewport[2], s.Viewport[3]);
+    glUseProgram(GLuint(s.Program));
+    glBindVertexArray(GLuint(s.VertexArray));
+    glBindBuffer(GL_ARRAY_BUFFER, GLuint(s.ArrayBuffer));
+    for (int unit = 0; unit < 2; ++unit) {
+        glActiveTexture(GLenum(GL_TEXTURE0 + unit));
+        glBindTexture(GL_TEXTURE_2D, GLuint(s.Textures[unit]));
+    }
+    glActiveTexture(GLenum(s.ActiveTexture));
+    SetEnabled(GL_SCISSOR_TEST, s.Scissor);
+    SetEnabled(GL_BLEND, s.Blend);
+    SetEnabled(GL_DEPTH_TEST, s.Depth);
+    SetEnabled(GL_CULL_FACE, s.Cull);
+    glColorMask(s.ColorMask[0], s.ColorMask[1], s.ColorMask[2], s.ColorMask[3]);
+}
+
+// Errors left by others must not be taken for ours.
+void ClearGLErrors() {
+    for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; ++i) {
+    }
+}
+
+void DescribeGLError(GLenum error, const char* doing, char* reason, size_t reasonSize) {
+    if (error == GL_OUT_OF_MEMORY)
+        snprintf(reason, reasonSize, "the graphics driver ran out of memory %s", doing);
+    else
+        snprintf(reason, reasonSize, "the graphics driver failed %s (GL error 0x%04x)", doing, error);
+}
+
+}  // namespace
+
+bool SizeOffscreenTarget(OffscreenTarget* target, int width, int height, char* reason, size_t reasonSize) {
+    if (target->Texture && target->Framebuffer && target->Width == width && target->Height == height) return true;
+    GLint largestTexture = 0, largestViewport[2] = {};
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largestTexture);
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, largestViewport);
+    if (width <= 0 || height <= 0 || width > largestTexture || height > largestTexture ||
+        width > largestViewport[0] || height > largestViewport[1]) {
+        DeleteOffscreenTarget(target);
+        snprintf(reason, reasonSize, "the graphics driver cannot draw into a %d x %d target", width, height);
+        return false;
+    }
+
+    ClearGLErrors();
+    GLint activeTexture = 0, boundTexture = 0, drawFramebuffer = 0;
+    glGetIntegerv(GL_ACTIVE_TEXTURE, &activeTexture);
+    glActiveTexture(GL_TEXTURE0);
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &boundTexture);
+    if (!target->Texture) glGenTextures(1, &target->Texture);
+    glBindTexture(GL_TEXTURE_2D, target->Texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    // 8-bit RGBA, specified as BGRA bytes: a GL free to choose the byte order (an unsized
+    // format) takes the one of common window buffers, and copying the painting into the window
+    // is then a plain memory copy instead of a pass over every pixel.
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
+    glBindTexture(GL_TEXTURE_2D, GLuint(boundTexture));
+    glActiveTexture(GLenum(activeTexture));
+
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawFramebuffer);
+    if (!target->Framebuffer) glGenFramebuffers(1, &target->Framebuffer);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target->Framebuffer);
+    glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, target->Texture, 0);
+    const GLenum status = glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, GLuint(drawFramebuffer));
+
+    const GLenum error = glGetError();
+    if (error != GL_NO_ERROR || status != GL_FRAMEBUFFER_COMPLETE) {
+        DeleteOffscreenTarget(target);
+        if (error != GL_NO_ERROR) {
+            char doing[96];
+            snprintf(doing, sizeof doing, "making a %d x %d target", width, height);
+            DescribeGLError(error, doing, reason, reasonSize);
+        } else {
+            snprintf(reason, reasonSize, "the graphics driver cannot draw into a %d x %d texture (status 0x%04x)",
+                     width, height, status);
+        }
+        return false;
+    }
+    target->Width = width;
+    target->Height = height;
+    return true;
+}
+
+void DeleteOffscreenTarget(OffscreenTarget* target) {
+    // Deleted while no framebuffer of ours is bound, so nothing else is detached by it.
+    if (target->Framebuffer) glDeleteFramebuffers(1, &target->Framebuffer);
+    if (target->Texture) glDeleteTextures(1, &target->Texture);
+    *target = OffscreenTarget{};
+}
+
+void ClearOffscreenTarget(const OffscreenTarget& target) {
+    GLint drawFramebuffer = 0;
+    GLfloat clearColor[4] = {};
+    GLboolean colorMask[4] = {};
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawFramebuffer);
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, clearColor);
+    glGetBooleanv(GL_COLOR_WRITEMASK, colorMask);
+    const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target.Framebuffer);
+    glDisable(GL_SCISSOR_TEST);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glClearColor(clearColor[0], clearColor[1], clearColor[2], clearColor[3]);
+    glColorMask(colorMask[0], colorMask[1], colorMask[2], colorMask[3]);
+    if (scissor) glEnable(GL_SCISSOR_TEST);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, GLuint(drawFramebuffer));
+}
+
+BrushPassRegion WholePictureRegion(BrushViewport viewport, bool topRowFirst) {
+    return BrushPassRegion{viewport, 0.0f, 0.0f, 1.0f, 1.0f, float(viewport.Width), float(viewport.Height),
+                           topRowFirst};
+}
+
+void RunBrushPassOffscreen(const OffscreenTarget& target, const BrushPassRegion& region,
+                           const BrushProperties& parameters) {
+    const BrushPassObjects brush = BrushPassObjectsForOffscreen();
+    const SavedGLState saved = SaveGLState();
+
+    if (!PassVertexArray) {
+        glGenVertexArrays(1, &PassVertexArray);
+        glGenBuffers(1, &PassVertexBuffer);
+        glBindVertexArray(PassVertexArray);
+        glBindBuffer(GL_ARRAY_BUFFER, PassVertexBuffer);
+        glBufferData(GL_ARRAY_BUFFER, 16 * sizeof(float), nullptr, GL_DYNAMIC_DRAW);
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, brush.QuadIndexBuffer);
+        const GLsizei stride = 4 * sizeof(float);
+        glEnableVertexAttribArray(0);
+        glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(0));
+        glEnableVertexAttribArray(1);
+        glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(2 * sizeof(float)));
+    }
+    // The window quad's corners in the same order; its texture coordinate v is 1 - picture y.
+    // For the whole picture these are the window quad's own values, bit for bit. Upside down,
+    // only the corners' y is mirrored: a GL that keeps a window top row first maps the mirrored
+    // corners to the very raster positions, with the same values, as the window's quad.
+    const float left = region.PictureLeft, right = region.PictureRight;
+    const float top = 1.0f - region.PictureTop, bottom = 1.0f - region.PictureBottom;
+    const float y = region.TopRowFirst ? -1.0f : 1.0f;
+    const float vertices[16] = {
+        -1.0f, y,  left,  top,
+        -1.0f, -y, left,  bottom,
+        1.0f,  -y, right, bottom,
+        1.0f,  y,  right, top,
+    };
+    glBindVertexArray(PassVertexArray);
+    glBindBuffer(GL_ARRAY_BUFFER, PassVertexBuffer);
+    glBufferSubData(GL_ARRAY_BUFFER, 0, sizeof vertices, vertices);
+
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target.Framebuffer);
+    glViewport(region.Viewport.X, region.Viewport.Y, region.Viewport.Width, region.Viewport.Height);
+    glDisable(GL_SCISSOR_TEST);
+    glDisable(GL_BLEND);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glUseProgram(brush.Program);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, DiffuseTexture);
+    glActiveTexture(GL_TEXTURE1);
+    glBindTexture(GL_TEXTURE_2D, FilterTexture);
+    glUniform2f(brush.Resolution, region.ReachWidth, region.ReachHeight);
+    glUniform1f(brush.Opacity, parameters.Opacity);
+    glUniform1f(brush.StrokeCoeff, parameters.StrokeCoeff);
+    glUniform1f(brush.BackgroundCoeff, parameters.BackgroundCoeff);
+    glDrawElements(GL_TRIANGLES, 6, GL_UNSIGNED_INT, nullptr);
+
+    RestoreGLState(saved);
+}
+
+// The largest side of one tile: what the GL can draw into at once, and no more than the limit.
+static void TileSize(int* width, int* height) {
+    GLint largestTexture = 0, largestRenderbuffer = 0, largestViewport[2] = {};
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largestTexture);
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &largestRenderbuffer);
+    glGetIntegerv(GL_MAX_VIEWPORT_DIMS, largestViewport);
+    int side = OffscreenTileLimit > 0 ? OffscreenTileLimit : 2048;
+    for (GLint limit : {largestTexture, largestRenderbuffer})
+        if (limit > 0 && limit < side) side = limit;
+    *width = largestViewport[0] > 0 && largestViewport[0] < side ? largestViewport[0] : side;
+    *height = largestViewport[1] > 0 && largestViewport[1] < side ? largestViewport[1] : side;
+}
+
+bool RenderBrushPassRGB(int width, int height, float reachWidth, float reachHeight,
+                        const BrushProperties& parameters, unsigned char* rgb, size_t size, char* reason,
+                        size_t reasonSize) {
+    if (!DiffuseTexture) {
+        snprintf(reason, reasonSize, "no picture has been imported");
+        return false;
+    }
+    if (width <= 0 || height <= 0 || !(reachWidth > 0.0f) || !(reachHeight > 0.0f)) {
+        snprintf(reason, reasonSize, "nothing to render at %d x %d", width, height);
+        return false;
+    }
+    const size_t needed = size_t(width) * size_t(height) * 3;
+    if (!rgb || size < needed) {
+        snprintf(reason, reasonSize, "the %d x %d picture needs %zu bytes, the buffer holds %zu", width, height,
+                 needed, rgb ? size : size_t(0));
+        return false;
+    }
+    int tileWidth = 0, tileHeight = 0;
+    TileSize(&tileWidth, &tileHeight);
+    if (tileWidth > width) tileWidth = width;
+    if (tileHeight > height) tileHeight = height;
+    OffscreenTarget target = {};
+    if (!SizeOffscreenTarget(&target, tileWidth, tileHeight, reason, reasonSize)) return false;
+
+    GLint readFramebuffer = 0, packBuffer = 0, alignment = 4, rowLength = 0, skipRows = 0, skipPixels = 0;
+    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &readFramebuffer);
+    glGetIntegerv(GL_PIXEL_PACK_BUFFER_BINDING, &packBuffer);
+    glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
+    glGetIntegerv(GL_PACK_ROW_LENGTH, &rowLength);
+    glGetIntegerv(GL_PACK_SKIP_ROWS, &skipRows);
+    glGetIntegerv(GL_PACK_SKIP_PIXELS, &skipPixels);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, target.Framebuffer);
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+    // Each tile's rows land in place in the picture's rows: tight RGB rows of the full width.
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glPixelStorei(GL_PACK_ROW_LENGTH, width);
+    glPixelStorei(GL_PACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
+
+    ClearGLErrors();
+    GLenum error = GL_NO_ERROR;
+    for (int tileTop = 0; tileTop < height && error == GL_NO_ERROR; tileTop += tileHeight) {
+        for (int tileLeft = 0; tileLeft < width && error == GL_NO_ERROR; tileLeft += tileWidth) {
+            const int w = width - tileLeft < tileWidth ? width - tileLeft : tileWidth;
+            const int h = height - tileTop < tileHeight ? height - tileTop : tileHeight;
+            // Upside down, so that the target's row 0 is the tile's top row and the read-back
+            // comes out top row first.
+            BrushPassRegion region;
+            region.Viewport = BrushViewport{0, 0, w, h};
+            region.PictureLeft = float(double(tileLeft) / width);
+            region.PictureTop = float(double(tileTop) / height);
+            region.PictureRight = float(double(tileLeft + w) / width);
+            region.PictureBottom = float(double(tileTop + h) / height);
+            region.ReachWidth = reachWidth;
+            region.ReachHeight = reachHeight;
+            region.TopRowFirst = true;
+            RunBrushPassOffscreen(target, region, parameters);
+            glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, rgb + (size_t(tileTop) * width + tileLeft) * 3);
+            error = glGetError();
+        }
+    }
+
+    glPixelStorei(GL_PACK_ALIGNMENT, alignment);
+    glPixelStorei(GL_PACK_ROW_LENGTH, rowLength);
+    glPixelStorei(GL_PACK_SKIP_ROWS, skipRows);
+    glPixelStorei(GL_PACK_SKIP_PIXELS, skipPixels);
+    glBindBuffer(GL_PIXEL_PACK_BUFFER, GLuint(packBuffer));
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, GLuint(readFramebuffer));
+    DeleteOffscreenTarget(&target);
+    if (error != GL_NO_ERROR) {
+        char doing[96];
+        snprintf(doing, sizeof doing, "rendering the %d x %d picture", width, height);
+        DescribeGLError(error, doing, reason, reasonSize);
+        return false;
+    }
+    return true;
+}
+
+void PaintedPictureSize(int* width, int* height) {
+    *width = DiffuseWidth;
+    *height = DiffuseHeight;
+}
+
+bool RenderPaintedPicture(unsigned char* rgb, size_t size, char* reason, size_t reasonSize) {
+    int reachWidth = 0, reachHeight = 0;
+    LastDrawnPictureSize(&reachWidth, &reachHeight);
+    return RenderBrushPassRGB(DiffuseWidth, DiffuseHeight, float(reachWidth), float(reachHeight), BrushParameters,
+                              rgb, size, reason, reasonSize);
+}
+
+void ShutdownOffscreenPass() {
+    if (PassVertexArray) glDeleteVertexArrays(1, &PassVertexArray);
+    if (PassVertexBuffer) glDeleteBuffers(1, &PassVertexBuffer);
+    PassVertexArray = PassVertexBuffer = 0;
+}
