@@ -20,7 +20,7 @@ esac
 
 BUILD_PACKAGES=(g++-mingw-w64-x86-64 cmake ninja-build python3 dpkg-dev khronos-api libstb-dev
   libgtest-dev)
-TEST_PACKAGES=(wine wine64 xvfb xauth xdotool x11-utils imagemagick)
+TEST_PACKAGES=(wine wine64 xvfb xauth xdotool x11-utils imagemagick python3-xlib)
 # The installer: makensis (its tests install it under Wine, so the tests need it too).
 PACKAGE_PACKAGES=(nsis)
 

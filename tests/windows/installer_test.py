@@ -170,7 +170,10 @@ def open_with(work):
         errors = [line for line in reader.lines if line.startswith("[Error]")]
         assert not errors, errors
     finally:
-        winetest.kill(process)
+        # Not winetest.kill: its communicate() waits for the pipes, which Wine processes that
+        # this start launched (the desktop window's process) may keep open.
+        process.kill()
+        process.wait(timeout=30)
     print("ok    the installed program opens a picture through Open with")
 
 
