@@ -89,8 +89,16 @@ def wait_until(condition, what, timeout=60.0):
 
 
 def uninstall_running():
-    ps = subprocess.run(["ps", "-eo", "args"], capture_output=True, text=True).stdout
-    return re.search(r"\\~nsu\w*\.tmp\\Un", ps) is not None
+    """Whether the uninstaller's copy (Temp\\~nsuN.tmp\\Un.exe) is still a process."""
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/cmdline", "rb") as f:
+                arguments = f.read().decode("utf-8", "replace")
+        except OSError:
+            continue
+        if re.search(r"\\~nsu\w*\.tmp\\Un", arguments):
+            return True
+    return False
 
 
 def uninstall():
