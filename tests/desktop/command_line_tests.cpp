@@ -129,11 +129,3 @@ TEST(CommandLine, MistakesAreUsageErrorsWithStatusTwo) {
         EXPECT_EQ(answer.Err, std::string(c.FirstLine) + CommandLineUsage);
     }
 }
-
-TEST(CommandLine, TheUsageNamesEveryOption) {
-    const std::string usage = CommandLineUsage;
-    EXPECT_EQ(usage.rfind("Usage: vellumry [OPTION]... [PICTURE]\n", 0), 0u);
-    for (const char* option : {"-h, --help", "--version", "--"}) EXPECT_NE(usage.find(option), std::string::npos);
-    for (size_t start = 0, end; (end = usage.find('\n', start)) != std::string::npos; start = end + 1)
-        EXPECT_LE(end - start, 90u) << "a line for a terminal: " << usage.substr(start, end - start);
-}
