@@ -93,10 +93,8 @@ class PictureOnTheCommandLine(unittest.TestCase):
             self.assertTrue(got.startswith(expected), lines)
         self.assertEqual(lines[len(START_LINES)], line, "right after the renderer's start-up lines")
         p.park_mouse()
-        # The Options window is shown, where the library places a new window.
-        box = p.wait_different(self.picture, pt.DEFAULT_PAPER, self.area, what="the Options window")
-        self.assertEqual(box[:2], (60, 60), box)
-        p.key("v")
+        # The Options window is shown, as after an import through the menu.
+        p.hide_options_once_shown(self.picture, pt.DEFAULT_PAPER, self.area)
         p.wait_match(self.picture, pt.DEFAULT_PAPER, self.area, what="the picture from the command line")
         self.assertNotIn("[Error]", p.stderr())
 
@@ -118,7 +116,7 @@ class PictureOnTheCommandLine(unittest.TestCase):
         p.key("ctrl+o")
         wait_for(lambda: f"[Info]: Loading diffuse texture: {self.picture}\n" in p.stderr(), what="an import")
         p.park_mouse()
-        p.key("v")
+        p.hide_options_once_shown(self.picture, pt.DEFAULT_PAPER, self.area)
         p.wait_match(self.picture, pt.DEFAULT_PAPER, self.area, what="the picture after the failed start")
 
     def test_the_empty_canvas_says_how_to_bring_a_picture_in(self):
@@ -152,7 +150,7 @@ class PictureOnTheCommandLine(unittest.TestCase):
         p.key("ctrl+o")
         wait_for(lambda: f"[Info]: Loading diffuse texture: {self.picture}\n" in p.stderr(), what="the import")
         p.park_mouse()
-        p.key("v")
+        p.hide_options_once_shown(self.picture, pt.DEFAULT_PAPER, self.area)
         p.wait_match(self.picture, pt.DEFAULT_PAPER, self.area, what="the picture, without the hint")
 
 

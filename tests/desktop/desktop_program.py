@@ -50,6 +50,20 @@ class StartedProgram(pt.Program):
         wait_for(lambda: min(pixel(rgb_image(self.screenshot()), *centre)) > 150, what="the paper preview")
         return centre
 
+    def hide_options_once_shown(self, picture, paper, area):
+        """After a picture's import: waits until the picture is painted with the Options window
+        over it (where the library places a new window; the screen differs from the picture
+        there only), then hides the window with V. A picture may arrive some frames after its
+        log line, and V pressed before it would be undone by its arrival."""
+        wait_for(lambda: (lambda r: r[3] is not None and r[3][:2] == (60, 60))(self.compare(picture, paper, area)),
+                 what="the picture with the Options window")
+        self.key("v")
+
+    def wait_notice(self, picture, paper, area):
+        """Waits for a notice over the picture: it dims the whole window, the black bars too
+        (which a picture still on its way would not change)."""
+        wait_for(lambda: self.compare(picture, paper, area)[2] > 50000, what="the notice")
+
     def hide_textures(self):
         self.click(*pt.VIEW_MENU)
         self.click(pt.VIEW_MENU[0] + 30, VIEW_ROWS["Show Textures"])

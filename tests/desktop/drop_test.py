@@ -88,7 +88,7 @@ class Drops(unittest.TestCase):
         self.assertEqual(self.loads()[1], f"[Info]: Loading filter texture: {self.paper}")
 
         p.hide_textures()
-        p.key("v")  # the picture's import showed the Options window
+        p.hide_options_once_shown(self.picture, self.paper, self.area)
         p.wait_match(self.picture, self.paper, self.area, what="the dropped picture on the dropped paper")
         self.assertNotIn("[Error]", p.stderr())
 
@@ -98,32 +98,31 @@ class Drops(unittest.TestCase):
         self.drop([file_uri(self.picture), file_uri(self.paper)], 300, 300)
         wait_for(lambda: self.loads(), what="the import")
         p.park_mouse()
-        # The notice dims everything behind it.
-        p.wait_different(self.picture, pt.DEFAULT_PAPER, self.area, at_least=300000, what="the notice")
+        p.wait_notice(self.picture, pt.DEFAULT_PAPER, self.area)
         self.assertEqual(self.loads(), [f"[Info]: Loading diffuse texture: {self.picture}"], "the first file only")
         p.key("Return")
-        p.key("v")
+        p.hide_options_once_shown(self.picture, pt.DEFAULT_PAPER, self.area)
         p.wait_match(self.picture, pt.DEFAULT_PAPER, self.area, what="the first file's picture")
 
     def test_a_folder_or_what_is_no_file_shows_the_notice_and_keeps_the_picture(self):
         p = self.start(self.picture)
         wait_for(lambda: self.loads(), what="the picture from the command line")
         p.park_mouse()
-        p.key("v")
+        p.hide_options_once_shown(self.picture, pt.DEFAULT_PAPER, self.area)
         p.wait_match(self.picture, pt.DEFAULT_PAPER, self.area)
 
         folder = os.path.dirname(self.picture)
         self.drop([file_uri(folder)], 400, 300)
         wait_for(lambda: f"[Error]: Failed to load texture: {folder}: " in p.stderr(), what="the folder's error")
         self.assertEqual(self.loads()[-1], f"[Info]: Loading diffuse texture: {folder}", "the menu's own line")
-        p.wait_different(self.picture, pt.DEFAULT_PAPER, self.area, at_least=300000, what="the notice")
+        p.wait_notice(self.picture, pt.DEFAULT_PAPER, self.area)
         p.key("Return")
         p.wait_match(self.picture, pt.DEFAULT_PAPER, self.area, what="the picture kept")
 
         # A web address, then plain text: nothing to load, and the notice says so.
         for uris, payloads in ((["https://example.org/cat.png"], None), (None, {"text/plain": b"some words"})):
             self.drop(uris, 400, 300, payloads)
-            p.wait_different(self.picture, pt.DEFAULT_PAPER, self.area, at_least=300000, what="the notice")
+            p.wait_notice(self.picture, pt.DEFAULT_PAPER, self.area)
             p.key("Escape")
             p.wait_match(self.picture, pt.DEFAULT_PAPER, self.area, what="the picture kept")
         self.assertEqual(len(self.loads()), 2, "nothing else was loaded")
@@ -135,7 +134,8 @@ class Drops(unittest.TestCase):
         wait_for(lambda: bright_box(p.screenshot()), what="the hint")
         self.drop([file_uri(self.picture)], 100, 500)
         wait_for(lambda: self.loads(), what="the import")
-        p.key("v")
+        p.park_mouse()
+        p.hide_options_once_shown(self.picture, pt.DEFAULT_PAPER, self.area)
         p.wait_match(self.picture, pt.DEFAULT_PAPER, self.area, what="the picture instead of the hint")
 
 

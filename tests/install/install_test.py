@@ -72,7 +72,7 @@ class InstalledTree(unittest.TestCase):
         p = self.program = StartedProgram(self.folder.name, [self.picture], program=program)
         wait_for(lambda: f"[Info]: Loading diffuse texture: {self.picture}\n" in p.stderr(), what="the import")
         p.park_mouse()
-        p.key("v")
+        p.hide_options_once_shown(self.picture, pt.DEFAULT_PAPER, self.area)
         p.wait_match(self.picture, pt.DEFAULT_PAPER, self.area, what="the picture, decoded by the installed helper")
         self.assertNotIn("[Error]", p.stderr())
 
@@ -85,7 +85,7 @@ class InstalledTree(unittest.TestCase):
         p = self.program = StartedProgram(self.folder.name, [self.picture], program=os.path.join(links, "vellumry"))
         wait_for(lambda: f"[Info]: Loading diffuse texture: {self.picture}\n" in p.stderr(), what="the import")
         p.park_mouse()
-        p.key("v")
+        p.hide_options_once_shown(self.picture, pt.DEFAULT_PAPER, self.area)
         p.wait_match(self.picture, pt.DEFAULT_PAPER, self.area, what="the picture through the link")
         p.close()
 
