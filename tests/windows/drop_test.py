@@ -27,8 +27,8 @@ def main():
     folder = os.path.join(work, "Bilder \u00e9t\u00e9")
     os.mkdir(folder)
     first, second, paper = (os.path.join(folder, name) for name in ("first.png", "second \u65e5.png", "paper.png"))
-    for path, spec in ((first, "gradient:red-blue"), (second, "gradient:green-yellow"), (paper, "plasma:")):
-        subprocess.run(["convert", "-size", "320x240", spec, path], check=True, timeout=60)
+    for path, pattern in ((first, "gradient:red-blue"), (second, "gradient:green-yellow"), (paper, "plasma:")):
+        subprocess.run(["convert", "-size", "320x240", pattern, path], check=True, timeout=60)
 
     process = winetest.start(EXE, winetest.windows_path(first), cwd=work)
     sys.argv = sys.argv[:2]
