@@ -5,10 +5,13 @@
 #include <backends/imgui_impl_opengl3.h>
 #include <backends/imgui_impl_sdl.h>
 
+#include "app/command_line.h"
 #include "app/frame_probe.h"
 #include "app/log.h"
 #include "gl/gl_loader.h"
 #include "render/brush_filter.h"
+#include "ui/canvas_hint.h"
+#include "ui/drop_import.h"
 #include "ui/main_menu.h"
 #include "ui/theme.h"
 
@@ -18,7 +21,11 @@ static const char* GLText(GLenum name) {
     return text ? reinterpret_cast<const char*>(text) : "";
 }
 
-int main(int, char**) {
+int main(int argc, char** argv) {
+    // Command line: --help, --version and mistakes are answered without opening a window
+    const CommandLine commandLine = ParseCommandLine(argc, argv);
+    if (commandLine.Action != CommandLineAction::Run) return AnswerCommandLine(commandLine, stdout, stderr);
+
     // Platform, window and OpenGL context
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) LogFatal("Failed to initialize platform");
     SDL_Window* window = SDL_CreateWindow("Vellumry", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 800, 600,
@@ -66,6 +73,9 @@ int main(int, char**) {
     InitBrushFilter();
     StartFrameProbe();
 
+    // A picture named on the command line comes in as if chosen through "Import Texture"
+    if (commandLine.Picture) ImportPictureFile(commandLine.Picture);
+
     // Frame loop
     bool running = true;
     while (running) {
@@ -73,6 +83,7 @@ int main(int, char**) {
         while (SDL_PollEvent(&Event)) {
             ImGui_ImplSDL2_ProcessEvent(&Event);
             if (Event.type == SDL_QUIT) running = false;
+            HandleDropEvent(Event, window);
         }
         int ViewportW = 0, ViewportH = 0;
         SDL_GetWindowSize(window, &ViewportW, &ViewportH);
@@ -82,6 +93,7 @@ int main(int, char**) {
 
         DrawBrushFilter(ViewportW, ViewportH);
         DrawUI(ViewportW);
+        DrawCanvasHint(ViewportW, ViewportH);
         ImGui::Render();
         ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
         SDL_GL_SwapWindow(window);

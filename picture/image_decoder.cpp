@@ -16,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "picture/helper_location.h"
 #include "picture/image_decoder_protocol.h"
 
 extern char** environ;
@@ -36,17 +37,6 @@ static long long NowMs() {
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
     return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
-}
-
-static bool HelperBesideProgram(char* path, size_t size) {
-    ssize_t length = readlink("/proc/self/exe", path, size - 1);
-    if (length <= 0) return false;
-    path[length] = 0;
-    char* slash = strrchr(path, '/');
-    static const char name[] = "vellumry-decode";
-    if (!slash || size_t(slash + 1 - path) + sizeof name > size) return false;
-    memcpy(slash + 1, name, sizeof name);
-    return true;
 }
 
 // The helper's fds 3 and 4 are dup2 targets; a source sitting on one of them could be
@@ -172,13 +162,14 @@ static bool RunHelper(const char* helper, const char* path, int pixels, DecodedP
 bool DecodePictureFile(const char* path, DecodedPicture* picture, char* reason, size_t reasonSize) {
     memset(picture, 0, sizeof *picture);
     if (reasonSize > 0) reason[0] = 0;
-    char besideProgram[PATH_MAX];
+    char found[PATH_MAX];
     const char* helper = ImageDecoderPath;
     if (!helper) {
-        if (!HelperBesideProgram(besideProgram, sizeof besideProgram)) {
-            return Fail(reason, reasonSize, "could not find the decoder beside the program");
+        // Beside the program in the build folder, under ../libexec/vellumry/ when installed.
+        if (!FindHelperProgram("vellumry-decode", found, sizeof found)) {
+            return Fail(reason, reasonSize, "could not find the decoder vellumry-decode");
         }
-        helper = besideProgram;
+        helper = found;
     }
     int pixels = MoveAboveHelperFds(memfd_create("vellumry-picture", MFD_CLOEXEC));
     if (pixels < 0) return Fail(reason, reasonSize, "could not create shared memory (%s)", strerror(errno));

@@ -9,7 +9,7 @@
 //       report(reason);                                        // e.g. "took too long (more than 20 s)"
 //   }
 //
-// Each call starts `vellumry-decode` (by default the one beside the running program), waits for
+// Each call starts `vellumry-decode` (by default the running program's own), waits for
 // it with a time limit and gives it a memory limit. The pixels come back in shared memory,
 // mapped read-only here. A helper that crashes, overruns a limit or answers nonsense is killed,
 // reaped and reported as a failure; the caller's process is never at risk. Synchronous, main
@@ -29,8 +29,8 @@ struct DecodedPicture {
 bool DecodePictureFile(const char* path, DecodedPicture* picture, char* reason, size_t reasonSize);
 void ReleaseDecodedPicture(DecodedPicture* picture);
 
-// The helper to run; null means "vellumry-decode" in the running program's folder. Tests point
-// this at a helper that misbehaves on purpose.
+// The helper to run; null means the program's own "vellumry-decode", beside it or where it is
+// installed (picture/helper_location.h). Tests point this at a helper that misbehaves on purpose.
 extern const char* ImageDecoderPath;
 // Wall-clock limit for one decode. A 50-megapixel progressive JPEG needs about two seconds on a
 // two-core machine; a hostile file that makes stb_image spin is cut off here.

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# build-windows.sh [build|test]: the Windows build of Vellumry, cross-compiled with mingw-w64.
+# build-windows.sh [build|test|package]: the Windows build of Vellumry, cross-compiled with mingw-w64.
 #   build (default)  build-windows/vellumry.exe (+ its decoder helper and the Windows tests)
 #   test             build, then run the Windows tests under Wine on a virtual X display
+#   package          build, then the installer (NSIS) and the zip of the two executables
 # Dependencies come from Debian's own source packages and are built once into
 # build-windows/deps/ (SDL2 2.26, zlib, libpng 1.6 and libjpeg-turbo 2.1 as static libraries;
-# ImGui 1.86's sources, compiled into our build), so a second run only rebuilds what changed. Needs root for the apt-get steps the
-# first time (or the packages already installed and the sources already fetched).
+# ImGui 1.86's sources, compiled into our build), so a second run only rebuilds what changed.
+# Needs root for the apt-get steps the first time (or the packages already installed and the
+# sources already fetched).
 set -euo pipefail
 cd "$(dirname "$(readlink -f "$0")")/.."
 root=$PWD
@@ -13,13 +15,15 @@ build=$root/build-windows
 deps=$build/deps
 mode=${1:-build}
 case "$mode" in
-  build | test) ;;
-  *) sed -n '2,4p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
+  build | test | package) ;;
+  *) sed -n '2,5p' "$0" | sed 's/^# \{0,1\}//'; exit 2 ;;
 esac
 
 BUILD_PACKAGES=(g++-mingw-w64-x86-64 cmake ninja-build python3 dpkg-dev khronos-api libstb-dev
   libgtest-dev nasm)
-TEST_PACKAGES=(wine wine64 xvfb xauth xdotool x11-utils imagemagick)
+TEST_PACKAGES=(wine wine64 xvfb xauth xdotool x11-utils imagemagick python3-xlib)
+# The installer: makensis (its tests install it under Wine, so the tests need it too).
+PACKAGE_PACKAGES=(nsis)
 
 missing_packages() {
   local p
@@ -94,6 +98,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 ensure_packages "${BUILD_PACKAGES[@]}"
 [ "$mode" = test ] && ensure_packages "${TEST_PACKAGES[@]}"
+[ "$mode" != build ] && ensure_packages "${PACKAGE_PACKAGES[@]}"
 
 sdl_src=$(source_package libsdl2 'libsdl2-2.*')
 imgui_src=$(source_package imgui 'imgui-1.86*')
@@ -153,6 +158,11 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
 cmake --build "$build" -j "$jobs"
 echo "build-windows: $build/vellumry.exe"
 
+if [ "$mode" = package ]; then
+  cmake --build "$build" --target windows_package
+  ls "$build"/vellumry-*-windows-x64-setup.exe "$build"/vellumry-*-windows-x64.zip
+  exit 0
+fi
 [ "$mode" = test ] || exit 0
 
 # One virtual display and one Wine prefix for the whole run; the tests share them, one at a

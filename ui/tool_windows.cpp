@@ -9,6 +9,7 @@
 #include "ui/ui_state.h"
 
 int TexturesWindowWidth = 0;
+PreviewRect PaperPreviewRect = {0.0f, 0.0f, 0.0f, 0.0f};
 
 namespace {
 
@@ -58,6 +59,8 @@ void DrawTexturesWindow(int windowWidth, float menuBarHeight) {
     ImGui::Image(TextureID(DiffuseTexture), size, uvMin, uvMax, tint, border);
     ImGui::SameLine(0.0f, -1.0f);
     ImGui::Image(TextureID(FilterTexture), size, uvMin, uvMax, tint, border);
+    PaperPreviewRect = {ImGui::GetItemRectMin().x, ImGui::GetItemRectMin().y, ImGui::GetItemRectMax().x,
+                        ImGui::GetItemRectMax().y};
     TexturesWindowWidth = static_cast<int>(ImGui::GetWindowWidth());
     ImGui::End();
     EndStyleOverride(previousStyle);

@@ -21,6 +21,13 @@ void DrawTexturesWindow(int windowWidth, float menuBarHeight);
 // window in the next frame, so the strip settles against the right edge once its width is steady.
 extern int TexturesWindowWidth;
 
+// Where the paper preview was drawn the last time the Textures window was drawn, in window
+// coordinates; all zero before that. A file dropped on it becomes the paper.
+struct PreviewRect {
+    float X0, Y0, X1, Y1;
+};
+extern PreviewRect PaperPreviewRect;
+
 // The background alpha of each window while it is built.
 constexpr float OptionsWindowAlpha = 2.0f / 3.0f;
 constexpr float TexturesWindowAlpha = 1.0f / 3.0f;

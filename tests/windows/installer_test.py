@@ -1,0 +1,221 @@
+"""The Windows installer and zip under Wine: a silent install (/S) into the test prefix, the
+installed program started through its "Open with" command with a picture whose path is not
+ASCII, painting it; then the silent uninstall that Apps & features would run, leaving no file
+and no registry key of ours behind.
+  installer_test.py SETUP.exe PACKAGE.zip VERSION
+
+Wine's menu builder is switched off for these runs: it would mirror the Start-menu shortcut and
+the file types into the desktop's own menus, outside the prefix.
+"""
+import os
+import re
+import subprocess
+import sys
+import tempfile
+import time
+import zipfile
+
+import winetest
+
+SETUP, ZIP, VERSION = sys.argv[1:4]
+PREFIX = os.environ["WINEPREFIX"]
+DRIVE_C = os.path.join(PREFIX, "drive_c")
+INSTALLED = os.path.join(DRIVE_C, "Program Files", "Vellumry")
+SHORTCUT = os.path.join(DRIVE_C, "ProgramData", "Microsoft", "Windows", "Start Menu", "Programs", "Vellumry.lnk")
+UNINSTALL_KEY = r"HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vellumry"
+# Where an install writes, exported whole before and after.
+WATCHED_KEYS = [r"HKEY_LOCAL_MACHINE\Software\Classes",
+                r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall",
+                r"HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\App Paths",
+                r"HKEY_CURRENT_USER\Software\Classes"]
+ENV = dict(os.environ, WINEDEBUG="-all", WINEDLLOVERRIDES="winemenubuilder.exe=d", LC_ALL="C.UTF-8")
+
+
+def wine(*args, timeout=120):
+    return subprocess.run([winetest.wine_command(), *args], capture_output=True, env=ENV, timeout=timeout)
+
+
+def reg_values(key):
+    """{value name: data} of a key ("" for the default value), or None when it does not exist."""
+    result = wine("reg", "query", key)
+    if result.returncode != 0:
+        return None
+    values = {}
+    text = result.stdout.decode("utf-8", "replace")
+    own = True
+    for line in text.splitlines():
+        if line.startswith("HKEY_"):
+            own = line.strip().lower() == key.replace("HKLM", "HKEY_LOCAL_MACHINE").lower()
+            continue
+        match = re.match(r"^    (.*?)\s+(REG_\w+)\s*(.*)$", line)
+        if own and match:
+            name = "" if match.group(1) == "(Default)" else match.group(1)
+            values[name] = match.group(3)
+    return values
+
+
+def registry_snapshot(work, tag):
+    texts = []
+    for i, key in enumerate(WATCHED_KEYS):
+        path = os.path.join(work, f"{tag}-{i}.reg")
+        wine("regedit", "/E", winetest.windows_path(path), key)
+        if not os.path.exists(path):  # the key does not exist
+            texts.append("(no key)")
+            continue
+        with open(path, "rb") as f:
+            data = f.read()
+        texts.append(data.decode("utf-16") if data[:2] == b"\xff\xfe" else data.decode("utf-8", "replace"))
+    return texts
+
+
+def file_snapshot():
+    """Every file of the prefix's user-visible folders; Temp is the system's to clean."""
+    found = set()
+    for top in ("Program Files", "ProgramData", "users"):
+        for folder, dirs, names in os.walk(os.path.join(DRIVE_C, top)):
+            dirs[:] = [d for d in dirs if d.lower() != "temp"]
+            for name in names + dirs:
+                found.add(os.path.relpath(os.path.join(folder, name), DRIVE_C))
+    return found
+
+
+def wait_until(condition, what, timeout=60.0):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if condition():
+            return
+        time.sleep(0.1)
+    raise AssertionError("timed out waiting for " + what)
+
+
+def uninstall_running():
+    """Whether the uninstaller's copy (Temp\\~nsuN.tmp\\Un.exe) is still a process."""
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        try:
+            with open(f"/proc/{pid}/cmdline", "rb") as f:
+                arguments = f.read().decode("utf-8", "replace")
+        except OSError:
+            continue
+        if re.search(r"\\~nsu\w*\.tmp\\Un", arguments):
+            return True
+    return False
+
+
+def uninstall():
+    """What Apps & features runs for a quiet uninstall; waits for the uninstaller's own copy
+    (it runs from Temp so that it can delete itself) to finish."""
+    values = reg_values(UNINSTALL_KEY)
+    command = values["QuietUninstallString"]
+    match = re.fullmatch(r'"([^"]+)" /S', command)
+    assert match, command
+    result = wine(match.group(1), "/S")
+    assert result.returncode == 0, result
+    wait_until(lambda: reg_values(UNINSTALL_KEY) is None and not os.path.exists(INSTALLED), "the uninstall")
+    wait_until(lambda: not uninstall_running(), "the uninstaller to end")
+
+
+def check_zip():
+    with zipfile.ZipFile(ZIP) as z:
+        names = sorted(n for n in z.namelist() if not n.endswith("/"))
+        folder = f"vellumry-{VERSION}-windows-x64/"
+        assert names == [folder + "vellumry-decode.exe", folder + "vellumry.exe"], names
+        for name in names:
+            assert z.read(name)[:2] == b"MZ", name
+    print("ok    the zip holds the two programs")
+
+
+def check_installed():
+    assert sorted(os.listdir(INSTALLED)) == ["uninstall.exe", "vellumry-decode.exe", "vellumry.exe"], \
+        os.listdir(INSTALLED)
+    assert os.path.exists(SHORTCUT), "no Start-menu shortcut"
+    entry = reg_values(UNINSTALL_KEY)
+    assert entry is not None, "no entry in Apps & features"
+    assert entry["DisplayName"] == "Vellumry" and entry["DisplayVersion"] == VERSION, entry
+    assert entry["UninstallString"] == r'"C:\Program Files\Vellumry\uninstall.exe"', entry
+    assert reg_values(r"HKLM\Software\Microsoft\Windows\CurrentVersion\App Paths\vellumry.exe")[""] == \
+        r"C:\Program Files\Vellumry\vellumry.exe"
+    for extension in (".png", ".jpg", ".bmp"):
+        assert "Vellumry.Picture" in (reg_values(rf"HKLM\Software\Classes\{extension}\OpenWithProgids") or {}), \
+            extension
+        assert extension in reg_values(r"HKLM\Software\Classes\Applications\vellumry.exe\SupportedTypes")
+    assert ".tif" not in reg_values(r"HKLM\Software\Classes\Applications\vellumry.exe\SupportedTypes")
+    print("ok    installed: files, shortcut, Apps & features, Open with")
+
+
+def open_with(work):
+    """Runs the registered "Open with" command on a picture and checks it is painted."""
+    command = reg_values(r"HKLM\Software\Classes\Applications\vellumry.exe\shell\open\command")[""]
+    assert command == reg_values(r"HKLM\Software\Classes\Vellumry.Picture\shell\open\command")[""], command
+    match = re.fullmatch(r'"([^"]+)" "%1"', command)
+    assert match, command
+    folder = os.path.join(work, "Photos \u00e9t\u00e9 \u65e5\u672c")
+    os.mkdir(folder)
+    picture = os.path.join(folder, "picture.png")
+    # Blue to red from left to right with a yellow disc in the middle, fitted to 800 x 600.
+    subprocess.run(["convert", "-size", "240x320", "gradient:red-blue", "-rotate", "90", "-fill", "yellow",
+                    "-draw", "circle 160,120 160,70", picture], check=True, timeout=60)
+    path = winetest.windows_path(picture)
+    process = subprocess.Popen([winetest.wine_command(), match.group(1), path], stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, env=ENV, cwd=work)
+    try:
+        reader = program_test.LineReader(process.stderr)
+        window = winetest.wait_for_window("^Vellumry$", process=process)
+        reader.wait_for("[Info]: Loading diffuse texture: " + path)
+        geometry = program_test.client_geometry(window)
+        shot = os.path.join(work, "installed.png")
+        deadline = time.monotonic() + 60
+        while True:
+            # The picture arrives some frames after its log line.
+            program_test.screenshot(geometry, shot)
+            image = program_test.rgb_pixels(shot)
+            r, g, b = program_test.mean_colour(image, (380, 340, 420, 380))
+            left = program_test.mean_colour(image, (20, 400, 60, 440))
+            right = program_test.mean_colour(image, (740, 500, 780, 540))
+            if r > 120 and g > 120 and b < 90 and left[2] > left[0] + 40 and right[0] > right[2] + 40:
+                break
+            assert time.monotonic() < deadline, f"the picture is not on screen: {[r, g, b]} {left} {right}"
+            time.sleep(0.5)
+        errors = [line for line in reader.lines if line.startswith("[Error]")]
+        assert not errors, errors
+    finally:
+        # Not winetest.kill: its communicate() waits for the pipes, which Wine processes that
+        # this start launched (the desktop window's process) may keep open.
+        process.kill()
+        process.wait(timeout=30)
+    print("ok    the installed program opens a picture through Open with")
+
+
+def main():
+    work = tempfile.mkdtemp(prefix="vellumry installer ")
+    check_zip()
+    if reg_values(UNINSTALL_KEY) is not None:
+        print("an earlier run left an install: uninstalling it first")
+        uninstall()
+    files_before = file_snapshot()
+    registry_before = registry_snapshot(work, "before")
+
+    result = wine(SETUP, "/S", timeout=300)
+    assert result.returncode == 0, f"the installer ended with status {result.returncode}"
+    check_installed()
+    open_with(work)
+
+    uninstall()
+    left = sorted(file_snapshot() - files_before)
+    assert not left, f"files left behind: {left}"
+    for key, before, after in zip(WATCHED_KEYS, registry_before, registry_snapshot(work, "after")):
+        if before != after:
+            import difflib
+            diff = "\n".join(difflib.unified_diff(before.splitlines(), after.splitlines(), lineterm="", n=1))
+            raise AssertionError(f"{key} differs after the uninstall:\n{diff[:4000]}")
+    print("ok    uninstalled: no file or registry key of ours left")
+    # The uninstaller's copy of itself in Temp goes at the next reboot; the test prefix has none.
+    subprocess.run(["sh", "-c", 'rm -rf "$0"/users/*/Temp/~nsu*.tmp', DRIVE_C])
+    subprocess.run(["rm", "-rf", work])
+
+
+if __name__ == "__main__":
+    # The program test's helpers for the window, screenshots and the log (it reads its own
+    # arguments when imported: the installer stands in for its program).
+    sys.argv = sys.argv[:2]
+    import program_test
+    main()
