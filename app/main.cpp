@@ -8,6 +8,7 @@
 #include "app/log.h"
 #include "gl/gl_loader.h"
 #include "render/brush_filter.h"
+#include "render/texture_import.h"
 #include "ui/main_menu.h"
 #include "ui/theme.h"
 
@@ -86,6 +87,7 @@ int main(int, char**) {
     }
 
     // Shutdown
+    EndTextureImports();  // a picture still decoding: its helper is ended and reaped
     ShutdownBrushFilter();
     SDL_GL_DeleteContext(context);
     SDL_DestroyWindow(window);

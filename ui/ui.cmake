@@ -1,6 +1,8 @@
-# The menu bar and shortcuts, the tool windows, the import notice, the theme and font.
+# The menu bar and shortcuts, the tool windows, the import notice and loading indicator, the
+# theme and font.
 target_sources(vellumry_core PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/import_notice.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/loading_indicator.cpp
   ${CMAKE_CURRENT_LIST_DIR}/main_menu.cpp
   ${CMAKE_CURRENT_LIST_DIR}/theme.cpp
   ${CMAKE_CURRENT_LIST_DIR}/tool_windows.cpp)
