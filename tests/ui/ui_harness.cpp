@@ -48,7 +48,8 @@ bool FakeFinishImport(ImportOutcome* outcome) {
     if (!Fake.Loading || Fake.HoldAnswer) return false;
     Fake.Loading = false;
     Outcome(outcome, Fake.LoadFailure);
-    if (outcome->done && Fake.Loads.back().Diffuse) ShowOptions = true;  // what the real picture import does
+    // What the real picture import does.
+    if (outcome->done && !Fake.Loads.empty() && Fake.Loads.back().Diffuse) ShowOptions = true;
     return true;
 }
 
@@ -78,7 +79,9 @@ void UITest::SetUp() {
 
     BrushParameters = BrushProperties{1.0f, 1.0f / 3, 1.0f / 3};
     TexturesWindowWidth = 0;
-    // One frame with no key down clears the remembered key states of an earlier test.
+    // One frame with no key down clears the remembered key states of an earlier test, and lets an
+    // import an earlier test left loading end.
+    Fake.Loading = ImportInProgress() != nullptr;
     Frame();
 
     // The bar's labels, measured by submitting the same bar once (nothing is open yet).
