@@ -186,7 +186,10 @@ bool StartTextureImport(TextureSlot slot, const char* path, ImportOutcome* outco
 }
 
 bool FinishTextureImport(ImportOutcome* outcome) {
-    if (!Loading) return false;
+    if (!Loading) {
+        ReapEndedDecoders(0);  // helpers given up on, once they have gone
+        return false;
+    }
     DecodedPicture picture;
     char reason[512];
     DecodeState state = PollPictureDecode(Loading, 0, &picture, reason, sizeof reason);

@@ -47,7 +47,8 @@ ImportOutcome LoadFilterTextureFromMemory(const unsigned char* data, int length)
 bool StartTextureImport(TextureSlot slot, const char* path, ImportOutcome* outcome);
 // Takes the helper's answer if it has come, without waiting. True when the import ended in
 // this call: the slot changed as a waiting import would have changed it, or the outcome says
-// why not. False while it is loading, or when none is.
+// why not. False while it is loading, or when none is. Call it every frame: it also reaps the
+// helpers of imports given up on.
 bool FinishTextureImport(ImportOutcome* outcome);
 // Gives up on the import that is loading, if any: its helper is ended, the slots stay as they
 // are, and an "[Info]: Cancelled loading texture: <path>" line says so.

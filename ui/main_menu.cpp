@@ -67,11 +67,11 @@ void Import(const char* logText, const char* subject, TextureSlot slot) {
 }
 
 // Where a waiting import would have run: the picture arrives here, so the Options window and the
-// Textures preview show it in this same frame.
+// Textures preview show it in this same frame. Asked every frame, also with nothing loading, so
+// that a decoder given up on is reaped as soon as it has gone.
 void TakeFinishedImport() {
-    if (!Loading.Active) return;
     ImportOutcome outcome;
-    if (!UIServices.FinishImport(&outcome)) return;
+    if (!UIServices.FinishImport(&outcome) || !Loading.Active) return;
     Loading.Active = false;
     if (!outcome.done) PostImportNotice(Loading.Subject, Loading.Path.c_str(), outcome.reason);
 }
