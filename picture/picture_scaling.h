@@ -6,10 +6,11 @@
 //       ok = ShrinkPicture(pixels, sourceWidth, sourceHeight, width, height);
 //   // pixels now hold width x height RGBA at the same address; the rest of the buffer is free
 //
-// Each new pixel is the exact average of the source area it covers (a box filter whose boxes may
-// cut source pixels), channel by channel with straight alpha, rounded to the nearest value. The
-// cost is linear in the source pixels for any shape: every source pixel is read once and adds
-// to at most two new columns and two new rows. Neither function touches the GL; the decoder
+// Each new pixel is the average of the source area it covers (a box filter whose boxes may cut
+// source pixels), channel by channel with straight alpha, rounded to the nearest value (single
+// precision on the way: within a hundredth of the exact average). Flat areas stay exactly flat.
+// The cost is linear in the source pixels for any shape: every source pixel is read once and
+// adds to at most two new columns and two new rows. Neither function touches the GL; the decoder
 // helper runs them under its time and memory limits, so a file's claimed size never costs the
 // program's own thread anything.
 #pragma once
@@ -21,6 +22,6 @@
 bool FitInside(int width, int height, int largestSide, int* fitWidth, int* fitHeight);
 
 // Shrinks sourceWidth x sourceHeight RGBA pixels (rows top to bottom, no gap) to width x height
-// in place; 1 <= width <= sourceWidth, 1 <= height <= sourceHeight. Needs about 80 bytes per new
+// in place; 1 <= width <= sourceWidth, 1 <= height <= sourceHeight. Needs 48 bytes per new
 // column of its own (malloc); false, with the pixels unchanged, when that is not to be had.
 bool ShrinkPicture(unsigned char* pixels, int sourceWidth, int sourceHeight, int width, int height);
