@@ -96,6 +96,16 @@ class LiveProgram(base.Program):
         except (OSError, ValueError):
             return 0
 
+    # Comparing a screenshot with the reference takes seconds on a busy machine: these waits are
+    # long.
+    def wait_picture(self, picture, area, what):
+        wait_for(lambda: self.compare(picture, base.DEFAULT_PAPER, area)[0] == 0, timeout=180, what=what)
+
+    def wait_notice(self, picture, area):
+        """The import notice, which dims everything behind it."""
+        wait_for(lambda: self.compare(picture, base.DEFAULT_PAPER, area)[0] >= 300000, timeout=180,
+                 what="the notice")
+
     def choose(self, path):
         """Ctrl+O with the stand-in chooser answering `path`; waits for the import's line."""
         self.answer("choose " + path)
@@ -134,7 +144,7 @@ class ImportWhileDecoding(unittest.TestCase):
         p.choose(self.picture)
         p.park_mouse()
         p.key("v")
-        p.wait_match(self.picture, base.DEFAULT_PAPER, self.area, what="the picture")
+        p.wait_picture(self.picture, self.area, what="the picture")
 
     def start_spinning_import(self):
         p = self.program
@@ -162,7 +172,7 @@ class ImportWhileDecoding(unittest.TestCase):
         p.key("Escape")
         wait_for(lambda: gone(helper), what="the decoder ended and reaped")
         p.key("v")
-        p.wait_match(self.picture, base.DEFAULT_PAPER, self.area, what="the old picture, no indicator")
+        p.wait_picture(self.picture, self.area, what="the old picture, no indicator")
         log = p.stderr()
         self.assertIn(f"[Info]: Cancelled loading texture: {self.spinning}\n", log)
         self.assertNotIn("[Error]", log)
@@ -173,7 +183,7 @@ class ImportWhileDecoding(unittest.TestCase):
         before = p.stderr()
         p.choose(self.wide)
         p.park_mouse()
-        wait_for(lambda: "scaled down" in p.stderr(), timeout=60, what="the picture")
+        wait_for(lambda: "scaled down" in p.stderr(), timeout=120, what="the picture")
         new = p.stderr()[len(before):].splitlines()
         self.assertEqual(len(new), 2, new)
         self.assertEqual(new[0], f"[Info]: Loading diffuse texture: {self.wide}")
@@ -206,10 +216,10 @@ class ImportWhileDecoding(unittest.TestCase):
                 p.choose(path)
                 wait_for(lambda: f"[Error]: Failed to load texture: {path}: it is {what}, not a file\n" in p.stderr(),
                          what=f"the refusal of {what}")
-                p.wait_different(self.picture, base.DEFAULT_PAPER, self.area, at_least=300000, what="the notice")
+                p.wait_notice(self.picture, self.area)
                 self.assertEqual(decoder_helpers(p.process.pid), [])
                 p.key("Escape")
-                p.wait_match(self.picture, base.DEFAULT_PAPER, self.area, what="the picture after the notice")
+                p.wait_picture(self.picture, self.area, what="the picture after the notice")
         finally:
             listening.close()
         self.assertIsNone(p.process.poll())
@@ -221,7 +231,7 @@ class ImportWhileDecoding(unittest.TestCase):
         wait_for(lambda: gone(helper), what="the first decoder ended")
         p.park_mouse()
         p.key("v")
-        p.wait_match(self.picture, base.DEFAULT_PAPER, self.area, what="the second picture")
+        p.wait_picture(self.picture, self.area, what="the second picture")
         lines = [line for line in p.stderr().splitlines() if "texture: " in line]
         self.assertEqual(lines[-3:], [f"[Info]: Loading diffuse texture: {self.spinning}",
                                       f"[Info]: Cancelled loading texture: {self.spinning}",
