@@ -3,7 +3,9 @@
 # a private virtual display. Builds nothing; judges nothing.
 #   - start-up: process start to the first presented frame of the real program
 #   - the brush pass per frame at three drawn areas, beside a trivial 18-fetch pass
-#   - a 24-megapixel JPEG import (when the build has bench_import)
+#   - a 24-megapixel JPEG import beside stb_image in process, and a 20000 x 15000 import split
+#     into the decoder helper's part (decode + scale) and the upload (when the build has
+#     bench_import)
 set -uo pipefail
 root=$(dirname "$(readlink -f "$0")")/..
 build=$(readlink -f "${1:-$root/build}")
