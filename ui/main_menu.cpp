@@ -1,7 +1,6 @@
 #include "ui/main_menu.h"
 
 #include <stdlib.h>
-#include <string.h>
 
 #include <string>
 

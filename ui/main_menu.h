@@ -31,8 +31,9 @@ void ImportDiffuseTexture();
 void ImportFilterTexture();
 
 // Import a named file as the picture or the paper as if it had been chosen in the file chooser:
-// the same log line, the same import without waiting, and the same notice when it does not load.
-// For pictures named outside the menus.
+// the same log line, the same import without waiting (the next DrawUI frames take its answer),
+// and the same notice when it does not load. For pictures named outside the menus (the command
+// line, a drop); main thread, once the renderer is set up.
 void ImportPictureFile(const char* path);
 void ImportPaperFile(const char* path);
 
