@@ -10,6 +10,7 @@
 #include "app/log.h"
 #include "gl/gl_loader.h"
 #include "render/brush_filter.h"
+#include "render/texture_import.h"
 #include "ui/canvas_hint.h"
 #include "ui/drop_import.h"
 #include "ui/main_menu.h"
@@ -101,6 +102,7 @@ int main(int argc, char** argv) {
     }
 
     // Shutdown
+    EndTextureImports();  // a picture still decoding: its helper is ended and reaped
     ShutdownBrushFilter();
     SDL_GL_DeleteContext(context);
     SDL_DestroyWindow(window);

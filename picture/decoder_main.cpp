@@ -1,13 +1,16 @@
 // vellumry-decode: decodes one picture file with stb_image in a process of its own, so that a
 // file which crashes the decoder, makes it spin or asks for huge amounts of memory takes down
-// only this helper. The program starts a fresh one per file (picture/image_decoder.cpp); the
-// protocol is in picture/image_decoder_protocol.h.
+// only this helper. The program starts a fresh one per file (picture/image_decoder.cpp) and
+// hands it the file already open; the protocol is in picture/image_decoder_protocol.h. A
+// picture larger than the program's largest texture is scaled down here too, in place in the
+// arena, so that its cost falls under the same limits.
 //
 // Every allocation stb_image makes comes from an arena inside the shared-memory file on fd 3, so
 // the decoded pixels are already where the program maps them: no copy crosses the processes.
 // The arena is also the memory limit: stb gets "outofmem" when it is full, and the address
 // space limit set before any input is read stops anything else from growing past it.
 #include <cerrno>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +19,6 @@
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "picture/image_decoder_protocol.h"
@@ -71,6 +73,12 @@ static void* ArenaRealloc(void* data, size_t size) {
     if (!data) return ArenaMalloc(size);
     size_t block = BlockOf(data);
     size_t old = SizeOf(block);
+    if (size <= old && block != ArenaLastBlock) {
+        // Shrinks where it is (a picture scaled down in place): the freed tail goes back.
+        ReleasePages(block + PagesFor(BlockHeader + size), block + PagesFor(BlockHeader + old));
+        SizeOf(block) = size;
+        return data;
+    }
     if (block == ArenaLastBlock && size <= ArenaSize - block - BlockHeader) {
         // The topmost block (zlib's growing output, typically) grows or shrinks where it is.
         size_t end = block + PagesFor(BlockHeader + size);
@@ -97,22 +105,13 @@ static void* ArenaRealloc(void* data, size_t size) {
 
 // ---- Decoding ----
 
-static void Decode(const char* path, DecoderResult* result) {
-    FILE* file = fopen(path, "rb");
+static void Decode(int largestSide, DecoderResult* result) {
+    FILE* file = fdopen(DecoderPictureFd, "rb");
     if (!file) {
-        SetReason(result, strerror(errno));
+        SetReason(result, "the decoder could not read the file (%s)", strerror(errno));
         return;
     }
-    struct stat info;
-    if (fstat(fileno(file), &info) != 0) {
-        SetReason(result, strerror(errno));
-    } else if (S_ISDIR(info.st_mode)) {
-        SetReason(result, "it is a folder");
-    } else if (!S_ISREG(info.st_mode)) {
-        SetReason(result, "not a regular file");  // a pipe or a device could block or never end
-    } else if (info.st_size == 0) {
-        SetReason(result, "the file is empty");
-    } else if (unsigned char* pixels = DecodeOpenPicture(file, ArenaSize, result)) {
+    if (unsigned char* pixels = DecodeOpenPicture(file, ArenaSize, largestSide, result)) {
         // The pixels stay in the arena, where the program maps them.
         result->ok = 1;
         result->offset = pixels - ArenaBase;
@@ -138,7 +137,7 @@ int main(int argc, char** argv) {
     struct rlimit none = {0, 0};
     setrlimit(RLIMIT_CORE, &none);
     if (argc != 3) {
-        fprintf(stderr, "usage: vellumry-decode <memory limit in bytes> <picture file>\n");
+        fprintf(stderr, "usage: vellumry-decode <memory limit in bytes> <largest side>  (the picture on fd 5)\n");
         return 2;
     }
 
@@ -147,12 +146,15 @@ int main(int argc, char** argv) {
     result.magic = DecoderResultMagic;
 
     char* end = nullptr;
+    char* sideEnd = nullptr;
     unsigned long long limit = strtoull(argv[1], &end, 10);
+    long largestSide = strtol(argv[2], &sideEnd, 10);
     long page = sysconf(_SC_PAGESIZE);
     if (page > 0) PageSize = size_t(page);
     ArenaSize = PagesFor(size_t(limit));
     void* arena = MAP_FAILED;
-    if (*end == 0 && ArenaSize > 0 && ftruncate(DecoderPixelFd, off_t(ArenaSize)) == 0) {
+    bool arguments = *end == 0 && *sideEnd == 0 && largestSide >= 0 && largestSide <= INT_MAX;
+    if (arguments && ArenaSize > 0 && ftruncate(DecoderPixelFd, off_t(ArenaSize)) == 0) {
         arena = mmap(nullptr, ArenaSize, PROT_READ | PROT_WRITE, MAP_SHARED | MAP_NORESERVE, DecoderPixelFd, 0);
     }
     if (arena == MAP_FAILED) {
@@ -162,7 +164,7 @@ int main(int argc, char** argv) {
         // Everything outside the arena (code, stack, stdio) fits well inside this.
         struct rlimit address_space = {ArenaSize + (rlim_t(256) << 20), ArenaSize + (rlim_t(256) << 20)};
         setrlimit(RLIMIT_AS, &address_space);
-        Decode(argv[2], &result);
+        Decode(int(largestSide), &result);
     }
     return WriteAll(DecoderResultFd, &result, sizeof result) ? 0 : 3;
 }

@@ -1,11 +1,13 @@
 // vellumry-decode.exe: decodes one picture file with stb_image in a process of its own, so that
 // a file which crashes the decoder, makes it spin or asks for huge amounts of memory takes down
-// only this helper. The program starts a fresh one per file (picture/image_decoder_win.cpp); the
-// protocol is in picture/image_decoder_win_protocol.h. The memory limit is the job object's, and
+// only this helper. The program starts a fresh one per file (picture/image_decoder_win.cpp) and
+// hands it the file already open; the protocol is in picture/image_decoder_win_protocol.h. A
+// picture larger than the program's largest texture is scaled down here too. The memory limit is the job object's, and
 // stb_image's own allocations are counted against it here too; either way a failed allocation
 // is stb's "outofmem".
 #include <windows.h>
 
+#include <fcntl.h>
 #include <io.h>
 
 #include <cerrno>
@@ -71,50 +73,22 @@ static void* CountedRealloc(void* data, size_t size) {
 
 #include "picture/picture_decoding.h"
 
-// Opens a UTF-8 path; a folder, a device or an empty file gets its own reason.
-static FILE* OpenPicture(const char* path, DecoderResult* result) {
-    wchar_t wide[32768];
-    if (!MultiByteToWideChar(CP_UTF8, 0, path, -1, wide, 32768)) {
-        SetReason(result, "the path is too long");
-        return nullptr;
-    }
-    DWORD attributes = GetFileAttributesW(wide);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        SetReason(result, "it is a folder");
-        return nullptr;
-    }
-    FILE* file = _wfopen(wide, L"rb");
+// Decodes the inherited picture file into a new file mapping; its handle goes into the record.
+static void Decode(HANDLE picture, unsigned long long memoryLimit, int largestSide, DecoderResult* result) {
+    int descriptor = picture ? _open_osfhandle(reinterpret_cast<intptr_t>(picture), _O_RDONLY | _O_BINARY) : -1;
+    FILE* file = descriptor >= 0 ? _fdopen(descriptor, "rb") : nullptr;
     if (!file) {
-        SetReason(result, strerror(errno));
-        return nullptr;
+        SetReason(result, "the decoder could not read the file");
+        return;
     }
-    if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) != FILE_TYPE_DISK) {
-        SetReason(result, "not a regular file");
-        fclose(file);
-        return nullptr;
-    }
-    if (fseek(file, 0, SEEK_END) != 0 || _ftelli64(file) == 0) {
-        SetReason(result, "the file is empty");
-        fclose(file);
-        return nullptr;
-    }
-    rewind(file);
-    return file;
-}
-
-// Decodes into a new file mapping; its handle goes into the record.
-static void Decode(const char* path, unsigned long long memoryLimit, DecoderResult* result) {
-    FILE* file = OpenPicture(path, result);
-    if (!file) return;
-    if (unsigned char* pixels = DecodeOpenPicture(file, memoryLimit, result)) {
+    if (unsigned char* pixels = DecodeOpenPicture(file, memoryLimit, largestSide, result)) {
         unsigned long long bytes = static_cast<unsigned long long>(result->width) * result->height * 4;
         HANDLE mapping =
             CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, DWORD(bytes >> 32), DWORD(bytes), nullptr);
         void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, bytes) : nullptr;
         if (!view) {
             if (mapping) CloseHandle(mapping);
-            snprintf(result->reason, sizeof result->reason, "not enough memory to hand the picture over (%llu MiB)",
-                     bytes >> 20);
+            SetReason(result, "not enough memory to hand the picture over (%llu MiB)", bytes >> 20);
         } else {
             memcpy(view, pixels, bytes);
             UnmapViewOfFile(view);
@@ -141,25 +115,28 @@ static LONG WINAPI EndOnCrash(EXCEPTION_POINTERS* info) {
 int main(int argc, char** argv) {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     SetUnhandledExceptionFilter(EndOnCrash);
-    if (argc != 5) {
-        fprintf(stderr, "usage: vellumry-decode <memory limit> <control> <result ready> <result taken>\n");
+    if (argc != 7) {
+        fprintf(stderr, "usage: vellumry-decode <memory limit> <largest side> <control> <result ready> <result taken> "
+                        "<picture>\n");
         return 2;
     }
     unsigned long long memoryLimit = strtoull(argv[1], nullptr, 10);
     MemoryLimit = memoryLimit > SIZE_MAX ? SIZE_MAX : size_t(memoryLimit);
-    HANDLE control = HandleArgument(argv[2]);
-    HANDLE ready = HandleArgument(argv[3]);
-    HANDLE taken = HandleArgument(argv[4]);
+    long largestSide = strtol(argv[2], nullptr, 10);
+    HANDLE control = HandleArgument(argv[3]);
+    HANDLE ready = HandleArgument(argv[4]);
+    HANDLE taken = HandleArgument(argv[5]);
+    HANDLE picture = HandleArgument(argv[6]);
     DecoderControl* shared =
         control ? static_cast<DecoderControl*>(MapViewOfFile(control, FILE_MAP_WRITE, 0, 0, sizeof(DecoderControl)))
                 : nullptr;
-    if (!shared || !ready || !taken) return 3;
+    if (!shared || !ready || !taken || largestSide < 0 || largestSide > 1 << 30) return 3;
 
     DecoderResult result;
     memset(&result, 0, sizeof result);
     result.magic = DecoderResultMagic;
     shared->path[sizeof shared->path - 1] = 0;
-    Decode(shared->path, memoryLimit, &result);
+    Decode(picture, memoryLimit, int(largestSide), &result);
     shared->result = result;
     if (!SetEvent(ready)) return 3;
     // The pixels' mapping must live until the program holds its own handle to it.

@@ -18,12 +18,23 @@
 
 #include "picture/helper_location.h"
 #include "picture/image_decoder_protocol.h"
+#include "picture/reason_text.h"
 
 extern char** environ;
 
 const char* ImageDecoderPath = nullptr;
 int ImageDecoderTimeLimitMs = 20000;
 long long ImageDecoderMemoryLimit = 3LL << 30;
+
+struct PictureDecode {
+    pid_t helper;
+    int results;           // the result pipe's reading end (non-blocking); -1 once it has ended
+    int pixels;            // the shared memory
+    long long deadline;    // on the monotonic clock, in ms
+    int largestSide;
+    DecoderResult record;
+    size_t got;            // bytes of the record read so far
+};
 
 static bool Fail(char* reason, size_t reasonSize, const char* format, ...) {
     va_list args;
@@ -39,143 +50,289 @@ static long long NowMs() {
     return now.tv_sec * 1000LL + now.tv_nsec / 1000000;
 }
 
-// The helper's fds 3 and 4 are dup2 targets; a source sitting on one of them could be
-// overwritten by the other dup2 before it is copied, so sources live above them.
+// The helper's fds 3, 4 and 5 are dup2 targets; a source sitting on one of them could be
+// overwritten by another dup2 before it is copied, so sources live above them.
 static int MoveAboveHelperFds(int fd) {
-    if (fd < 0 || fd > DecoderResultFd) return fd;
-    int moved = fcntl(fd, F_DUPFD_CLOEXEC, DecoderResultFd + 1);
+    if (fd < 0 || fd > DecoderPictureFd) return fd;
+    int moved = fcntl(fd, F_DUPFD_CLOEXEC, DecoderPictureFd + 1);
     close(fd);
     return moved;
 }
 
-// Reads the helper's record until the pipe ends or the deadline passes. Returns false on time-out.
-static bool ReadResult(int pipe, DecoderResult* result, size_t* got, long long deadline) {
-    for (;;) {
-        long long left = deadline - NowMs();
-        if (left <= 0) return false;
-        pollfd readable = {pipe, POLLIN, 0};
-        int ready = poll(&readable, 1, left > INT_MAX ? INT_MAX : int(left));
-        if (ready < 0 && errno == EINTR) continue;
-        if (ready == 0) return false;
-        char scratch[256];
-        char* into = *got < sizeof *result ? reinterpret_cast<char*>(result) + *got : scratch;
-        size_t room = *got < sizeof *result ? sizeof *result - *got : sizeof scratch;
-        ssize_t n = read(pipe, into, room);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return true;  // end of the pipe: the helper is done or gone
-        *got += size_t(n);
+// ---- Helpers that were killed and are still to be reaped ----
+
+static pid_t EndingHelpers[32];
+static int EndingCount = 0;
+
+static bool Reaped(pid_t pid) {
+    int status = 0;
+    pid_t done;
+    while ((done = waitpid(pid, &status, WNOHANG)) < 0 && errno == EINTR) {
     }
+    return done != 0;  // ended, or not ours to wait for any more
 }
 
-// Waits until the helper exits or the deadline passes; kills it in the latter case. Always reaps.
-static bool Reap(pid_t pid, int* status, long long deadline) {
+static void EndHelper(pid_t pid) {
+    kill(pid, SIGKILL);
+    if (Reaped(pid)) return;
+    if (EndingCount == int(sizeof EndingHelpers / sizeof EndingHelpers[0])) {
+        // Never happens in practice; the oldest has had all the time it needs.
+        while (waitpid(EndingHelpers[0], nullptr, 0) < 0 && errno == EINTR) {
+        }
+        memmove(EndingHelpers, EndingHelpers + 1, sizeof EndingHelpers - sizeof EndingHelpers[0]);
+        --EndingCount;
+    }
+    EndingHelpers[EndingCount++] = pid;
+}
+
+void ReapEndedDecoders(int waitMs) {
+    long long until = NowMs() + (waitMs > 0 ? waitMs : 0);
     for (;;) {
-        pid_t done = waitpid(pid, status, WNOHANG);
-        if (done == pid) return true;
-        if (done < 0 && errno != EINTR) return true;  // nothing left to reap
-        if (NowMs() >= deadline) break;
+        int kept = 0;
+        for (int i = 0; i < EndingCount; ++i)
+            if (!Reaped(EndingHelpers[i])) EndingHelpers[kept++] = EndingHelpers[i];
+        EndingCount = kept;
+        if (EndingCount == 0 || NowMs() >= until) return;
         poll(nullptr, 0, 1);
     }
-    kill(pid, SIGKILL);
-    while (waitpid(pid, status, 0) < 0 && errno == EINTR) {
-    }
-    return false;
 }
 
-static bool Spawn(const char* helper, const char* path, int pixels, int results, pid_t* pid) {
-    char limit[32];
+// ---- Opening the file ----
+
+static const char* NotAFile(mode_t mode) {
+    if (S_ISDIR(mode)) return "it is a folder, not a file";
+    if (S_ISFIFO(mode)) return "it is a named pipe, not a file";
+    if (S_ISSOCK(mode)) return "it is a socket, not a file";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "it is a device, not a file";
+    return "it is not a regular file";
+}
+
+// Opens the picture once, without blocking (a named pipe would wait for a writer), and checks
+// what it is. The helper decodes this very open file, so what was checked is what is decoded.
+static int OpenPictureFile(const char* path, char* reason, size_t reasonSize) {
+    int file = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat info;
+    if (file < 0) {
+        int error = errno;
+        // A socket cannot be opened at all; what it is says more than "No such device or address".
+        if (error == ENXIO && stat(path, &info) == 0 && !S_ISREG(info.st_mode)) {
+            Fail(reason, reasonSize, "%s", NotAFile(info.st_mode));
+        } else {
+            Fail(reason, reasonSize, "%s", strerror(error));
+        }
+        return -1;
+    }
+    const char* refusal = nullptr;
+    if (fstat(file, &info) != 0) refusal = strerror(errno);
+    else if (!S_ISREG(info.st_mode)) refusal = NotAFile(info.st_mode);
+    else if (info.st_size == 0) refusal = "the file is empty";
+    if (refusal) {
+        Fail(reason, reasonSize, "%s", refusal);
+        close(file);
+        return -1;
+    }
+    // A regular file never blocks; the helper gets an ordinary descriptor.
+    fcntl(file, F_SETFL, fcntl(file, F_GETFL) & ~O_NONBLOCK);
+    return MoveAboveHelperFds(file);
+}
+
+// ---- The decode ----
+
+static bool Spawn(const char* helper, int largestSide, int file, int pixels, int results, pid_t* pid) {
+    char limit[32], side[16];
     snprintf(limit, sizeof limit, "%lld", ImageDecoderMemoryLimit);
-    char* argv[] = {const_cast<char*>(helper), limit, const_cast<char*>(path), nullptr};
+    snprintf(side, sizeof side, "%d", largestSide);
+    char* argv[] = {const_cast<char*>(helper), limit, side, nullptr};
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_adddup2(&actions, pixels, DecoderPixelFd);
     posix_spawn_file_actions_adddup2(&actions, results, DecoderResultFd);
+    posix_spawn_file_actions_adddup2(&actions, file, DecoderPictureFd);
     // Nothing else of ours (the display connection, other files) reaches the helper.
-    posix_spawn_file_actions_addclosefrom_np(&actions, DecoderResultFd + 1);
+    posix_spawn_file_actions_addclosefrom_np(&actions, DecoderPictureFd + 1);
     int error = posix_spawn(pid, helper, &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
     errno = error;
     return error == 0;
 }
 
-static bool RunHelper(const char* helper, const char* path, int pixels, DecodedPicture* picture, char* reason,
-                      size_t reasonSize) {
-    int ends[2];
-    if (pipe2(ends, O_CLOEXEC) != 0) return Fail(reason, reasonSize, "could not start the decoder (%s)", strerror(errno));
+PictureDecode* StartPictureDecode(const char* path, int largestSide, char* reason, size_t reasonSize) {
+    if (reasonSize > 0) reason[0] = 0;
+    ReapEndedDecoders(0);
+    char found[PATH_MAX];
+    const char* helper = ImageDecoderPath;
+    if (!helper) {
+        // Beside the program in the build folder, under ../libexec/vellumry/ when installed.
+        if (!FindHelperProgram("vellumry-decode", found, sizeof found)) {
+            Fail(reason, reasonSize, "could not find the decoder vellumry-decode");
+            return nullptr;
+        }
+        helper = found;
+    }
+    int file = OpenPictureFile(path, reason, reasonSize);
+    if (file < 0) return nullptr;
+    int pixels = MoveAboveHelperFds(memfd_create("vellumry-picture", MFD_CLOEXEC));
+    int ends[2] = {-1, -1};
+    if (pixels < 0 || pipe2(ends, O_CLOEXEC) != 0) {
+        Fail(reason, reasonSize, "could not start the decoder (%s)", strerror(errno));
+        if (pixels >= 0) close(pixels);
+        close(file);
+        return nullptr;
+    }
     ends[0] = MoveAboveHelperFds(ends[0]);
     ends[1] = MoveAboveHelperFds(ends[1]);
     pid_t pid = 0;
-    bool started = ends[0] >= 0 && ends[1] >= 0 && Spawn(helper, path, pixels, ends[1], &pid);
+    bool started = ends[0] >= 0 && ends[1] >= 0 && Spawn(helper, largestSide, file, pixels, ends[1], &pid);
     int spawnError = errno;
+    close(file);  // the helper has its own copy now
     if (ends[1] >= 0) close(ends[1]);
     if (!started) {
         if (ends[0] >= 0) close(ends[0]);
-        return Fail(reason, reasonSize, "could not start the decoder %s (%s)", helper, strerror(spawnError));
+        close(pixels);
+        Fail(reason, reasonSize, "could not start the decoder %s (%s)", helper, strerror(spawnError));
+        return nullptr;
     }
+    fcntl(ends[0], F_SETFL, fcntl(ends[0], F_GETFL) | O_NONBLOCK);
+    PictureDecode* decode = new PictureDecode;
+    memset(decode, 0, sizeof *decode);
+    decode->helper = pid;
+    decode->results = ends[0];
+    decode->pixels = pixels;
+    decode->deadline = NowMs() + ImageDecoderTimeLimitMs;
+    decode->largestSide = largestSide;
+    return decode;
+}
 
-    DecoderResult result;
-    memset(&result, 0, sizeof result);
-    size_t got = 0;
-    long long deadline = NowMs() + ImageDecoderTimeLimitMs;
-    bool inTime = ReadResult(ends[0], &result, &got, deadline);
-    close(ends[0]);
-    int status = 0;
-    inTime = Reap(pid, &status, inTime ? deadline : 0) && inTime;
+static void FreeDecode(PictureDecode* decode) {
+    if (decode->results >= 0) close(decode->results);
+    close(decode->pixels);  // a mapping keeps the pixels alive on its own
+    delete decode;
+}
 
-    if (!inTime || (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU)) {
+// Reads what the helper has written, until the pipe ends or `until` passes.
+static void ReadRecord(PictureDecode* decode, long long until) {
+    while (decode->results >= 0) {
+        long long left = until - NowMs();
+        pollfd readable = {decode->results, POLLIN, 0};
+        int ready = poll(&readable, 1, left <= 0 ? 0 : left > INT_MAX ? INT_MAX : int(left));
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) return;
+        char scratch[256];
+        const size_t size = sizeof decode->record;
+        char* into = decode->got < size ? reinterpret_cast<char*>(&decode->record) + decode->got : scratch;
+        size_t room = decode->got < size ? size - decode->got : sizeof scratch;
+        ssize_t n = read(decode->results, into, room);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (n <= 0) {  // the end of the pipe: the helper is done or gone
+            close(decode->results);
+            decode->results = -1;
+            return;
+        }
+        decode->got += size_t(n);
+    }
+}
+
+// Judges an ended helper's status and record; maps the pixels when all is well.
+static bool TakeAnswer(PictureDecode* decode, int status, DecodedPicture* picture, char* reason, size_t reasonSize) {
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU) {
         return Fail(reason, reasonSize, "took too long (more than %g s)", ImageDecoderTimeLimitMs / 1000.0);
     }
     if (WIFSIGNALED(status)) return Fail(reason, reasonSize, "the decoder stopped (%s)", strsignal(WTERMSIG(status)));
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         return Fail(reason, reasonSize, "the decoder failed (exit status %d)", WEXITSTATUS(status));
     }
-    if (got != sizeof result || result.magic != DecoderResultMagic) return Fail(reason, reasonSize, "the decoder gave no answer");
+    DecoderResult& result = decode->record;
+    if (decode->got != sizeof result || result.magic != DecoderResultMagic) {
+        return Fail(reason, reasonSize, "the decoder gave no answer");
+    }
     if (!result.ok) {
         result.reason[sizeof result.reason - 1] = 0;
+        CleanReasonText(result.reason);
         return Fail(reason, reasonSize, "%s", result.reason[0] ? result.reason : "the decoder gave no reason");
     }
 
-    // Trust nothing in the record that could make us read outside the shared memory.
+    // Trust nothing in the record that could make us read outside the shared memory, or leave
+    // work the size of the file's claim to this thread: the pixels must already fit.
     struct stat shared;
     int64_t bytes = int64_t(result.width) * result.height * 4;
+    const int largest = decode->largestSide;
     bool sane = result.ok == 1 && result.width > 0 && result.height > 0 &&
+                (largest <= 0 || (result.width <= largest && result.height <= largest)) &&
+                result.sourceWidth >= result.width && result.sourceHeight >= result.height &&
                 int64_t(result.width) * result.height <= MaxPicturePixels && result.offset >= 0 &&
-                fstat(pixels, &shared) == 0 && result.offset <= shared.st_size && bytes <= shared.st_size - result.offset;
+                fstat(decode->pixels, &shared) == 0 && result.offset <= shared.st_size &&
+                bytes <= shared.st_size - result.offset;
     if (!sane) return Fail(reason, reasonSize, "the decoder's answer was malformed");
 
     long page = sysconf(_SC_PAGESIZE);
     int64_t start = result.offset / page * page;
     size_t length = size_t(result.offset - start + bytes);
-    void* mapping = mmap(nullptr, length, PROT_READ, MAP_SHARED | MAP_POPULATE, pixels, off_t(start));
+    void* mapping = mmap(nullptr, length, PROT_READ, MAP_SHARED | MAP_POPULATE, decode->pixels, off_t(start));
     if (mapping == MAP_FAILED) {
         return Fail(reason, reasonSize, "could not map the decoded picture (%s)", strerror(errno));
     }
     picture->pixels = static_cast<const unsigned char*>(mapping) + (result.offset - start);
     picture->width = result.width;
     picture->height = result.height;
+    picture->sourceWidth = result.sourceWidth;
+    picture->sourceHeight = result.sourceHeight;
     picture->mapping = mapping;
     picture->mappingSize = length;
     return true;
 }
 
-bool DecodePictureFile(const char* path, DecodedPicture* picture, char* reason, size_t reasonSize) {
+DecodeState PollPictureDecode(PictureDecode* decode, int waitMs, DecodedPicture* picture, char* reason,
+                              size_t reasonSize) {
     memset(picture, 0, sizeof *picture);
     if (reasonSize > 0) reason[0] = 0;
-    char found[PATH_MAX];
-    const char* helper = ImageDecoderPath;
-    if (!helper) {
-        // Beside the program in the build folder, under ../libexec/vellumry/ when installed.
-        if (!FindHelperProgram("vellumry-decode", found, sizeof found)) {
-            return Fail(reason, reasonSize, "could not find the decoder vellumry-decode");
+    ReapEndedDecoders(0);
+    long long until = NowMs() + (waitMs > 0 ? waitMs : 0);
+    if (until > decode->deadline) until = decode->deadline;
+
+    ReadRecord(decode, until);
+    // Once the pipe has ended the helper is exiting (or has closed it and lingers, which the
+    // deadline settles).
+    bool ended = false;
+    int status = 0;
+    while (decode->results < 0) {
+        pid_t done = waitpid(decode->helper, &status, WNOHANG);
+        if (done < 0 && errno == EINTR) continue;
+        if (done != 0) {
+            ended = true;
+            if (done < 0) status = 0;  // already reaped by someone else: judge the record alone
+            break;
         }
-        helper = found;
+        if (NowMs() >= until) break;
+        poll(nullptr, 0, 1);
     }
-    int pixels = MoveAboveHelperFds(memfd_create("vellumry-picture", MFD_CLOEXEC));
-    if (pixels < 0) return Fail(reason, reasonSize, "could not create shared memory (%s)", strerror(errno));
-    bool ok = RunHelper(helper, path, pixels, picture, reason, reasonSize);
-    close(pixels);  // a mapping keeps the pixels alive on its own
-    return ok;
+    if (!ended) {
+        if (NowMs() < decode->deadline) return DECODE_RUNNING;
+        EndHelper(decode->helper);
+        FreeDecode(decode);
+        Fail(reason, reasonSize, "took too long (more than %g s)", ImageDecoderTimeLimitMs / 1000.0);
+        return DECODE_FAILED;
+    }
+    bool ok = TakeAnswer(decode, status, picture, reason, reasonSize);
+    FreeDecode(decode);
+    return ok ? DECODE_DONE : DECODE_FAILED;
+}
+
+void CancelPictureDecode(PictureDecode* decode) {
+    if (!decode) return;
+    EndHelper(decode->helper);
+    FreeDecode(decode);
+}
+
+bool DecodePictureFile(const char* path, int largestSide, DecodedPicture* picture, char* reason, size_t reasonSize) {
+    memset(picture, 0, sizeof *picture);
+    PictureDecode* decode = StartPictureDecode(path, largestSide, reason, reasonSize);
+    if (!decode) return false;
+    DecodeState state;
+    while ((state = PollPictureDecode(decode, INT_MAX, picture, reason, reasonSize)) == DECODE_RUNNING) {
+    }
+    ReapEndedDecoders(INT_MAX);  // a helper that ran out of time is gone before this returns
+    return state == DECODE_DONE;
 }
 
 void ReleaseDecodedPicture(DecodedPicture* picture) {

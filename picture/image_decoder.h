@@ -1,32 +1,66 @@
-// image_decoder: decodes a picture file to 8-bit RGBA in a fresh helper process.
+// image_decoder: decodes a picture file to 8-bit RGBA in a fresh helper process, without holding
+// up the caller while it works.
 //
-//   DecodedPicture picture;
 //   char reason[256];
-//   if (DecodePictureFile(path, &picture, reason, sizeof reason)) {
-//       use(picture.pixels, picture.width, picture.height);   // rows top to bottom, no gap
-//       ReleaseDecodedPicture(&picture);
-//   } else {
-//       report(reason);                                        // e.g. "took too long (more than 20 s)"
+//   PictureDecode* decode = StartPictureDecode(path, largestSide, reason, sizeof reason);
+//   if (!decode) report(reason);                   // "it is a named pipe, not a file", ...
+//   // then once a frame, until it is over:
+//   DecodedPicture picture;
+//   switch (PollPictureDecode(decode, 0, &picture, reason, sizeof reason)) {
+//   case DECODE_RUNNING: break;                    // look again next frame
+//   case DECODE_DONE: use(picture.pixels, picture.width, picture.height);   // rows top to bottom
+//                     ReleaseDecodedPicture(&picture); break;
+//   case DECODE_FAILED: report(reason); break;     // "the file is damaged or cut short (...)"
 //   }
+//   CancelPictureDecode(decode);                   // or give up on it while it runs
 //
-// Each call starts `vellumry-decode` (by default the running program's own), waits for
-// it with a time limit and gives it a memory limit. The pixels come back in shared memory,
-// mapped read-only here. A helper that crashes, overruns a limit or answers nonsense is killed,
-// reaped and reported as a failure; the caller's process is never at risk. Synchronous, main
-// thread only; no thread, no signal handler. Pictures above MaxPicturePixels are refused from
-// their header alone. image_decoder.cpp does this with memfd_create and posix_spawn;
-// image_decoder_win.cpp with Windows process calls.
+//   DecodePictureFile(path, largestSide, &picture, reason, sizeof reason);   // start and wait
+//
+// The file is opened here once, without blocking, and checked: anything but a non-empty regular
+// file (a folder, a named pipe, a socket, a device) is refused at once, before any helper starts,
+// and the helper decodes that same open file. Each decode starts `vellumry-decode` (by default
+// the program's own, beside it or where it is installed) with a time limit and a memory limit, and tells it the
+// largest side the pixels may have: a larger picture comes back scaled down to fit, keeping its
+// aspect, with its own size beside. The pixels come back in shared memory, mapped read-only
+// here. A helper that crashes, overruns a limit or answers nonsense is killed, reaped and
+// reported as a failure; the caller's process is never at risk. Reasons are plain words (no
+// bytes of the file, never empty). Main thread only; no thread, no signal handler.
+// image_decoder.cpp does this with memfd_create and posix_spawn; image_decoder_win.cpp with
+// Windows process calls.
 #pragma once
 #include <cstddef>
 
 struct DecodedPicture {
-    const unsigned char* pixels;  // width * height * 4 bytes
-    int width, height;            // both positive
-    void* mapping;                // what ReleaseDecodedPicture unmaps
+    const unsigned char* pixels;        // width * height * 4 bytes
+    int width, height;                  // both positive, within the largest side asked for
+    int sourceWidth, sourceHeight;      // the picture's own size; larger when it was scaled down
+    void* mapping;                      // what ReleaseDecodedPicture unmaps
     size_t mappingSize;
 };
 
-bool DecodePictureFile(const char* path, DecodedPicture* picture, char* reason, size_t reasonSize);
+// One decode in flight; the functions below own it.
+struct PictureDecode;
+
+enum DecodeState { DECODE_RUNNING, DECODE_DONE, DECODE_FAILED };
+
+// Starts decoding `path` (UTF-8) into pixels at most largestSide a side (0: no limit). Answers
+// the decode, or null with the reason when it cannot even start.
+PictureDecode* StartPictureDecode(const char* path, int largestSide, char* reason, size_t reasonSize);
+// Takes the helper's answer if it has come, waiting for it up to waitMs (0: only looks). DONE:
+// `picture` holds the pixels; FAILED: `reason` says why. Either way the decode is over and
+// freed. RUNNING: nothing changed; ask again later.
+DecodeState PollPictureDecode(PictureDecode* decode, int waitMs, DecodedPicture* picture, char* reason,
+                              size_t reasonSize);
+// Gives up on a decode that is running: its helper is killed and the decode freed. The helper
+// is reaped now when it has already gone, else by a later call here (never a wait).
+void CancelPictureDecode(PictureDecode* decode);
+// Reaps the helpers that cancels killed, waiting up to waitMs for those not yet gone. For the
+// way out of the program.
+void ReapEndedDecoders(int waitMs);
+
+// Start, then wait for the answer (within the time limit). True with the picture, or false with
+// the reason.
+bool DecodePictureFile(const char* path, int largestSide, DecodedPicture* picture, char* reason, size_t reasonSize);
 void ReleaseDecodedPicture(DecodedPicture* picture);
 
 // The helper to run; null means the program's own "vellumry-decode", beside it or where it is

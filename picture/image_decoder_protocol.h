@@ -1,27 +1,34 @@
 // image_decoder_protocol: what the program and its decoder helper `vellumry-decode` agree on.
 //
-//   vellumry-decode <memory limit in bytes> <picture file>
+//   vellumry-decode <memory limit in bytes> <largest side>
 //     fd 3: an empty shared-memory file; the helper grows it, decodes into it and leaves the
 //           RGBA pixels there (rows top to bottom, no gap) at DecoderResult::offset
 //     fd 4: the result pipe; the helper writes one DecoderResult and exits with status 0
+//     fd 5: the picture file, opened by the program, which has checked that it is a regular,
+//           non-empty file; the helper decodes exactly this open file
 //
+// A picture wider or taller than <largest side> comes back scaled down to fit (aspect kept), so
+// the program's own thread never does work whose amount a file decides; 0 means no limit.
 // Anything else (a signal, another exit status, a short or malformed record) means the helper
 // failed. The program checks every field of the record: a helper that went wrong may write
 // anything.
 #pragma once
 #include <cstdint>
 
-enum { DecoderPixelFd = 3, DecoderResultFd = 4 };
+enum { DecoderPixelFd = 3, DecoderResultFd = 4, DecoderPictureFd = 5 };
 
-// Decoded RGBA above this many pixels (1 GiB) is refused before decoding.
-constexpr int64_t MaxPicturePixels = int64_t(1) << 28;
+// Pictures above this many pixels are refused from their header, before anything is decoded.
+// Just under what stb_image can hold in one RGBA buffer (2^31 bytes); the memory limit may stop
+// a format that needs more on the way.
+constexpr int64_t MaxPicturePixels = 500000000;
 
-constexpr uint32_t DecoderResultMagic = 0x31444c56;  // "VLD1"
+constexpr uint32_t DecoderResultMagic = 0x32444c56;  // "VLD2"
 
 struct DecoderResult {
     uint32_t magic;
-    int32_t ok;             // 1: the pixels are in the shared memory; 0: failed, see reason
-    int32_t width, height;  // the decoded size, both positive when ok
-    int64_t offset;         // byte offset of the first pixel in the shared-memory file
-    char reason[240];       // NUL-terminated failure text when not ok
+    int32_t ok;                         // 1: the pixels are in the shared memory; 0: failed, see reason
+    int32_t width, height;              // the pixels' size, both positive and within the largest side when ok
+    int32_t sourceWidth, sourceHeight;  // the picture's own size, before any scaling
+    int64_t offset;                     // byte offset of the first pixel in the shared-memory file
+    char reason[240];                   // NUL-terminated failure text when not ok
 };

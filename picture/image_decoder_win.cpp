@@ -1,18 +1,23 @@
 // image_decoder on Windows: the same client as on Linux (picture/image_decoder.h) with Windows
-// process calls. Each decode starts a fresh vellumry-decode.exe (CreateProcessW) inside a job
-// object that caps its memory and kills it if the program goes away; the path goes over and
-// the result record comes back through a small shared file mapping; the pixels come back in a
-// file mapping of the helper's, duplicated into this process and mapped read-only, so they
-// cross without a copy. A helper that overruns the time limit is ended with TerminateProcess.
+// process calls. The picture is opened here (CreateFileW) and checked with GetFileType and
+// GetFileInformationByHandle; each decode then starts a fresh vellumry-decode.exe
+// (CreateProcessW) that inherits that open file, inside a job object that caps its memory and
+// kills it if the program goes away. The result record comes back through a small shared file
+// mapping, signalled by an event that each frame looks at without waiting; the pixels come back
+// in a file mapping of the helper's, duplicated into this process and mapped read-only, so they
+// cross without a copy. A helper that overruns the time limit, or whose decode is given up, is
+// ended with TerminateProcess.
 #include "picture/image_decoder.h"
 
 #include <windows.h>
 
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
 #include "picture/image_decoder_win_protocol.h"
+#include "picture/reason_text.h"
 
 const char* ImageDecoderPath = nullptr;
 int ImageDecoderTimeLimitMs = 20000;
@@ -20,8 +25,6 @@ long long ImageDecoderMemoryLimit = 3LL << 30;
 
 // The helper's own code, stack and C runtime fit well inside this beside its decoding memory.
 static const long long HelperOverhead = 256LL << 20;
-// How long a helper that has delivered may take to end before it is ended.
-static const DWORD HelperExitWaitMs = 2000;
 
 static bool Fail(char* reason, size_t reasonSize, const char* format, ...) {
     va_list args;
@@ -54,20 +57,100 @@ static void DescribeExit(DWORD code, char* text, size_t size) {
     }
 }
 
-namespace {
-// Every handle one decode opens, closed on every path.
-struct DecodeHandles {
-    HANDLE control = nullptr, ready = nullptr, taken = nullptr, job = nullptr;
-    HANDLE process = nullptr, thread = nullptr;
-    DecoderControl* shared = nullptr;
-    ~DecodeHandles() {
-        if (shared) UnmapViewOfFile(shared);
-        HANDLE all[] = {thread, process, job, taken, ready, control};
-        for (HANDLE handle : all)
-            if (handle) CloseHandle(handle);
-    }
+struct PictureDecode {
+    HANDLE control, ready, taken, job, process;
+    DecoderControl* shared;
+    ULONGLONG deadline;  // GetTickCount64
+    int largestSide;
 };
-}  // namespace
+
+static void FreeDecode(PictureDecode* decode) {
+    if (decode->shared) UnmapViewOfFile(decode->shared);
+    HANDLE all[] = {decode->process, decode->job, decode->taken, decode->ready, decode->control};
+    for (HANDLE handle : all)
+        if (handle) CloseHandle(handle);
+    delete decode;
+}
+
+// ---- Helpers that were ended and are still to go ----
+
+static HANDLE EndingHelpers[32];
+static int EndingCount = 0;
+
+// Ends a helper; its process handle is kept until the process is gone. Never waits.
+static void EndHelper(PictureDecode* decode) {
+    TerminateProcess(decode->process, 1);
+    if (WaitForSingleObject(decode->process, 0) != WAIT_OBJECT_0) {
+        if (EndingCount == int(sizeof EndingHelpers / sizeof EndingHelpers[0])) {
+            WaitForSingleObject(EndingHelpers[0], INFINITE);
+            CloseHandle(EndingHelpers[0]);
+            memmove(EndingHelpers, EndingHelpers + 1, sizeof EndingHelpers - sizeof EndingHelpers[0]);
+            --EndingCount;
+        }
+        EndingHelpers[EndingCount++] = decode->process;
+        decode->process = nullptr;
+    }
+}
+
+void ReapEndedDecoders(int waitMs) {
+    ULONGLONG until = GetTickCount64() + ULONGLONG(waitMs > 0 ? waitMs : 0);
+    for (;;) {
+        int kept = 0;
+        for (int i = 0; i < EndingCount; ++i) {
+            if (WaitForSingleObject(EndingHelpers[i], 0) == WAIT_OBJECT_0) CloseHandle(EndingHelpers[i]);
+            else EndingHelpers[kept++] = EndingHelpers[i];
+        }
+        EndingCount = kept;
+        ULONGLONG now = GetTickCount64();
+        if (EndingCount == 0 || now >= until) return;
+        WaitForSingleObject(EndingHelpers[0], DWORD(until - now > 50 ? 50 : until - now));
+    }
+}
+
+// ---- Opening the file ----
+
+// Opens the picture once and checks what it is; the helper inherits this very handle, so what
+// was checked is what is decoded. Folders open too (backup semantics), to be named as such.
+static HANDLE OpenPictureFile(const char* path, char* reason, size_t reasonSize) {
+    static wchar_t wide[32768];
+    if (!MultiByteToWideChar(CP_UTF8, 0, path, -1, wide, 32768)) {
+        Fail(reason, reasonSize, "the path is too long");
+        return INVALID_HANDLE_VALUE;
+    }
+    HANDLE file = CreateFileW(wide, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND: Fail(reason, reasonSize, "%s", strerror(ENOENT)); break;
+        case ERROR_ACCESS_DENIED: Fail(reason, reasonSize, "%s", strerror(EACCES)); break;
+        case ERROR_PIPE_BUSY: Fail(reason, reasonSize, "it is a named pipe, not a file"); break;
+        default: Fail(reason, reasonSize, "could not open it (error %lu)", error); break;
+        }
+        return INVALID_HANDLE_VALUE;
+    }
+    const char* refusal = nullptr;
+    BY_HANDLE_FILE_INFORMATION info;
+    switch (GetFileType(file)) {
+    case FILE_TYPE_DISK:
+        if (!GetFileInformationByHandle(file, &info)) refusal = "could not read what it is";
+        else if (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) refusal = "it is a folder, not a file";
+        else if (info.nFileSizeHigh == 0 && info.nFileSizeLow == 0) refusal = "the file is empty";
+        break;
+    case FILE_TYPE_PIPE: refusal = "it is a named pipe, not a file"; break;
+    case FILE_TYPE_CHAR: refusal = "it is a device, not a file"; break;
+    default: refusal = "it is not a regular file"; break;
+    }
+    if (refusal) {
+        Fail(reason, reasonSize, "%s", refusal);
+        CloseHandle(file);
+        return INVALID_HANDLE_VALUE;
+    }
+    return file;
+}
+
+// ---- The decode ----
 
 static HANDLE CreateInheritableEvent() {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
@@ -88,18 +171,21 @@ static HANDLE CreateHelperJob() {
     return job;
 }
 
-static bool StartHelper(const wchar_t* helper, DecodeHandles* handles, char* reason, size_t reasonSize) {
-    wchar_t commandLine[32768 + 128];
-    _snwprintf(commandLine, sizeof commandLine / sizeof commandLine[0], L"\"%ls\" %lld %llu %llu %llu", helper,
-               ImageDecoderMemoryLimit, static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(handles->control)),
-               static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(handles->ready)),
-               static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(handles->taken)));
+static unsigned long long HandleNumber(HANDLE handle) {
+    return static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(handle));
+}
+
+static bool StartHelper(const wchar_t* helper, HANDLE file, PictureDecode* decode, char* reason, size_t reasonSize) {
+    static wchar_t commandLine[32768 + 160];
+    _snwprintf(commandLine, sizeof commandLine / sizeof commandLine[0], L"\"%ls\" %lld %d %llu %llu %llu %llu", helper,
+               ImageDecoderMemoryLimit, decode->largestSide, HandleNumber(decode->control), HandleNumber(decode->ready),
+               HandleNumber(decode->taken), HandleNumber(file));
     commandLine[sizeof commandLine / sizeof commandLine[0] - 1] = 0;
     STARTUPINFOEXW startup;
     memset(&startup, 0, sizeof startup);
     startup.StartupInfo.cb = sizeof startup.StartupInfo;
-    // Only these three handles reach the helper, whatever else of ours is inheritable.
-    HANDLE inherited[3] = {handles->control, handles->ready, handles->taken};
+    // Only these four handles reach the helper, whatever else of ours is inheritable.
+    HANDLE inherited[4] = {decode->control, decode->ready, decode->taken, file};
     alignas(8) unsigned char attributeSpace[256];
     SIZE_T attributeSize = sizeof attributeSpace;
     DWORD flags = CREATE_SUSPENDED | CREATE_NO_WINDOW;
@@ -122,92 +208,90 @@ static bool StartHelper(const wchar_t* helper, DecodeHandles* handles, char* rea
     DWORD error = GetLastError();
     if (attributes) DeleteProcThreadAttributeList(attributes);
     if (!started) return Fail(reason, reasonSize, "could not start the decoder (error %lu)", error);
-    handles->process = process.hProcess;
-    handles->thread = process.hThread;
-    if (!AssignProcessToJobObject(handles->job, process.hProcess)) {
+    decode->process = process.hProcess;
+    if (!AssignProcessToJobObject(decode->job, process.hProcess)) {
+        error = GetLastError();
         TerminateProcess(process.hProcess, 1);
         WaitForSingleObject(process.hProcess, INFINITE);
-        return Fail(reason, reasonSize, "could not limit the decoder (error %lu)", GetLastError());
+        CloseHandle(process.hThread);
+        return Fail(reason, reasonSize, "could not limit the decoder (error %lu)", error);
     }
     ResumeThread(process.hThread);
+    CloseHandle(process.hThread);
     return true;
 }
 
-static void EndHelper(HANDLE process, DWORD waitMs) {
-    if (WaitForSingleObject(process, waitMs) != WAIT_OBJECT_0) {
-        TerminateProcess(process, 1);
-        WaitForSingleObject(process, INFINITE);
-    }
-}
-
-bool DecodePictureFile(const char* path, DecodedPicture* picture, char* reason, size_t reasonSize) {
-    memset(picture, 0, sizeof *picture);
+PictureDecode* StartPictureDecode(const char* path, int largestSide, char* reason, size_t reasonSize) {
     if (reasonSize > 0) reason[0] = 0;
-
-    wchar_t helper[32768];
+    ReapEndedDecoders(0);
+    static wchar_t helper[32768];
     if (ImageDecoderPath) {
-        if (!MultiByteToWideChar(CP_UTF8, 0, ImageDecoderPath, -1, helper, 32768))
-            return Fail(reason, reasonSize, "could not find the decoder %s", ImageDecoderPath);
+        if (!MultiByteToWideChar(CP_UTF8, 0, ImageDecoderPath, -1, helper, 32768)) {
+            Fail(reason, reasonSize, "could not find the decoder %s", ImageDecoderPath);
+            return nullptr;
+        }
     } else if (!HelperBesideProgram(helper, 32768)) {
-        return Fail(reason, reasonSize, "could not find the decoder beside the program");
+        Fail(reason, reasonSize, "could not find the decoder beside the program");
+        return nullptr;
     }
     size_t pathBytes = strlen(path) + 1;
-    if (pathBytes > sizeof(DecoderControl::path)) return Fail(reason, reasonSize, "the path is too long");
+    if (pathBytes > sizeof(DecoderControl::path)) {
+        Fail(reason, reasonSize, "the path is too long");
+        return nullptr;
+    }
+    HANDLE file = OpenPictureFile(path, reason, reasonSize);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    SetHandleInformation(file, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
 
-    DecodeHandles handles;
+    PictureDecode* decode = new PictureDecode;
+    memset(decode, 0, sizeof *decode);
+    decode->largestSide = largestSide;
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    handles.control = CreateFileMappingW(INVALID_HANDLE_VALUE, &inherit, PAGE_READWRITE, 0, sizeof(DecoderControl), nullptr);
-    handles.ready = CreateInheritableEvent();
-    handles.taken = CreateInheritableEvent();
-    handles.job = CreateHelperJob();
-    if (handles.control)
-        handles.shared = static_cast<DecoderControl*>(MapViewOfFile(handles.control, FILE_MAP_WRITE, 0, 0, sizeof(DecoderControl)));
-    if (!handles.shared || !handles.ready || !handles.taken || !handles.job)
-        return Fail(reason, reasonSize, "could not set up the decoder (error %lu)", GetLastError());
-    memcpy(handles.shared->path, path, pathBytes);
-
-    if (!StartHelper(helper, &handles, reason, reasonSize)) return false;
-
-    // Wait for the record or the helper's end, whichever comes first, within the time limit.
-    HANDLE waitFor[2] = {handles.ready, handles.process};
-    DWORD woke = WaitForMultipleObjects(2, waitFor, FALSE, DWORD(ImageDecoderTimeLimitMs));
-    if (woke == WAIT_TIMEOUT) {
-        TerminateProcess(handles.process, 1);
-        WaitForSingleObject(handles.process, INFINITE);
-        return Fail(reason, reasonSize, "took too long (more than %g s)", ImageDecoderTimeLimitMs / 1000.0);
+    decode->control = CreateFileMappingW(INVALID_HANDLE_VALUE, &inherit, PAGE_READWRITE, 0, sizeof(DecoderControl), nullptr);
+    decode->ready = CreateInheritableEvent();
+    decode->taken = CreateInheritableEvent();
+    decode->job = CreateHelperJob();
+    if (decode->control)
+        decode->shared = static_cast<DecoderControl*>(MapViewOfFile(decode->control, FILE_MAP_WRITE, 0, 0, sizeof(DecoderControl)));
+    bool started = false;
+    if (!decode->shared || !decode->ready || !decode->taken || !decode->job) {
+        Fail(reason, reasonSize, "could not set up the decoder (error %lu)", GetLastError());
+    } else {
+        memcpy(decode->shared->path, path, pathBytes);
+        started = StartHelper(helper, file, decode, reason, reasonSize);
     }
-    if (woke != WAIT_OBJECT_0) {
-        // Ended without a record: it crashed, or a limit stopped it.
-        EndHelper(handles.process, HelperExitWaitMs);
-        DWORD code = 0;
-        GetExitCodeProcess(handles.process, &code);
-        char text[64];
-        DescribeExit(code, text, sizeof text);
-        if (code >= 0xC0000000) return Fail(reason, reasonSize, "the decoder stopped (%s)", text);
-        return Fail(reason, reasonSize, "the decoder failed (%s)", text);
+    CloseHandle(file);  // the helper has its own now
+    if (!started) {
+        FreeDecode(decode);
+        return nullptr;
     }
+    decode->deadline = GetTickCount64() + ULONGLONG(ImageDecoderTimeLimitMs);
+    return decode;
+}
 
-    DecoderResult result = handles.shared->result;  // a copy: the helper may still write
-    if (result.magic != DecoderResultMagic) {
-        EndHelper(handles.process, 0);
-        return Fail(reason, reasonSize, "the decoder gave no answer");
-    }
+// Judges the record of a helper that said it is ready; maps the pixels when all is well.
+static bool TakeAnswer(PictureDecode* decode, DecodedPicture* picture, char* reason, size_t reasonSize) {
+    DecoderResult result = decode->shared->result;  // a copy: the helper may still write
+    if (result.magic != DecoderResultMagic) return Fail(reason, reasonSize, "the decoder gave no answer");
     if (result.ok != 1) {
-        EndHelper(handles.process, HelperExitWaitMs);
         result.reason[sizeof result.reason - 1] = 0;
+        CleanReasonText(result.reason);
         return Fail(reason, reasonSize, "%s", result.reason[0] ? result.reason : "the decoder gave no reason");
     }
-    // Trust nothing in the record that could make us read outside the pixels' mapping: the
-    // view is exactly the size the record claims, and mapping fails if the section is smaller.
+    // Trust nothing in the record that could make us read outside the pixels' mapping, or leave
+    // work the size of the file's claim to this thread: the view is exactly the size the record
+    // claims, mapping fails if the section is smaller, and the pixels must already fit.
     int64_t bytes = int64_t(result.width) * result.height * 4;
-    bool sane = result.width > 0 && result.height > 0 && int64_t(result.width) * result.height <= MaxPicturePixels;
+    const int largest = decode->largestSide;
+    bool sane = result.width > 0 && result.height > 0 && int64_t(result.width) * result.height <= MaxPicturePixels &&
+                (largest <= 0 || (result.width <= largest && result.height <= largest)) &&
+                result.sourceWidth >= result.width && result.sourceHeight >= result.height;
     HANDLE pixels = nullptr;
     if (sane) {
         HANDLE theirs = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(result.offset));
-        if (!DuplicateHandle(handles.process, theirs, GetCurrentProcess(), &pixels, FILE_MAP_READ, FALSE, 0)) pixels = nullptr;
+        if (!DuplicateHandle(decode->process, theirs, GetCurrentProcess(), &pixels, FILE_MAP_READ, FALSE, 0)) pixels = nullptr;
     }
-    SetEvent(handles.taken);
-    EndHelper(handles.process, HelperExitWaitMs);
+    SetEvent(decode->taken);
     if (!pixels) return Fail(reason, reasonSize, "the decoder's answer was malformed");
     void* mapping = MapViewOfFile(pixels, FILE_MAP_READ, 0, 0, SIZE_T(bytes));
     CloseHandle(pixels);  // the view keeps the pixels alive on its own
@@ -215,9 +299,62 @@ bool DecodePictureFile(const char* path, DecodedPicture* picture, char* reason, 
     picture->pixels = static_cast<const unsigned char*>(mapping);
     picture->width = result.width;
     picture->height = result.height;
+    picture->sourceWidth = result.sourceWidth;
+    picture->sourceHeight = result.sourceHeight;
     picture->mapping = mapping;
     picture->mappingSize = size_t(bytes);
     return true;
+}
+
+DecodeState PollPictureDecode(PictureDecode* decode, int waitMs, DecodedPicture* picture, char* reason,
+                              size_t reasonSize) {
+    memset(picture, 0, sizeof *picture);
+    if (reasonSize > 0) reason[0] = 0;
+    ReapEndedDecoders(0);
+    ULONGLONG now = GetTickCount64();
+    ULONGLONG left = decode->deadline > now ? decode->deadline - now : 0;
+    DWORD wait = DWORD(waitMs <= 0 ? 0 : ULONGLONG(waitMs) < left ? ULONGLONG(waitMs) : left);
+    // The record or the helper's end, whichever comes first.
+    HANDLE waitFor[2] = {decode->ready, decode->process};
+    DWORD woke = WaitForMultipleObjects(2, waitFor, FALSE, wait);
+    bool ok = false;
+    if (woke == WAIT_OBJECT_0) {
+        ok = TakeAnswer(decode, picture, reason, reasonSize);
+        // Its work is done (the pixels are ours now, or there are none): it need not linger.
+        EndHelper(decode);
+    } else if (woke == WAIT_OBJECT_0 + 1) {
+        // Ended without a record: it crashed, or a limit stopped it.
+        DWORD code = 0;
+        GetExitCodeProcess(decode->process, &code);
+        char text[64];
+        DescribeExit(code, text, sizeof text);
+        if (code >= 0xC0000000) Fail(reason, reasonSize, "the decoder stopped (%s)", text);
+        else Fail(reason, reasonSize, "the decoder failed (%s)", text);
+    } else if (GetTickCount64() < decode->deadline) {
+        return DECODE_RUNNING;
+    } else {
+        EndHelper(decode);
+        Fail(reason, reasonSize, "took too long (more than %g s)", ImageDecoderTimeLimitMs / 1000.0);
+    }
+    FreeDecode(decode);
+    return ok ? DECODE_DONE : DECODE_FAILED;
+}
+
+void CancelPictureDecode(PictureDecode* decode) {
+    if (!decode) return;
+    EndHelper(decode);
+    FreeDecode(decode);
+}
+
+bool DecodePictureFile(const char* path, int largestSide, DecodedPicture* picture, char* reason, size_t reasonSize) {
+    memset(picture, 0, sizeof *picture);
+    PictureDecode* decode = StartPictureDecode(path, largestSide, reason, reasonSize);
+    if (!decode) return false;
+    DecodeState state;
+    while ((state = PollPictureDecode(decode, ImageDecoderTimeLimitMs, picture, reason, reasonSize)) == DECODE_RUNNING) {
+    }
+    ReapEndedDecoders(60000);  // a helper that was ended is gone before this returns
+    return state == DECODE_DONE;
 }
 
 void ReleaseDecodedPicture(DecodedPicture* picture) {

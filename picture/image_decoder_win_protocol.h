@@ -1,14 +1,18 @@
 // image_decoder_win_protocol: what the Windows program and its decoder helper agree on.
 //
-//   vellumry-decode.exe <memory limit> <control> <result ready> <result taken>
+//   vellumry-decode.exe <memory limit> <largest side> <control> <result ready> <result taken> <picture>
 //     control:      an inherited file-mapping handle holding a DecoderControl; the program
-//                   writes the picture's UTF-8 path, the helper writes the result record
+//                   writes the picture's UTF-8 path (for messages only), the helper writes the
+//                   result record
 //     result ready: an inherited event the helper sets once the record is written
 //     result taken: an inherited event the program sets once it holds the pixels
-//   (handles as decimal numbers). On success the record's `offset` is the value of the helper's
-//   own handle to a file mapping of exactly width * height * 4 bytes holding the RGBA pixels;
-//   the program duplicates that handle into itself and maps it read-only, then lets the helper
-//   go. The helper runs in a job object that limits its memory and kills it with the program.
+//     picture:      an inherited handle to the picture file, opened by the program, which has
+//                   checked that it is a regular, non-empty file; the helper decodes this file
+//   (handles as decimal numbers). A picture wider or taller than <largest side> comes back
+//   scaled down to fit (0: no limit). On success the record's `offset` is the value of the
+//   helper's own handle to a file mapping of exactly width * height * 4 bytes holding the RGBA
+//   pixels; the program duplicates that handle into itself and maps it read-only, then ends the
+//   helper. The helper runs in a job object that limits its memory and kills it with the program.
 //
 // The program trusts nothing in the record: a helper that went wrong may write anything.
 #pragma once

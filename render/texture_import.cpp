@@ -1,14 +1,15 @@
 #include "render/texture_import.h"
 
-#include <cmath>
 #include <cstdio>
-#include <cstdlib>
+#include <cstring>
 #include <stb_image.h>
-#include <stb_image_resize.h>
+#include <string>
 
 #include "app/log.h"
 #include "picture/image_decoder.h"
 #include "picture/image_decoder_protocol.h"
+#include "picture/picture_scaling.h"
+#include "picture/reason_text.h"
 #include "ui/ui_state.h"
 
 GLuint DiffuseTexture = 0;
@@ -17,49 +18,47 @@ int DiffuseHeight = 600;
 GLuint FilterTexture = 0;
 unsigned TextureSlotChanges = 0;
 
-static char LastError[1024];
-static int FailureCount = 0;
+namespace {
 
-const char* LastTextureLoadError() { return LastError; }
-int TextureLoadFailureCount() { return FailureCount; }
+// The import that is loading, if any.
+PictureDecode* Loading = nullptr;
+TextureSlot LoadingSlot = TEXTURE_SLOT_DIFFUSE;
+std::string LoadingPath;
 
-// A path may hold any byte but "/" and NUL; control characters would break the one-line log.
-static void ReportFailure(const char* source, const char* reason) {
-    int length = snprintf(LastError, sizeof LastError, "%s: %s", source, reason);
-    if (length < 0) LastError[0] = 0;
-    for (char* at = LastError; *at; ++at) {
-        if (static_cast<unsigned char>(*at) < 0x20 || *at == 0x7f) *at = '?';
-    }
-    ++FailureCount;
-    LogError("Failed to load texture: ", LastError);
+ImportOutcome Done() {
+    ImportOutcome outcome;
+    outcome.done = true;
+    outcome.reason[0] = 0;
+    return outcome;
 }
 
-// Uploads RGBA pixels into a new texture bound on the active unit; scales them down first when
-// the GL cannot hold them. Updates *width and *height to the texture's size. 0 on failure.
-static GLuint Upload(const unsigned char* pixels, int* width, int* height, const char* source, char* reason,
-                     size_t reasonSize) {
+// Fills the outcome with the reason and writes the error line. A path may hold any byte but "/"
+// and NUL; control characters would break the one-line log.
+void ReportFailure(const char* source, const char* reason, ImportOutcome* outcome) {
+    outcome->done = false;
+    snprintf(outcome->reason, sizeof outcome->reason, "%s", reason && *reason ? reason : "it did not load");
+    CleanReasonText(outcome->reason);
+    char line[2048];
+    snprintf(line, sizeof line, "%s: %s", source, outcome->reason);
+    CleanReasonText(line);
+    LogError("Failed to load texture: ", line);
+}
+
+int LargestTextureSide() {
     GLint largest = 0;
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
-    unsigned char* scaled = nullptr;
-    if (largest > 0 && (*width > largest || *height > largest)) {
-        double scale = double(largest) / (*width > *height ? *width : *height);
-        int w = int(lround(*width * scale)), h = int(lround(*height * scale));
-        w = w < 1 ? 1 : (w > largest ? largest : w);
-        h = h < 1 ? 1 : (h > largest ? largest : h);
-        scaled = static_cast<unsigned char*>(malloc(size_t(w) * size_t(h) * 4));
-        if (!scaled || !stbir_resize_uint8(pixels, *width, *height, 0, scaled, w, h, 0, 4)) {
-            free(scaled);
-            snprintf(reason, reasonSize, "not enough memory to scale the %d x %d picture down", *width, *height);
-            return 0;
-        }
-        char detail[1100];
-        snprintf(detail, sizeof detail, "%s: %d x %d scaled to %d x %d", source, *width, *height, w, h);
-        LogInfo("Picture larger than the largest texture, scaled down: ", detail);
-        pixels = scaled;
-        *width = w;
-        *height = h;
-    }
+    return largest > 0 ? largest : 0;
+}
 
+void LogScaledDown(const char* source, int fromWidth, int fromHeight, int width, int height) {
+    char detail[2048];
+    snprintf(detail, sizeof detail, "%s: %d x %d scaled to %d x %d", source, fromWidth, fromHeight, width, height);
+    CleanReasonText(detail);
+    LogInfo("Picture larger than the largest texture, scaled down: ", detail);
+}
+
+// Uploads RGBA pixels into a new texture bound on the active unit. 0 on failure, with the reason.
+GLuint Upload(const unsigned char* pixels, int width, int height, char* reason, size_t reasonSize) {
     // Errors left by others must not be taken for ours.
     for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; ++i) {
     }
@@ -68,86 +67,163 @@ static GLuint Upload(const unsigned char* pixels, int* width, int* height, const
     glBindTexture(GL_TEXTURE_2D, texture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, *width, *height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
-    free(scaled);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
     GLenum error = glGetError();
     if (error != GL_NO_ERROR) {
         // Out of graphics memory, typically: the slot keeps what it had.
         glDeleteTextures(1, &texture);
-        snprintf(reason, reasonSize, "the graphics driver refused the %d x %d picture (GL error 0x%04x)", *width,
-                 *height, error);
+        snprintf(reason, reasonSize, "the graphics driver refused the %d x %d picture (GL error 0x%04x)", width,
+                 height, error);
         return 0;
     }
     return texture;
 }
 
-static void Replace(GLuint* slot, GLuint texture) {
+void Replace(GLuint* slot, GLuint texture) {
     GLuint previous = *slot;
     *slot = texture;
     ++TextureSlotChanges;
     if (previous) glDeleteTextures(1, &previous);
 }
 
-// Decodes a file in the helper and uploads it. 0 on failure, reported.
-static GLuint ImportFile(const char* path, int* width, int* height) {
+// Puts decoded pixels into a slot, as every import ends: upload, replace, and for the picture
+// its size and the Options window.
+void Fill(TextureSlot slot, const char* source, const unsigned char* pixels, int width, int height,
+          ImportOutcome* outcome) {
     char reason[512];
-    DecodedPicture picture;
-    if (!DecodePictureFile(path, &picture, reason, sizeof reason)) {
-        ReportFailure(path, reason);
-        return 0;
+    GLuint texture = Upload(pixels, width, height, reason, sizeof reason);
+    if (!texture) {
+        ReportFailure(source, reason, outcome);
+        return;
     }
-    *width = picture.width;
-    *height = picture.height;
-    GLuint texture = Upload(picture.pixels, width, height, path, reason, sizeof reason);
-    ReleaseDecodedPicture(&picture);
-    if (!texture) ReportFailure(path, reason);
-    return texture;
-}
-
-void LoadDiffuseTexture(const char* path) {
-    int width = 0, height = 0;
-    GLuint texture = ImportFile(path, &width, &height);
-    if (!texture) return;
+    *outcome = Done();
+    if (slot == TEXTURE_SLOT_FILTER) {
+        Replace(&FilterTexture, texture);
+        return;
+    }
     Replace(&DiffuseTexture, texture);
     DiffuseWidth = width;
     DiffuseHeight = height;
     ShowOptions = true;
 }
 
-void LoadFilterTexture(const char* path) {
-    int width = 0, height = 0;
-    GLuint texture = ImportFile(path, &width, &height);
-    if (texture) Replace(&FilterTexture, texture);
+// The end of a file's decode: the scaled-down line, the upload, the pixels handed back.
+void Take(TextureSlot slot, const char* path, DecodedPicture* picture, ImportOutcome* outcome) {
+    if (picture->width != picture->sourceWidth || picture->height != picture->sourceHeight)
+        LogScaledDown(path, picture->sourceWidth, picture->sourceHeight, picture->width, picture->height);
+    Fill(slot, path, picture->pixels, picture->width, picture->height, outcome);
+    ReleaseDecodedPicture(picture);
 }
 
-void LoadFilterTextureFromMemory(const unsigned char* data, int length) {
-    static const char source[] = "(image in memory)";
+ImportOutcome LoadFile(TextureSlot slot, const char* path) {
+    ImportOutcome outcome = Done();
+    DecodedPicture picture;
     char reason[512];
+    if (DecodePictureFile(path, LargestTextureSide(), &picture, reason, sizeof reason)) {
+        Take(slot, path, &picture, &outcome);
+    } else {
+        ReportFailure(path, reason, &outcome);
+    }
+    return outcome;
+}
+
+}  // namespace
+
+ImportOutcome LoadDiffuseTexture(const char* path) { return LoadFile(TEXTURE_SLOT_DIFFUSE, path); }
+
+ImportOutcome LoadFilterTexture(const char* path) { return LoadFile(TEXTURE_SLOT_FILTER, path); }
+
+ImportOutcome LoadFilterTextureFromMemory(const unsigned char* data, int length) {
+    static const char source[] = "(image in memory)";
+    ImportOutcome outcome = Done();
     int width = 0, height = 0, components = 0;
     if (!data || length <= 0) {
-        ReportFailure(source, "no data");
-        return;
+        ReportFailure(source, "no data", &outcome);
+        return outcome;
     }
-    if (!stbi_info_from_memory(data, length, &width, &height, &components)) {
-        ReportFailure(source, stbi_failure_reason());
-        return;
+    if (!stbi_info_from_memory(data, length, &width, &height, &components) || width <= 0 || height <= 0) {
+        ReportFailure(source, "the picture is damaged or not one this program reads", &outcome);
+        return outcome;
     }
     if (static_cast<long long>(width) * height > MaxPicturePixels) {
-        snprintf(reason, sizeof reason, "the picture is too large (%d x %d pixels)", width, height);
-        ReportFailure(source, reason);
-        return;
+        char reason[128];
+        snprintf(reason, sizeof reason, "the picture is too large: %d x %d pixels", width, height);
+        ReportFailure(source, reason, &outcome);
+        return outcome;
     }
     unsigned char* pixels = stbi_load_from_memory(data, length, &width, &height, nullptr, 4);
     if (!pixels || width <= 0 || height <= 0) {
-        ReportFailure(source, pixels ? "the picture has no pixels" : stbi_failure_reason());
+        ReportFailure(source, "the picture is damaged or cut short", &outcome);
         stbi_image_free(pixels);
-        return;
+        return outcome;
     }
-    GLuint texture = Upload(pixels, &width, &height, source, reason, sizeof reason);
+    // Only our own paper comes this way, so fitting it stays on this thread.
+    int fitWidth = width, fitHeight = height;
+    if (FitInside(width, height, LargestTextureSide(), &fitWidth, &fitHeight)) {
+        if (!ShrinkPicture(pixels, width, height, fitWidth, fitHeight)) {
+            ReportFailure(source, "not enough memory to scale the picture down", &outcome);
+            stbi_image_free(pixels);
+            return outcome;
+        }
+        LogScaledDown(source, width, height, fitWidth, fitHeight);
+    }
+    Fill(TEXTURE_SLOT_FILTER, source, pixels, fitWidth, fitHeight, &outcome);
     stbi_image_free(pixels);
-    if (!texture) {
-        ReportFailure(source, reason);
-        return;
-    }
-    Replace(&FilterTexture, texture);
+    return outcome;
 }
+
+bool StartTextureImport(TextureSlot slot, const char* path, ImportOutcome* outcome) {
+    CancelTextureImport();
+    char reason[512];
+    PictureDecode* decode = StartPictureDecode(path, LargestTextureSide(), reason, sizeof reason);
+    if (!decode) {
+        ReportFailure(path, reason, outcome);
+        return false;
+    }
+    *outcome = Done();
+    Loading = decode;
+    LoadingSlot = slot;
+    LoadingPath = path;
+    return true;
+}
+
+bool FinishTextureImport(ImportOutcome* outcome) {
+    if (!Loading) {
+        ReapEndedDecoders(0);  // helpers given up on, once they have gone
+        return false;
+    }
+    DecodedPicture picture;
+    char reason[512];
+    DecodeState state = PollPictureDecode(Loading, 0, &picture, reason, sizeof reason);
+    if (state == DECODE_RUNNING) return false;
+    Loading = nullptr;  // the poll has freed it
+    std::string path;
+    path.swap(LoadingPath);
+    if (state == DECODE_DONE) {
+        Take(LoadingSlot, path.c_str(), &picture, outcome);
+    } else {
+        ReportFailure(path.c_str(), reason, outcome);
+    }
+    return true;
+}
+
+void CancelTextureImport() {
+    if (!Loading) return;
+    CancelPictureDecode(Loading);
+    Loading = nullptr;
+    std::string line = LoadingPath;
+    LoadingPath.clear();
+    CleanReasonText(&line[0]);
+    LogInfo("Cancelled loading texture: ", line.c_str());
+}
+
+void EndTextureImports() {
+    if (Loading) CancelPictureDecode(Loading);
+    Loading = nullptr;
+    LoadingPath.clear();
+    // Killed helpers go at once; the bound only keeps a helper stuck in the kernel from keeping
+    // the program.
+    ReapEndedDecoders(10000);
+}
+
+const char* LoadingTexturePath() { return Loading ? LoadingPath.c_str() : nullptr; }

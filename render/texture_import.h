@@ -1,37 +1,63 @@
 // texture_import: the two texture slots the brush filter samples, and the imports that fill them.
 //
 //   LoadFilterTextureFromMemory(DefaultFilterData, DefaultFilterDataSize);  // at start-up
-//   LoadDiffuseTexture(path);       // a user's picture; on success also ShowOptions = true
-//   LoadFilterTexture(path);        // a user's paper
-//   if (TextureLoadFailureCount() != seen) { seen = ...; show(LastTextureLoadError()); }
+//   ImportOutcome outcome = LoadDiffuseTexture(path);    // decode and upload, waiting for both
+//   if (!outcome.done) show(outcome.reason);
 //
-// Files are decoded in a helper process (picture/image_decoder.h), so no file can take the
-// program down; the embedded paper, which is ours, decodes in process. Each slot owns exactly one
-// GL texture (GL_RGBA, GL_LINEAR both ways, default repeat wrap, no mipmaps, row 0 = top row); an
-// import binds its new texture on the active unit and deletes the one it replaces.
+//   // Without waiting, as the interface imports: the window stays live while the file decodes.
+//   if (!StartTextureImport(TEXTURE_SLOT_DIFFUSE, path, &outcome)) show(outcome.reason);
+//   // then once a frame, where a waiting import would have run:
+//   if (FinishTextureImport(&outcome) && !outcome.done) show(outcome.reason);
+//   CancelTextureImport();    // the user gave up on it
+//   EndTextureImports();      // on the way out
+//
+// Files are decoded in a helper process (picture/image_decoder.h), which also scales a picture
+// larger than GL_MAX_TEXTURE_SIZE down to fit (aspect kept, with an "[Info]: " line naming both
+// sizes); what is left here, on the main thread, is the upload, bounded by the texture's size.
+// The embedded paper, which is ours, decodes in process. Each slot owns exactly one GL texture
+// (GL_RGBA, GL_LINEAR both ways, default repeat wrap, no mipmaps, row 0 = top row); an import
+// binds its new texture on the active unit and deletes the one it replaces. A picture import
+// also sets the diffuse size (the texture's) and ShowOptions.
 //
 // A failed import changes no slot and no size: it writes one line
-// "[Error]: Failed to load texture: <path>: <reason>" and keeps "<path>: <reason>" for the UI.
-// A picture wider or taller than GL_MAX_TEXTURE_SIZE is scaled down to fit, keeping its aspect,
-// with an "[Info]: " line; the diffuse size is then the scaled size.
+// "[Error]: Failed to load texture: <path>: <reason>" and answers the reason in its outcome.
 // Main thread only, with the GL context current.
 #pragma once
 #include "gl/gl_loader.h"
 
-extern GLuint DiffuseTexture;           // 0 until the first picture import
+extern GLuint DiffuseTexture;            // 0 until the first picture import
 extern int DiffuseWidth, DiffuseHeight;  // 800 x 600 until then; always positive
-extern GLuint FilterTexture;            // the embedded paper from start-up on
+extern GLuint FilterTexture;             // the embedded paper from start-up on
 // Bumped whenever a slot takes another texture or is emptied. What the renderer cached from the
 // slots is stale when it changes; the GL names cannot tell, as the GL hands a deleted texture's
 // name out again. Code that fills a slot by other means (tests) bumps it too.
 extern unsigned TextureSlotChanges;
 
-void LoadDiffuseTexture(const char* path);
-void LoadFilterTexture(const char* path);
-void LoadFilterTextureFromMemory(const unsigned char* data, int length);
+// What an import came to.
+struct ImportOutcome {
+    bool done;         // the slot holds the new picture
+    char reason[512];  // why not, in words a person understands; "" when done
+};
 
-// "<path>: <reason>" of the latest import that failed; "" while none has.
-const char* LastTextureLoadError();
-// How many imports have failed so far: a change tells the UI that a new failure happened, even
-// when its text equals the previous one.
-int TextureLoadFailureCount();
+enum TextureSlot { TEXTURE_SLOT_DIFFUSE, TEXTURE_SLOT_FILTER };
+
+ImportOutcome LoadDiffuseTexture(const char* path);
+ImportOutcome LoadFilterTexture(const char* path);
+ImportOutcome LoadFilterTextureFromMemory(const unsigned char* data, int length);
+
+// Starts importing a file into a slot and returns at once; an import still loading is
+// cancelled first. False when it cannot even start (a missing file, a folder, a named pipe...):
+// the outcome says why and the error line is written.
+bool StartTextureImport(TextureSlot slot, const char* path, ImportOutcome* outcome);
+// Takes the helper's answer if it has come, without waiting. True when the import ended in
+// this call: the slot changed as a waiting import would have changed it, or the outcome says
+// why not. False while it is loading, or when none is. Call it every frame: it also reaps the
+// helpers of imports given up on.
+bool FinishTextureImport(ImportOutcome* outcome);
+// Gives up on the import that is loading, if any: its helper is ended, the slots stay as they
+// are, and an "[Info]: Cancelled loading texture: <path>" line says so.
+void CancelTextureImport();
+// Ends any import that is loading, without a line, and waits until every helper is gone.
+void EndTextureImports();
+// The file being loaded, or null when no import is.
+const char* LoadingTexturePath();

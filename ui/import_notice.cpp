@@ -11,12 +11,16 @@ namespace {
 std::string NoticeText;      // empty while no notice is up
 bool NoticeRequested = false;  // posted, not yet opened as a popup
 
-// The last component of a path, either separator.
-const char* FileName(const char* path) {
+// The last component of a path, either separator, with control characters shown as '?' so that
+// a name cannot break the message's lines.
+std::string FileName(const char* path) {
     const char* name = path;
     for (const char* c = path; *c; ++c)
         if (*c == '/' || *c == '\\') name = c + 1;
-    return *name ? name : path;
+    std::string shown = *name ? name : path;
+    for (char& c : shown)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+    return shown;
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 #include "ui/main_menu.h"
 
 #include <stdlib.h>
-#include <string.h>
+
+#include <string>
 
 #include <SDL.h>
 #include <imgui.h>
@@ -10,6 +11,7 @@
 #include "render/brush_filter.h"
 #include "render/texture_import.h"
 #include "ui/import_notice.h"
+#include "ui/loading_indicator.h"
 #include "ui/tool_windows.h"
 #include "ui/ui_state.h"
 
@@ -18,40 +20,40 @@ namespace {
 // The keyboard as of the previous frame's reading; the shortcuts act on edges.
 bool VKeyWasDown = false;
 bool CtrlOWasDown = false;
+bool EscapeWasDown = false;
+
+// The import that is loading: what the indicator and a later notice name.
+struct {
+    bool Active = false;
+    std::string Path;
+    const char* Subject = "";
+    Uint64 StartTicks = 0;
+} Loading;
 
 const unsigned char* SDLKeyboardState() { return SDL_GetKeyboardState(nullptr); }
 
-// The loader keeps "<path>: <reason>"; the notice names the file itself, so only the reason.
-const char* FailureReason(const char* path) {
-    const char* error = LastTextureLoadError();
-    const size_t pathLength = strlen(path);
-    if (strncmp(error, path, pathLength) == 0 && strncmp(error + pathLength, ": ", 2) == 0)
-        return error + pathLength + 2;
-    return error;
-}
-
-const char* LoadDiffuseReportingFailure(const char* path) {
-    const int failuresBefore = TextureLoadFailureCount();
-    LoadDiffuseTexture(path);
-    return TextureLoadFailureCount() != failuresBefore ? FailureReason(path) : nullptr;
-}
-
-const char* LoadFilterReportingFailure(const char* path) {
-    const int failuresBefore = TextureLoadFailureCount();
-    LoadFilterTexture(path);
-    return TextureLoadFailureCount() != failuresBefore ? FailureReason(path) : nullptr;
-}
-
-// What every import of a named file does, however the file was named: the log line, the load,
-// the notice when it does not load.
-void ImportFile(const char* path, const char* logText, const char* subject, const char* (*load)(const char* path)) {
+// What every import of a named file does, however the file was named: the log line, the import
+// started without waiting, the notice when it cannot even start. An import still loading is
+// replaced, so the newest choice is the one that arrives.
+void ImportFile(const char* path, const char* logText, const char* subject, TextureSlot slot) {
+    if (Loading.Active) {
+        UIServices.CancelImport();
+        Loading.Active = false;
+    }
     LogInfo(logText, path);
-    const char* failure = load(path);
-    if (failure) PostImportNotice(subject, path, failure);
+    ImportOutcome outcome;
+    if (!UIServices.StartImport(slot, path, &outcome)) {
+        PostImportNotice(subject, path, outcome.reason);
+        return;
+    }
+    Loading.Active = true;
+    Loading.Path = path;
+    Loading.Subject = subject;
+    Loading.StartTicks = SDL_GetTicks64();
 }
 
 // The steps both chooser imports share: the chooser, the import, releasing the path.
-void Import(const char* logText, const char* subject, const char* (*load)(const char* path)) {
+void Import(const char* logText, const char* subject, TextureSlot slot) {
     char* path = nullptr;
     const NFDResult result = UIServices.OpenFile(ImageFileFilter, nullptr, &path);
     if (result == NFD_RESULT_ERROR) {
@@ -60,8 +62,23 @@ void Import(const char* logText, const char* subject, const char* (*load)(const 
     }
     // Cancelled: no line, no change. A chooser that answers OK without a path has nothing to load.
     if (result != NFD_RESULT_OK || !path) return;
-    ImportFile(path, logText, subject, load);
+    ImportFile(path, logText, subject, slot);
     free(path);
+}
+
+// Where a waiting import would have run: the picture arrives here, so the Options window and the
+// Textures preview show it in this same frame. Asked every frame, also with nothing loading, so
+// that a decoder given up on is reaped as soon as it has gone.
+void TakeFinishedImport() {
+    ImportOutcome outcome;
+    if (!UIServices.FinishImport(&outcome) || !Loading.Active) return;
+    Loading.Active = false;
+    if (!outcome.done) PostImportNotice(Loading.Subject, Loading.Path.c_str(), outcome.reason);
+}
+
+void CancelLoading() {
+    UIServices.CancelImport();
+    Loading.Active = false;
 }
 
 bool KeyDown(const unsigned char* keys, SDL_Scancode key) { return keys[key] != 0; }
@@ -69,21 +86,23 @@ bool KeyDown(const unsigned char* keys, SDL_Scancode key) { return keys[key] != 
 }  // namespace
 
 UIServiceTable DefaultUIServices() {
-    return UIServiceTable{SDLKeyboardState, NFD_OpenFile, NFD_LastError, LoadDiffuseReportingFailure,
-                          LoadFilterReportingFailure};
+    return UIServiceTable{SDLKeyboardState,   NFD_OpenFile,        NFD_LastError,
+                          StartTextureImport, FinishTextureImport, CancelTextureImport};
 }
 
 UIServiceTable UIServices = DefaultUIServices();
 
-void ImportDiffuseTexture() { Import("Loading diffuse texture: ", "The picture", UIServices.LoadDiffuse); }
+void ImportDiffuseTexture() { Import("Loading diffuse texture: ", "The picture", TEXTURE_SLOT_DIFFUSE); }
 
-void ImportFilterTexture() { Import("Loading filter texture: ", "The paper", UIServices.LoadFilter); }
+void ImportFilterTexture() { Import("Loading filter texture: ", "The paper", TEXTURE_SLOT_FILTER); }
 
 void ImportPictureFile(const char* path) {
-    ImportFile(path, "Loading diffuse texture: ", "The picture", UIServices.LoadDiffuse);
+    ImportFile(path, "Loading diffuse texture: ", "The picture", TEXTURE_SLOT_DIFFUSE);
 }
 
-void ImportPaperFile(const char* path) { ImportFile(path, "Loading filter texture: ", "The paper", UIServices.LoadFilter); }
+void ImportPaperFile(const char* path) { ImportFile(path, "Loading filter texture: ", "The paper", TEXTURE_SLOT_FILTER); }
+
+const char* ImportInProgress() { return Loading.Active ? Loading.Path.c_str() : nullptr; }
 
 void DrawUI(int windowWidth) {
     const bool barShown = ImGui::BeginMainMenuBar();
@@ -101,6 +120,9 @@ void DrawUI(int windowWidth) {
     const bool ctrlODown = KeyDown(keys, SDL_SCANCODE_O) && KeyDown(keys, SDL_SCANCODE_LCTRL);
     const bool ctrlOPressed = !CtrlOWasDown && ctrlODown;
     CtrlOWasDown = ctrlODown;
+    const bool escapeDown = KeyDown(keys, SDL_SCANCODE_ESCAPE);
+    const bool escapePressed = !EscapeWasDown && escapeDown;
+    EscapeWasDown = escapeDown;
 
     bool fileMenuOpen = false, viewMenuOpen = false;
     if (barShown) {
@@ -108,11 +130,15 @@ void DrawUI(int windowWidth) {
             fileMenuOpen = true;
             if (ImGui::MenuItem("Import Texture", "Ctrl + O", false, true)) ImportDiffuseTexture();
             if (ImGui::MenuItem("Import Filter", nullptr, false, true)) ImportFilterTexture();
-            if (ImGui::MenuItem("Exit", nullptr, false, true)) exit(0);
+            if (ImGui::MenuItem("Exit", nullptr, false, true)) {
+                EndTextureImports();  // a decoder still at work ends with the program
+                exit(0);
+            }
             ImGui::EndMenu();
         }
     }
     if (!fileMenuOpen && ctrlOPressed) ImportDiffuseTexture();
+    TakeFinishedImport();
 
     if (barShown) {
         if (ImGui::BeginMenu("View", true)) {
@@ -138,5 +164,12 @@ void DrawUI(int windowWidth) {
     // The flags are read after the menus, so a change made in this frame shows in this frame.
     if (ShowOptions) DrawOptionsWindow();
     if (ShowTextures) DrawTexturesWindow(windowWidth, menuBarHeight);
+    if (Loading.Active) {
+        const double seconds = static_cast<double>(SDL_GetTicks64() - Loading.StartTicks) / 1000.0;
+        const bool cancelClicked = DrawLoadingIndicator(Loading.Path.c_str(), seconds);
+        // Escape belongs to an open menu or the notice while one is up.
+        const bool escapeIsOurs = !ImGui::IsPopupOpen(nullptr, ImGuiPopupFlags_AnyPopup) && *ImportNoticeText() == 0;
+        if (cancelClicked || (escapePressed && escapeIsOurs)) CancelLoading();
+    }
     DrawImportNotice();
 }

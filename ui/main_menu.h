@@ -12,13 +12,18 @@
 //                  picture; a pair that completes while the menu is open is never acted on.
 //                  Right Ctrl does nothing.
 //   C              while held: the drawn area shows the picture as imported (CompareWithOriginal)
-// An import blocks inside the desktop's file chooser. A cancelled chooser leaves no trace; a
-// chooser that fails, or a file that does not load, shows a message the user dismisses (the
-// picture or paper in use stays). "Exit" ends the process at once with status 0, skipping the
+// An import blocks inside the desktop's file chooser; the chosen file then decodes while the
+// window stays live, with a small "Loading <name>..." indicator whose Cancel button (or Escape)
+// gives up on it. The picture arrives in the frame in which the decoder answers, changing what
+// a waiting import would have changed (the slot, the size, the Options window); a second import
+// replaces one still loading. A cancelled chooser leaves no trace; a chooser that fails, or a
+// file that does not load, shows a message the user dismisses (the picture or paper in use
+// stays). "Exit" ends a loading decoder, then the process at once with status 0, skipping the
 // orderly shutdown.
 #pragma once
 
 #include "filedialog/nfd.h"
+#include "render/texture_import.h"
 
 void DrawUI(int windowWidth);
 
@@ -26,10 +31,15 @@ void DrawUI(int windowWidth);
 void ImportDiffuseTexture();
 void ImportFilterTexture();
 
-// Load a named file as the picture or the paper as if it had been chosen in the file chooser: the
-// same log line, and the same notice when it does not load. For pictures named outside the menus.
+// Import a named file as the picture or the paper as if it had been chosen in the file chooser:
+// the same log line, the same import without waiting (the next DrawUI frames take its answer),
+// and the same notice when it does not load. For pictures named outside the menus (the command
+// line, a drop); main thread, once the renderer is set up.
 void ImportPictureFile(const char* path);
 void ImportPaperFile(const char* path);
+
+// The file being imported, or null when none is loading.
+const char* ImportInProgress();
 
 // The dialog's filter list: one group of four extensions.
 constexpr const char* ImageFileFilter = "png,jpg,tif,bmp";
@@ -41,9 +51,12 @@ struct UIServiceTable {
     const unsigned char* (*KeyboardState)();
     NFDResult (*OpenFile)(const char* filters, const char* defaultPath, char** chosenPath);
     const char* (*DialogError)();
-    // Load the file into the picture or paper slot; answer null, or why it did not load.
-    const char* (*LoadDiffuse)(const char* path);
-    const char* (*LoadFilter)(const char* path);
+    // Start importing a file into a slot without waiting (false: it could not start, and the
+    // outcome says why), take the outcome once the import has ended, give up on it. The real
+    // ones are StartTextureImport, FinishTextureImport and CancelTextureImport.
+    bool (*StartImport)(TextureSlot slot, const char* path, ImportOutcome* outcome);
+    bool (*FinishImport)(ImportOutcome* outcome);
+    void (*CancelImport)();
 };
 extern UIServiceTable UIServices;
 

@@ -1,25 +1,82 @@
 // bench_import: what a picture import costs. Writes a 24-megapixel JPEG (6000 x 4000, quality
 // 90, 4:2:0), then prints the median of a few runs of
-//   - the whole import: LoadDiffuseTexture (decode in the helper process + upload, glFinish),
+//   - the whole import, waiting: LoadDiffuseTexture (decode in the helper + upload, glFinish),
+//   - the whole import as the window does it: StartTextureImport, then FinishTextureImport
+//     once a millisecond until the picture is in its slot (glFinish),
 //   - the helper's part alone: DecodePictureFile,
-//   - stb_image decoding the same file in this process (stbi_load + stbi_image_free).
+//   - stb_image decoding the same file in this process (stbi_load + stbi_image_free), the
+//     baseline the others are measured against in the same run.
+// Then a 20000 x 15000 JPEG, larger than any texture: its import split into the helper's time
+// (decode + scale, until its answer is taken) and the main thread's part after the answer (map
+// and upload), beside stb_image decoding it in process and the scaling step alone.
 // Needs a display with OpenGL 3 (run it under tests/support/with-xvfb.sh when there is none).
-//   bench_import [runs]
+//   bench_import [runs] [24mp]      (24mp: the 24-megapixel figures only)
 #include <SDL.h>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <stb_image.h>
 #include <stb_image_write.h>
 #include <string>
+#include <thread>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
 #include "gl/gl_loader.h"
 #include "picture/image_decoder.h"
+#include "picture/picture_scaling.h"
 #include "render/texture_import.h"
+
+static double NowMs() {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+// An import as the window runs it: started, then looked at once a "frame" until it ends. Answers
+// the whole time and, in *afterAnswer, the duration of the look that took the answer.
+static double PolledImport(const char* path, double* afterAnswer) {
+    double start = NowMs();
+    ImportOutcome outcome;
+    if (!StartTextureImport(TEXTURE_SLOT_DIFFUSE, path, &outcome)) return -1;
+    for (;;) {
+        double look = NowMs();
+        if (FinishTextureImport(&outcome)) {
+            glFinish();
+            double end = NowMs();
+            if (afterAnswer) *afterAnswer = end - look;
+            return outcome.done ? end - start : -1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+// CPU time this process and its reaped children (the decoder helpers) have used, in ms.
+static double CpuMs() {
+    double total = 0;
+    for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+        rusage usage;
+        getrusage(who, &usage);
+        total += (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+                 (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    }
+    return total;
+}
+
+// The median CPU time of `runs` calls of run().
+template <typename F>
+static double MedianCpuMs(int runs, F run) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        double start = CpuMs();
+        run();
+        times.push_back(CpuMs() - start);
+    }
+    std::sort(times.begin(), times.end());
+    return times[times.size() / 2];
+}
 
 static double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
@@ -60,6 +117,7 @@ int main(int argc, char** argv) {
     char folder[] = "/tmp/bench_import.XXXXXX";
     if (!mkdtemp(folder)) return 1;
     std::string path = std::string(folder) + "/picture-24mp.jpg";
+    std::string huge = std::string(folder) + "/picture-300mp.jpg";
     if (!WritePicture(path.c_str(), 6000, 4000)) {
         fprintf(stderr, "bench_import: could not write %s\n", path.c_str());
         return 1;
@@ -81,14 +139,21 @@ int main(int argc, char** argv) {
         fprintf(stderr, "bench_import: the import failed\n");
         return 1;
     }
-    double import = MedianMs(runs, [&] {
+    double waiting = MedianMs(runs, [&] {
         LoadDiffuseTexture(path.c_str());
         glFinish();
     });
+    double waitingCpu = MedianCpuMs(runs, [&] {
+        LoadDiffuseTexture(path.c_str());
+        glFinish();
+    });
+    std::vector<double> polledRuns;
+    for (int i = 0; i < runs; ++i) polledRuns.push_back(PolledImport(path.c_str(), nullptr));
+    double polled = Median(polledRuns);
     double helper = MedianMs(runs, [&] {
         DecodedPicture picture;
         char reason[256];
-        if (DecodePictureFile(path.c_str(), &picture, reason, sizeof reason)) ReleaseDecodedPicture(&picture);
+        if (DecodePictureFile(path.c_str(), 0, &picture, reason, sizeof reason)) ReleaseDecodedPicture(&picture);
     });
     double inProcess = MedianMs(runs, [&] {
         int w = 0, h = 0;
@@ -97,9 +162,52 @@ int main(int argc, char** argv) {
 
     printf("24-megapixel JPEG import (6000 x 4000, q90 4:2:0), median of %d, %s:\n", runs,
            reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
-    printf("  import (helper decode + upload)  %8.1f ms\n", import);
-    printf("  helper decode alone              %8.1f ms\n", helper);
-    printf("  stb_image in process             %8.1f ms\n", inProcess);
+    printf("  import, waiting (helper decode + upload)   %8.1f ms  %5.2f x baseline\n", waiting, waiting / inProcess);
+    printf("  import, waiting: CPU time, helper's too   %8.1f ms\n", waitingCpu);
+    printf("  import, looked at once a millisecond        %8.1f ms  %5.2f x baseline\n", polled, polled / inProcess);
+    printf("  helper decode alone                         %8.1f ms  %5.2f x baseline\n", helper, helper / inProcess);
+    printf("  baseline: stb_image in process              %8.1f ms\n", inProcess);
+    fflush(stdout);
+
+    if (argc > 2 && strcmp(argv[2], "24mp") == 0) {
+        unlink(path.c_str());
+        rmdir(folder);
+        return 0;
+    }
+
+    // The 300-megapixel picture: one run of each, it takes seconds.
+    double written = NowMs();
+    if (!WritePicture(huge.c_str(), 20000, 15000)) {
+        fprintf(stderr, "bench_import: could not write %s\n", huge.c_str());
+        return 1;
+    }
+    written = NowMs() - written;
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+    PolledImport(path.c_str(), nullptr);  // a small picture in the slot, so the upload below is a fresh one
+    double afterAnswer = 0;
+    double whole = PolledImport(huge.c_str(), &afterAnswer);
+    int scaledWidth = DiffuseWidth, scaledHeight = DiffuseHeight;
+    double hugeInProcess = MedianMs(1, [&] {
+        int w = 0, h = 0;
+        stbi_image_free(stbi_load(huge.c_str(), &w, &h, nullptr, 4));
+    });
+    std::vector<unsigned char> pixels(size_t(20000) * 15000 * 4, 128);
+    int fitWidth = 0, fitHeight = 0;
+    FitInside(20000, 15000, largest, &fitWidth, &fitHeight);
+    double scale = MedianMs(1, [&] { ShrinkPicture(pixels.data(), 20000, 15000, fitWidth, fitHeight); });
+
+    printf("\n20000 x 15000 JPEG import (written in %.1f s), largest texture %d, one run:\n", written / 1000, largest);
+    if (whole < 0) {
+        printf("  the import failed (see the error line above)\n");
+    } else {
+        printf("  scaled to %d x %d\n", scaledWidth, scaledHeight);
+        printf("  whole import                                %8.1f ms\n", whole);
+        printf("  helper: decode + scale, until the answer    %8.1f ms\n", whole - afterAnswer);
+        printf("  main thread after the answer: map + upload  %8.1f ms\n", afterAnswer);
+    }
+    printf("  for reference: stb_image in process, decode %8.1f ms\n", hugeInProcess);
+    printf("  for reference: the scaling step alone       %8.1f ms\n", scale);
 
     GLuint texture = DiffuseTexture;
     glDeleteTextures(1, &texture);
@@ -107,6 +215,7 @@ int main(int argc, char** argv) {
     SDL_DestroyWindow(window);
     SDL_Quit();
     unlink(path.c_str());
+    unlink(huge.c_str());
     rmdir(folder);
     return 0;
 }

@@ -17,7 +17,10 @@
 
 #include "import_test_files.h"
 #include "picture/image_decoder.h"
+#include "picture/picture_scaling.h"
 #include "tests/import/decoder_test_support.h"
+#include <sys/socket.h>
+#include <sys/un.h>
 
 namespace {
 
@@ -32,6 +35,42 @@ int OpenFdCount() {
 bool NoChildLeft() {
     int status = 0;
     return waitpid(-1, &status, WNOHANG) == -1 && errno == ECHILD;
+}
+
+// The helpers that cancels killed are reaped later; a generous wait settles them.
+bool NoChildLeftOnceReaped() {
+    ReapEndedDecoders(30000);
+    return NoChildLeft();
+}
+
+// The decode of a file whose helper is still at work.
+PictureDecode* StartOrFail(const std::string& path, int largestSide = 0) {
+    char reason[256];
+    PictureDecode* decode = StartPictureDecode(path.c_str(), largestSide, reason, sizeof reason);
+    EXPECT_NE(nullptr, decode) << reason;
+    return decode;
+}
+
+// What a person may read in a log line and a notice: printable text, well-formed UTF-8.
+bool Readable(const std::string& text) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = (unsigned char)text[i];
+        if (c < 0x20 || c == 0x7f) return false;
+        if (c >= 0x80) {
+            const int length = c >= 0xf0 ? 4 : c >= 0xe0 ? 3 : c >= 0xc2 ? 2 : 0;
+            if (length == 0 || i + length > text.size()) return false;
+            for (int k = 1; k < length; ++k)
+                if (((unsigned char)text[i + k] & 0xc0) != 0x80) return false;
+            i += length - 1;
+        }
+    }
+    return true;
+}
+
+bool HasNegativeNumber(const std::string& text) {
+    for (size_t i = 0; i + 1 < text.size(); ++i)
+        if (text[i] == '-' && text[i + 1] >= '0' && text[i + 1] <= '9') return true;
+    return false;
 }
 
 
@@ -100,18 +139,20 @@ TEST(ImageDecoder, HugeClaimedSizeIsRefusedFromTheHeader) {
     TestFolder folder;
     ASSERT_TRUE(WriteBytes(folder.File("huge.gif"), GifHeaderOnly(65535, 65535)));
     ASSERT_TRUE(WriteBytes(folder.File("huge.jpg"), JpegHeaderOnly(65535, 65535)));
-    ASSERT_TRUE(WriteBytes(folder.File("over.gif"), GifHeaderOnly(16385, 16384)));  // 2^28 + 16384 pixels
+    ASSERT_TRUE(WriteBytes(folder.File("over.gif"), GifHeaderOnly(25001, 20000)));  // just over 500 million
     for (const char* name : {"huge.gif", "huge.jpg", "over.gif"}) {
         SCOPED_TRACE(name);
         Decoded got = Decode(folder.File(name));
         EXPECT_FALSE(got.ok);
-        EXPECT_NE(std::string::npos, got.reason.find("too large")) << got.reason;
+        EXPECT_NE(std::string::npos, got.reason.find("the picture is too large: ")) << got.reason;
+        EXPECT_NE(std::string::npos, got.reason.find(" pixels, at most 500 million")) << got.reason;
     }
-    // stb_image refuses this PNG header itself; the reason still names the format.
+    EXPECT_EQ("the picture is too large: 25001 x 20000 pixels, at most 500 million", Decode(folder.File("over.gif")).reason);
+    // stb_image refuses this PNG header itself; the reason still says what is wrong.
     ASSERT_TRUE(WriteBytes(folder.File("huge.png"), PngHeaderOnly(65535, 65535)));
     Decoded png = Decode(folder.File("huge.png"));
     EXPECT_FALSE(png.ok);
-    EXPECT_NE(std::string::npos, png.reason.find("PNG header")) << png.reason;
+    EXPECT_EQ("the picture is too large to decode (PNG: too large)", png.reason);
 }
 
 TEST(ImageDecoder, MemoryLimitStopsALargeDecode) {
@@ -177,4 +218,160 @@ TEST(ImageDecoder, LeavesNoFdOrProcessBehind) {
     EXPECT_FALSE(Decode(folder.File("hang.png")).ok);
     EXPECT_EQ(before, OpenFdCount());
     EXPECT_TRUE(NoChildLeft());
+}
+
+// What is not a regular file is refused before any helper starts (the helper path below does
+// not exist, so a start would say "could not start"), with a reason that says what it is; a
+// named pipe with no writer does not hold the caller up (a blocking open would never return).
+TEST(ImageDecoder, WhatIsNotAFileIsRefusedAtOnceAndNamed) {
+    DecoderSettings restore;
+    ImageDecoderPath = "/nonexistent/vellumry-decode";
+    TestFolder folder;
+    ASSERT_EQ(0, mkfifo(folder.File("pipe.png").c_str(), 0600));
+    int listening = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    snprintf(address.sun_path, sizeof address.sun_path, "%s", folder.File("socket.png").c_str());
+    ASSERT_EQ(0, bind(listening, reinterpret_cast<sockaddr*>(&address), sizeof address));
+    ASSERT_EQ(0, symlink("/dev/zero", folder.File("x.png").c_str()));
+    ASSERT_EQ(0, mkdir(folder.File("album.png").c_str(), 0700));
+    struct Case {
+        const char* name;
+        const char* reason;
+    } cases[] = {
+        {"pipe.png", "it is a named pipe, not a file"}, {"socket.png", "it is a socket, not a file"},
+        {"x.png", "it is a device, not a file"},         {"album.png", "it is a folder, not a file"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        char reason[256] = "unchanged";
+        EXPECT_EQ(nullptr, StartPictureDecode(folder.File(c.name).c_str(), 0, reason, sizeof reason));
+        EXPECT_STREQ(c.reason, reason);
+    }
+    close(listening);
+    EXPECT_TRUE(NoChildLeft());
+}
+
+// The shapes whose scaling used to freeze the window: each comes back already scaled by the
+// helper (the client has no scaler; see the next test), with the aspect kept and the picture's
+// own size beside it. The pixels are the area averages of what stb_image decodes.
+TEST(ImageDecoder, HostileShapesComeBackScaledByTheHelper) {
+    DecoderSettings restore;
+    ImageDecoderTimeLimitMs = 180000;  // a busy machine must not turn a slow answer into a failure
+    TestFolder folder;
+    const int largest = 16384;
+    // A wide strip whose every run of 64 pixels averages to a known colour.
+    const int stripWidth = 1048576;
+    Bytes strip(size_t(stripWidth) * 3);
+    for (int x = 0; x < stripWidth; ++x) {
+        strip[size_t(x) * 3] = (unsigned char)((x / 64) % 251);
+        strip[size_t(x) * 3 + 1] = (unsigned char)((x % 2) * 200);  // averages to 100
+        strip[size_t(x) * 3 + 2] = 7;
+    }
+    ASSERT_TRUE(WriteBytes(folder.File("wide.png"), EncodePng(strip, stripWidth, 1, 3)));
+    ASSERT_TRUE(WriteBytes(folder.File("tall.png"), EncodePng(strip, 1, stripWidth, 3)));
+    ASSERT_TRUE(WriteBytes(folder.File("line.bmp"), BmpHeaderOnly(16777216, 1)));
+    ASSERT_TRUE(WriteBytes(folder.File("canvas.gif"), GifCanvas(20000, 13421)));
+    ASSERT_TRUE(WriteBytes(folder.File("one-over.bmp"), BmpHeaderOnly(16384, 16385)));
+    EXPECT_EQ(70u, ReadBytes(folder.File("line.bmp")).size());
+    EXPECT_EQ(35u, ReadBytes(folder.File("canvas.gif")).size());
+    struct Case {
+        const char* name;
+        int sourceWidth, sourceHeight;
+    } cases[] = {
+        {"wide.png", stripWidth, 1}, {"tall.png", 1, stripWidth},   {"line.bmp", 16777216, 1},
+        {"canvas.gif", 20000, 13421}, {"one-over.bmp", 16384, 16385},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Decoded got = Decode(folder.File(c.name), largest);
+        ASSERT_TRUE(got.ok) << got.reason;
+        int width = 0, height = 0;
+        FitInside(c.sourceWidth, c.sourceHeight, largest, &width, &height);
+        EXPECT_EQ(c.sourceWidth, got.sourceWidth);
+        EXPECT_EQ(c.sourceHeight, got.sourceHeight);
+        EXPECT_EQ(width, got.width);
+        EXPECT_EQ(height, got.height);
+        ASSERT_EQ(size_t(width) * height * 4, got.pixels.size());
+        if (c.name[0] == 'w' || c.name[0] == 't') {
+            for (int i = 0; i < largest; ++i) {
+                const unsigned char* p = &got.pixels[size_t(i) * 4];
+                ASSERT_EQ(i % 251, p[0]) << i;
+                ASSERT_EQ(100, p[1]) << i;
+                ASSERT_EQ(7, p[2]) << i;
+                ASSERT_EQ(255, p[3]) << i;
+            }
+        }
+    }
+    EXPECT_TRUE(NoChildLeft());
+}
+
+// The program's thread never scales: pixels larger than it asked for are a malformed answer,
+// not work for it. And whatever a helper writes as its reason reaches a person as readable
+// text, never empty.
+TEST(ImageDecoder, AnswersAreJudgedNotTrusted) {
+    DecoderSettings restore;
+    ImageDecoderPath = MISBEHAVING_DECODER;
+    TestFolder folder;
+    for (const char* word : {"unscaled", "garbled", "mute"}) ASSERT_TRUE(WriteBytes(folder.File(word), Bytes(word, word + strlen(word))));
+    Decoded unscaled = Decode(folder.File("unscaled"), 64);
+    EXPECT_FALSE(unscaled.ok);
+    EXPECT_EQ("the decoder's answer was malformed", unscaled.reason);
+    EXPECT_TRUE(Decode(folder.File("unscaled"), 0).ok) << "the same answer stands where any size fits";
+    Decoded garbled = Decode(folder.File("garbled"));
+    EXPECT_FALSE(garbled.ok);
+    EXPECT_EQ("END? PNG??[31m ??", garbled.reason);
+    Decoded mute = Decode(folder.File("mute"));
+    EXPECT_EQ("the decoder gave no reason", mute.reason);
+}
+
+// The caller is never held up: a decode that spins (a cut-off run-length HDR in the real helper,
+// a helper that hangs) answers "running" at once, for as long as it runs, and a cancel ends it.
+TEST(ImageDecoder, ADecodeRunsWithoutHoldingTheCaller) {
+    DecoderSettings restore;
+    TestFolder folder;
+    ASSERT_TRUE(WriteBytes(folder.File("cut.hdr"), SpinningHdr()));
+    ASSERT_TRUE(WriteBytes(folder.File("hang.png"), Bytes{'h', 'a', 'n', 'g'}));
+    const int fds = OpenFdCount();
+    for (bool real : {true, false}) {
+        SCOPED_TRACE(real ? "spinning stb_image" : "hanging helper");
+        ImageDecoderPath = real ? restore.path : MISBEHAVING_DECODER;
+        PictureDecode* decode = StartOrFail(folder.File(real ? "cut.hdr" : "hang.png"));
+        ASSERT_NE(nullptr, decode);
+        for (int look = 0; look < 20; ++look) {
+            DecodedPicture picture;
+            char reason[256];
+            ASSERT_EQ(DECODE_RUNNING, PollPictureDecode(decode, look % 2 ? 0 : 20, &picture, reason, sizeof reason));
+            EXPECT_EQ(nullptr, picture.pixels);
+        }
+        EXPECT_FALSE(NoChildLeft());
+        CancelPictureDecode(decode);
+        EXPECT_TRUE(NoChildLeftOnceReaped());
+        EXPECT_EQ(fds, OpenFdCount());
+    }
+    // Left alone, the spinning decode is stopped by the limit.
+    ImageDecoderPath = restore.path;
+    ImageDecoderTimeLimitMs = 300;
+    Decoded spun = Decode(folder.File("cut.hdr"));
+    EXPECT_EQ("took too long (more than 0.3 s)", spun.reason);
+    EXPECT_TRUE(NoChildLeft());
+}
+
+// A table of damaged files of every format, and valid variants stb_image does not read: each
+// reason says the kind of problem in plain words, with stb's code in parentheses where it
+// helps, and none is empty, holds bytes of the file or a negative number.
+TEST(ImageDecoder, DamagedFilesGetReasonsAPersonUnderstands) {
+    TestFolder folder;
+    std::vector<BadInput> files = MakeDamagedFiles(folder);
+    for (const BadInput& input : MakeBadInputs(folder)) files.push_back(input);
+    for (const BadInput& file : files) {
+        SCOPED_TRACE(file.name);
+        Decoded got = Decode(file.path);
+        ASSERT_FALSE(got.ok);
+        EXPECT_FALSE(got.reason.empty());
+        EXPECT_TRUE(Readable(got.reason)) << got.reason;
+        EXPECT_FALSE(HasNegativeNumber(got.reason)) << got.reason;
+        EXPECT_NE(std::string::npos, got.reason.find(file.reasonHas)) << got.reason;
+        printf("  %-18s %s\n", file.name, got.reason.c_str());
+    }
 }

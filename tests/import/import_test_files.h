@@ -22,11 +22,22 @@ Bytes EncodePng(const Bytes& pixels, int width, int height, int channels);
 Bytes PngHeaderOnly(unsigned width, unsigned height);
 Bytes GifHeaderOnly(unsigned width, unsigned height);   // both at most 65535
 Bytes JpegHeaderOnly(unsigned width, unsigned height);
+// A 24-bit BMP header claiming width x height and a few bytes of pixels (stb_image reads the
+// rest as black): 70 bytes.
+Bytes BmpHeaderOnly(unsigned width, unsigned height);
+// A GIF whose canvas is width x height with a single 1 x 1 frame: 35 bytes.
+Bytes GifCanvas(unsigned width, unsigned height);
 
 struct BadInput {
     const char* name;
     std::string path;
     const char* reasonHas;  // a part of the expected reason, or "" for any
 };
+
 // Every kind of file that must take the failure path, made in `folder`.
 std::vector<BadInput> MakeBadInputs(const TestFolder& folder);
+// A run-length HDR file cut short, on which stb_image spins until it is stopped.
+Bytes SpinningHdr();
+// Damaged files of each format (cut short, bad Huffman tables, bad chunks, bad headers) and
+// valid variants the decoder does not read, made in `folder`.
+std::vector<BadInput> MakeDamagedFiles(const TestFolder& folder);

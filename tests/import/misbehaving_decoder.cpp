@@ -1,9 +1,12 @@
 // misbehaving_decoder: stands in for vellumry-decode in tests and goes wrong in the way the
-// picture file names (its first word): crash, abort, hang, linger (closes the result pipe and
-// keeps running), silent (exits without an answer), exit3, oversized, outside (claims pixels
-// beyond the shared memory), short (half a record).
+// picture file (on fd 5, as the program hands it over) names in its first word: crash, abort,
+// hang, linger (closes the result pipe and keeps running), silent (exits without an answer),
+// exit3, oversized, outside (claims pixels beyond the shared memory), short (half a record),
+// unscaled (answers pixels larger than the largest side it was given), garbled (a failure whose
+// reason is raw bytes and control characters), mute (a failure with an empty reason).
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -14,15 +17,16 @@ int main(int argc, char** argv) {
     struct rlimit none = {0, 0};
     setrlimit(RLIMIT_CORE, &none);
     char word[32] = "";
-    FILE* file = argc == 3 ? fopen(argv[2], "rb") : nullptr;
+    FILE* file = argc == 3 ? fdopen(DecoderPictureFd, "rb") : nullptr;
     if (!file || fscanf(file, "%31s", word) != 1) return 9;
     fclose(file);
+    const int largestSide = atoi(argv[2]);
 
     DecoderResult result;
     memset(&result, 0, sizeof result);
     result.magic = DecoderResultMagic;
     result.ok = 1;
-    result.width = result.height = 16;
+    result.width = result.height = result.sourceWidth = result.sourceHeight = 16;
     if (strcmp(word, "crash") == 0) raise(SIGSEGV);
     if (strcmp(word, "abort") == 0) raise(SIGABRT);
     if (strcmp(word, "hang") == 0) for (;;) pause();
@@ -34,6 +38,16 @@ int main(int argc, char** argv) {
     if (strcmp(word, "exit3") == 0) return 3;
     if (strcmp(word, "oversized") == 0) result.width = result.height = 1 << 15;
     if (strcmp(word, "outside") == 0) result.offset = 1 << 20;  // the shared memory is empty
+    if (strcmp(word, "unscaled") == 0) {
+        // Real pixels, in memory the program can map, but more of them than it asked for.
+        result.width = result.sourceWidth = largestSide + 1;
+        result.height = result.sourceHeight = 2;
+        if (ftruncate(DecoderPixelFd, off_t(result.width) * result.height * 4) != 0) return 8;
+    }
+    if (strcmp(word, "garbled") == 0 || strcmp(word, "mute") == 0) {
+        result.ok = 0;
+        if (strcmp(word, "garbled") == 0) memcpy(result.reason, "END\xae PNG\n\x1b[31m \xff\xfe", 17);
+    }
     size_t size = strcmp(word, "short") == 0 ? sizeof result / 2 : sizeof result;
     return write(DecoderResultFd, &result, size) == ssize_t(size) ? 0 : 8;
 }

@@ -4,7 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <SDL.h>
+#include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
 #include <iostream>
 #include <sstream>
 #include <stb_image_write.h>
@@ -25,10 +30,12 @@ struct LogCapture {
     std::streambuf* previous;
     LogCapture() : previous(std::cerr.rdbuf(text.rdbuf())) {}
     ~LogCapture() { std::cerr.rdbuf(previous); }
+    // Every line written so far.
     std::vector<std::string> Lines() {
         std::vector<std::string> lines;
+        std::istringstream all(text.str());
         std::string line;
-        while (std::getline(text, line)) lines.push_back(line);
+        while (std::getline(all, line)) lines.push_back(line);
         return lines;
     }
 };
@@ -46,6 +53,25 @@ TextureInfo ReadTexture(GLuint texture) {
     info.pixels.resize(size_t(info.width) * info.height * 4);
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, info.pixels.data());
     return info;
+}
+
+bool NoChildLeft() {
+    ReapEndedDecoders(30000);
+    int status = 0;
+    return waitpid(-1, &status, WNOHANG) == -1 && errno == ECHILD;
+}
+
+// Looks for the import's answer once a "frame" until it comes; false after a generous minute.
+bool FinishWithin(ImportOutcome* outcome, int* looks = nullptr) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    for (int look = 1; std::chrono::steady_clock::now() < deadline; ++look) {
+        if (FinishTextureImport(outcome)) {
+            if (looks) *looks = look;
+            return true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return false;
 }
 
 Bytes Rgba(const Bytes& grey) {
@@ -91,7 +117,7 @@ TEST_F(TextureImport, SlotsStartEmptyWithTheWindowsSize) {
     EXPECT_EQ(800, DiffuseWidth);
     EXPECT_EQ(600, DiffuseHeight);
     EXPECT_EQ(0u, FilterTexture);
-    EXPECT_STREQ("", LastTextureLoadError());
+    EXPECT_EQ(nullptr, LoadingTexturePath());
 }
 
 TEST_F(TextureImport, PictureImportUploadsExactPixelsAndShowsOptions) {
@@ -176,15 +202,12 @@ TEST_F(TextureImport, EveryFailureKeepsTheSlotsAndWritesOneLine) {
             SCOPED_TRACE(std::string(input.name) + (filter ? " as paper" : " as picture"));
             const char* helper = ImageDecoderPath;
             if (input.path == crash) ImageDecoderPath = MISBEHAVING_DECODER;
-            int failures = TextureLoadFailureCount();
             ShowOptions = false;
             LogCapture log;
-            if (filter) {
-                LoadFilterTexture(input.path.c_str());
-            } else {
-                LoadDiffuseTexture(input.path.c_str());
-            }
+            ImportOutcome outcome =
+                filter ? LoadFilterTexture(input.path.c_str()) : LoadDiffuseTexture(input.path.c_str());
             ImageDecoderPath = helper;
+            EXPECT_FALSE(outcome.done);
             EXPECT_EQ(picture, DiffuseTexture);
             EXPECT_EQ(paper, FilterTexture);
             EXPECT_TRUE(glIsTexture(picture));
@@ -192,13 +215,12 @@ TEST_F(TextureImport, EveryFailureKeepsTheSlotsAndWritesOneLine) {
             EXPECT_EQ(6, DiffuseWidth);
             EXPECT_EQ(6, DiffuseHeight);
             EXPECT_FALSE(ShowOptions);
-            EXPECT_EQ(failures + 1, TextureLoadFailureCount());
             std::string expected = "[Error]: Failed to load texture: " + input.path + ": ";
             std::vector<std::string> lines = log.Lines();
             ASSERT_EQ(1u, lines.size());
             EXPECT_EQ(expected, lines[0].substr(0, expected.size()));
-            EXPECT_NE(std::string::npos, lines[0].find(input.reasonHas, expected.size())) << lines[0];
-            EXPECT_EQ(lines[0].substr(strlen("[Error]: Failed to load texture: ")), LastTextureLoadError());
+            EXPECT_NE(std::string::npos, std::string(outcome.reason).find(input.reasonHas)) << outcome.reason;
+            EXPECT_EQ(expected + outcome.reason, lines[0]) << "the line and the outcome give the same reason";
         }
     }
 }
@@ -259,15 +281,135 @@ TEST_F(TextureImport, EmbeddedPaperFillsTheFilterSlot) {
     EXPECT_EQ(900, texture.height);
 
     GLuint paper = FilterTexture;
-    int failures = TextureLoadFailureCount();
     LogCapture log;
     const unsigned char nonsense[] = "not a picture";
-    LoadFilterTextureFromMemory(nonsense, sizeof nonsense);
-    LoadFilterTextureFromMemory(DefaultFilterData, 500);  // cut short
-    LoadFilterTextureFromMemory(nullptr, 0);
     Bytes huge = GifHeaderOnly(65535, 65535);
-    LoadFilterTextureFromMemory(huge.data(), int(huge.size()));
+    const ImportOutcome outcomes[] = {
+        LoadFilterTextureFromMemory(nonsense, sizeof nonsense),
+        LoadFilterTextureFromMemory(DefaultFilterData, 500),  // cut short
+        LoadFilterTextureFromMemory(nullptr, 0),
+        LoadFilterTextureFromMemory(huge.data(), int(huge.size())),
+    };
+    for (const ImportOutcome& outcome : outcomes) {
+        EXPECT_FALSE(outcome.done);
+        EXPECT_NE(0, outcome.reason[0]);
+    }
     EXPECT_EQ(paper, FilterTexture);
-    EXPECT_EQ(failures + 4, TextureLoadFailureCount());
     EXPECT_EQ(4u, log.Lines().size());
+}
+
+// The import without waiting: nothing changes until the frame in which the answer is taken, and
+// then exactly what a waiting import changes (slot, size, Options), with the same lines.
+TEST_F(TextureImport, AnImportInTheBackgroundChangesTheSlotWhenItsAnswerIsTaken) {
+    std::string first = WritePng("first.png", TestPixels(7, 5, 4), 7, 5, 4);
+    Bytes pixels = TestPixels(9, 3, 4);
+    std::string second = WritePng("second.png", pixels, 9, 3, 4);
+    ASSERT_TRUE(LoadDiffuseTexture(first.c_str()).done);
+    const GLuint before = DiffuseTexture;
+    ShowOptions = false;
+    LogCapture log;
+    ImportOutcome outcome;
+    ASSERT_TRUE(StartTextureImport(TEXTURE_SLOT_DIFFUSE, second.c_str(), &outcome));
+    EXPECT_STREQ(second.c_str(), LoadingTexturePath());
+    EXPECT_EQ(before, DiffuseTexture);
+    EXPECT_EQ(7, DiffuseWidth);
+    EXPECT_FALSE(ShowOptions);
+    int looks = 0;
+    ASSERT_TRUE(FinishWithin(&outcome, &looks));
+    EXPECT_TRUE(outcome.done) << outcome.reason;
+    EXPECT_EQ(nullptr, LoadingTexturePath());
+    EXPECT_FALSE(glIsTexture(before));
+    EXPECT_EQ(9, DiffuseWidth);
+    EXPECT_EQ(3, DiffuseHeight);
+    EXPECT_TRUE(ShowOptions);
+    EXPECT_EQ(pixels, ReadTexture(DiffuseTexture).pixels);
+    EXPECT_FALSE(FinishTextureImport(&outcome)) << "an import ends once";
+    EXPECT_TRUE(log.Lines().empty());
+
+    // A paper that fails says so when its answer is taken, and leaves both slots.
+    const GLuint paper = FilterTexture, picture = DiffuseTexture;
+    std::string broken = folder.File("broken.png");
+    ASSERT_TRUE(WriteBytes(broken, Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 1, 2, 3}));
+    ASSERT_TRUE(StartTextureImport(TEXTURE_SLOT_FILTER, broken.c_str(), &outcome));
+    ASSERT_TRUE(FinishWithin(&outcome));
+    EXPECT_FALSE(outcome.done);
+    EXPECT_EQ(paper, FilterTexture);
+    EXPECT_EQ(picture, DiffuseTexture);
+    std::vector<std::string> lines = log.Lines();
+    ASSERT_EQ(1u, lines.size());
+    EXPECT_EQ("[Error]: Failed to load texture: " + broken + ": " + outcome.reason, lines[0]);
+    EXPECT_TRUE(NoChildLeft());
+}
+
+// A second import replaces one still loading (its helper ended); a cancel leaves the slots as
+// they were; what cannot even start says so at once.
+TEST_F(TextureImport, AnImportStillLoadingIsReplacedOrCancelledWithItsHelper) {
+    const char* helper = ImageDecoderPath;
+    std::string hang = folder.File("hang.png");
+    ASSERT_TRUE(WriteBytes(hang, Bytes{'h', 'a', 'n', 'g'}));
+    Bytes pixels = TestPixels(4, 4, 4);
+    std::string good = WritePng("good.png", pixels, 4, 4, 4);
+    ASSERT_TRUE(LoadDiffuseTexture(good.c_str()).done);
+    const GLuint picture = DiffuseTexture, paper = FilterTexture;
+
+    LogCapture log;
+    ImportOutcome outcome;
+    ImageDecoderPath = MISBEHAVING_DECODER;
+    ASSERT_TRUE(StartTextureImport(TEXTURE_SLOT_DIFFUSE, hang.c_str(), &outcome));
+    ImageDecoderPath = helper;
+    for (int look = 0; look < 5; ++look) EXPECT_FALSE(FinishTextureImport(&outcome));
+    ASSERT_TRUE(StartTextureImport(TEXTURE_SLOT_FILTER, good.c_str(), &outcome));
+    ASSERT_TRUE(FinishWithin(&outcome));
+    EXPECT_TRUE(outcome.done) << outcome.reason;
+    EXPECT_EQ(picture, DiffuseTexture) << "the replaced picture import never arrives";
+    EXPECT_NE(paper, FilterTexture);
+    EXPECT_EQ(pixels, ReadTexture(FilterTexture).pixels);
+
+    ImageDecoderPath = MISBEHAVING_DECODER;
+    ASSERT_TRUE(StartTextureImport(TEXTURE_SLOT_DIFFUSE, hang.c_str(), &outcome));
+    ImageDecoderPath = helper;
+    CancelTextureImport();
+    EXPECT_EQ(nullptr, LoadingTexturePath());
+    EXPECT_FALSE(FinishTextureImport(&outcome));
+    EXPECT_EQ(picture, DiffuseTexture);
+    EXPECT_TRUE(NoChildLeft());
+    std::vector<std::string> lines = log.Lines();
+    ASSERT_EQ(2u, lines.size());
+    EXPECT_EQ("[Info]: Cancelled loading texture: " + hang, lines[0]);
+    EXPECT_EQ(lines[0], lines[1]);
+
+    // A named pipe: refused before any helper starts, at once (a blocking open would hang here).
+    std::string pipe = folder.File("x.png");
+    ASSERT_EQ(0, mkfifo(pipe.c_str(), 0600));
+    EXPECT_FALSE(StartTextureImport(TEXTURE_SLOT_DIFFUSE, pipe.c_str(), &outcome));
+    EXPECT_FALSE(outcome.done);
+    EXPECT_STREQ("it is a named pipe, not a file", outcome.reason);
+    EXPECT_EQ(nullptr, LoadingTexturePath());
+    EXPECT_TRUE(NoChildLeft());
+
+    // The way out ends a loading helper and reaps it, without a line.
+    ImageDecoderPath = MISBEHAVING_DECODER;
+    ASSERT_TRUE(StartTextureImport(TEXTURE_SLOT_DIFFUSE, hang.c_str(), &outcome));
+    ImageDecoderPath = helper;
+    EndTextureImports();
+    EXPECT_EQ(nullptr, LoadingTexturePath());
+    int status = 0;
+    EXPECT_EQ(-1, waitpid(-1, &status, WNOHANG)) << "reaped before EndTextureImports returned";
+    EXPECT_EQ(3u, log.Lines().size());
+}
+
+// Pixels larger than the GL's largest texture are the helper's to scale; an answer that has not
+// scaled them is refused, never scaled on this thread.
+TEST_F(TextureImport, AnAnswerLargerThanTheLargestTextureIsRefused) {
+    const char* helper = ImageDecoderPath;
+    const GLuint picture = DiffuseTexture;
+    std::string unscaled = folder.File("unscaled");
+    ASSERT_TRUE(WriteBytes(unscaled, Bytes{'u', 'n', 's', 'c', 'a', 'l', 'e', 'd'}));
+    ImageDecoderPath = MISBEHAVING_DECODER;
+    LogCapture log;
+    ImportOutcome outcome = LoadDiffuseTexture(unscaled.c_str());
+    ImageDecoderPath = helper;
+    EXPECT_FALSE(outcome.done);
+    EXPECT_STREQ("the decoder's answer was malformed", outcome.reason);
+    EXPECT_EQ(picture, DiffuseTexture);
 }

@@ -1,5 +1,6 @@
 #include "ui_harness.h"
 
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -31,21 +32,39 @@ NFDResult FakeOpenFile(const char* filters, const char* defaultPath, char** chos
 
 const char* FakeDialogError() { return Fake.DialogError.c_str(); }
 
-const char* FakeLoad(const char* path, bool diffuse) {
-    Fake.Loads.push_back(ImportCall{path, diffuse});
-    if (!Fake.LoadFailure.empty()) return Fake.LoadFailure.c_str();
-    if (diffuse) ShowOptions = true;  // what the real picture loader does after a load
-    return nullptr;
+void Outcome(ImportOutcome* outcome, const std::string& failure) {
+    outcome->done = failure.empty();
+    snprintf(outcome->reason, sizeof outcome->reason, "%s", failure.c_str());
 }
-const char* FakeLoadDiffuse(const char* path) { return FakeLoad(path, true); }
-const char* FakeLoadFilter(const char* path) { return FakeLoad(path, false); }
+
+bool FakeStartImport(TextureSlot slot, const char* path, ImportOutcome* outcome) {
+    Fake.Loads.push_back(ImportCall{path, slot == TEXTURE_SLOT_DIFFUSE});
+    Outcome(outcome, Fake.StartFailure);
+    Fake.Loading = Fake.StartFailure.empty();
+    return Fake.Loading;
+}
+
+bool FakeFinishImport(ImportOutcome* outcome) {
+    if (!Fake.Loading || Fake.HoldAnswer) return false;
+    Fake.Loading = false;
+    Outcome(outcome, Fake.LoadFailure);
+    // What the real picture import does.
+    if (outcome->done && !Fake.Loads.empty() && Fake.Loads.back().Diffuse) ShowOptions = true;
+    return true;
+}
+
+void FakeCancelImport() {
+    ++Fake.Cancels;
+    Fake.Loading = false;
+}
 
 }  // namespace
 
 void UITest::SetUp() {
     Fake = FakeServices();  // all keys up, nothing called yet
     Fake.Answer = NFD_RESULT_CANCELLED;
-    UIServices = UIServiceTable{FakeKeyboard, FakeOpenFile, FakeDialogError, FakeLoadDiffuse, FakeLoadFilter};
+    UIServices = UIServiceTable{FakeKeyboard,    FakeOpenFile,     FakeDialogError,
+                                FakeStartImport, FakeFinishImport, FakeCancelImport};
 
     ImGui::CreateContext();
     ImGuiIO& io = ImGui::GetIO();
@@ -60,7 +79,9 @@ void UITest::SetUp() {
 
     BrushParameters = BrushProperties{1.0f, 1.0f / 3, 1.0f / 3};
     TexturesWindowWidth = 0;
-    // One frame with no key down clears the remembered key states of an earlier test.
+    // One frame with no key down clears the remembered key states of an earlier test, and lets an
+    // import an earlier test left loading end.
+    Fake.Loading = ImportInProgress() != nullptr;
     Frame();
 
     // The bar's labels, measured by submitting the same bar once (nothing is open yet).

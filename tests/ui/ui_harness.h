@@ -24,7 +24,11 @@ struct FakeServices {
     NFDResult Answer;
     std::string ChosenPath;
     std::string DialogError;
-    std::string LoadFailure;  // empty: the load succeeds
+    std::string LoadFailure;   // empty: the import succeeds when it answers
+    std::string StartFailure;  // not empty: the import cannot even start, for this reason
+    bool HoldAnswer;           // the import keeps loading until the test clears this
+    bool Loading;              // an import has started and neither answered nor been cancelled
+    int Cancels;
     int ChooserCalls;
     std::string LastFilters;
     bool LastDefaultPathWasNull;

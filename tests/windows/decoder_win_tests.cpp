@@ -17,6 +17,7 @@
 #include <stb_image_write.h>
 
 #include "picture/image_decoder.h"
+#include "picture/picture_scaling.h"
 #include "tests/import/decoder_test_support.h"
 
 namespace {
@@ -114,16 +115,23 @@ TEST(WindowsDecoder, BadFilesFailWithAReason) {
     struct Case {
         std::string path, reason;
     };
-    // A grey PNG header claiming 20000 x 20000 pixels (1.6 GB of RGBA), then nothing.
-    static const char header[] = "\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\x4e\x20\0\0\x4e\x20\x08\x00\0\0\0";
+    // A grey PNG header claiming 30000 x 20000 pixels (2.4 GB of RGBA), then nothing.
+    static const char header[] = "\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\x75\x30\0\0\x4e\x20\x08\x00\0\0\0";
     std::string png(header, sizeof header - 1);
+    int length = 0;
+    std::vector<unsigned char> pattern = Pattern(40, 40, 3);
+    unsigned char* encoded = stbi_write_png_to_mem(pattern.data(), 40 * 3, 40, 40, 3, &length);
+    std::string whole(reinterpret_cast<char*>(encoded), size_t(length));
+    STBIW_FREE(encoded);
     const Case cases[] = {
         {Folder() + "\\missing.png", "No such file or directory"},
-        {Folder(), "it is a folder"},
+        {Folder(), "it is a folder, not a file"},
+        {"NUL", "it is a device, not a file"},
         {WriteFile("empty.png", ""), "the file is empty"},
-        {WriteFile("text.png", "not a picture at all"), "unknown image type"},
+        {WriteFile("text.png", "not a picture at all"), "not a picture format this program reads"},
         {WriteFile("tiff.tif", std::string("II*\0\x08\0\0\0", 8)), "TIFF pictures are not supported"},
-        {WriteFile("huge.png", png + std::string(64, '\0')), "the picture is too large (20000 x 20000 pixels"},
+        {WriteFile("huge.png", png + std::string(64, '\0')), "the picture is too large: 30000 x 20000 pixels"},
+        {WriteFile("cut.png", whole.substr(0, whole.size() / 2)), "the file is damaged or cut short (PNG: "},
     };
     for (const Case& c : cases) {
         Decoded decoded = Decode(c.path);
@@ -186,4 +194,62 @@ TEST(WindowsDecoder, MisbehavingHelpersFailAndAreGone) {
     EXPECT_TRUE(decoded.ok) << decoded.reason;
     EXPECT_EQ(decoded.width, 16);
     EXPECT_TRUE(HelperEnded(picture));
+}
+
+// A named pipe is refused before any helper starts (the helper path does not exist, so a start
+// would say "could not start"), whether its server is waiting for a client or busy.
+TEST(WindowsDecoder, ANamedPipeIsRefusedAtOnce) {
+    DecoderSettings restore;
+    ImageDecoderPath = "C:\\nonexistent\\vellumry-decode.exe";
+    const wchar_t* name = L"\\\\.\\pipe\\vellumry-decoder-test";
+    HANDLE server = CreateNamedPipeW(name, PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE, 1, 4096, 4096, 0, nullptr);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
+    for (int attempt = 0; attempt < 2; ++attempt) {  // waiting for a client, then with one
+        Decoded decoded = Decode("\\\\.\\pipe\\vellumry-decoder-test");
+        EXPECT_FALSE(decoded.ok);
+        EXPECT_EQ(decoded.reason, "it is a named pipe, not a file") << attempt;
+    }
+    CloseHandle(server);
+}
+
+// A decode answers "running" at once for as long as its helper works, and a cancel ends it.
+TEST(WindowsDecoder, ADecodeRunsWithoutHoldingTheCaller) {
+    DecoderSettings restore;
+    std::string helper = ProgramFolder() + "\\misbehaving_decoder_win.exe";
+    ImageDecoderPath = helper.c_str();
+    std::string picture = WriteFile("hang again.png", "hang");
+    char reason[256];
+    PictureDecode* decode = StartPictureDecode(picture.c_str(), 0, reason, sizeof reason);
+    ASSERT_NE(decode, nullptr) << reason;
+    for (int look = 0; look < 20; ++look) {
+        DecodedPicture decoded;
+        ASSERT_EQ(DECODE_RUNNING, PollPictureDecode(decode, look % 2 ? 0 : 20, &decoded, reason, sizeof reason));
+    }
+    CancelPictureDecode(decode);
+    ReapEndedDecoders(30000);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!HelperEnded(picture) && std::chrono::steady_clock::now() < deadline) Sleep(20);
+    EXPECT_TRUE(HelperEnded(picture));
+}
+
+// A picture larger than the largest side comes back scaled by the helper, aspect kept, the
+// pixels the area averages of what stb_image decodes (the same scaler, run here on stb's
+// in-process decode), the picture's own size beside.
+TEST(WindowsDecoder, APictureLargerThanTheLargestSideComesBackScaled) {
+    const int width = 300, height = 20;
+    std::vector<unsigned char> source = Pattern(width, height, 3);
+    std::string png = Folder() + "\\wide \u00e9.png";
+    ASSERT_TRUE(stbi_write_png(png.c_str(), width, height, 3, source.data(), width * 3));
+    Decoded decoded = Decode(png, 64);
+    ASSERT_TRUE(decoded.ok) << decoded.reason;
+    EXPECT_EQ(decoded.sourceWidth, width);
+    EXPECT_EQ(decoded.sourceHeight, height);
+    EXPECT_EQ(decoded.width, 64);
+    EXPECT_EQ(decoded.height, 4);  // 20 * 64 / 300 = 4.27
+    int w = 0, h = 0;
+    unsigned char* expected = stbi_load(png.c_str(), &w, &h, nullptr, 4);
+    ASSERT_NE(expected, nullptr);
+    ASSERT_TRUE(ShrinkPicture(expected, w, h, 64, 4));
+    EXPECT_EQ(memcmp(decoded.pixels.data(), expected, 64 * 4 * 4), 0);
+    stbi_image_free(expected);
 }

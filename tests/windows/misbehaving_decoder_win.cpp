@@ -1,6 +1,7 @@
 // misbehaving_decoder_win: stands in for vellumry-decode.exe in tests and goes wrong in the way
-// the picture file says (its first word). It writes its process id to "<picture>.pid" first, so
-// a test can check that nothing of it is left running.
+// the picture file (the inherited handle the program opened) says in its first word. It writes
+// its process id to "<picture>.pid" first (the picture's path comes in the control block), so a
+// test can check that nothing of it is left running.
 //   crash     access violation            hang      never answers
 //   silent    exits 0 without an answer   exit3     exits 3 without an answer
 //   garbage   answers with a bad magic    bogus     claims success with a handle it does not have
@@ -8,6 +9,9 @@
 //   oversized claims more pixels than any picture may have
 //   linger    answers properly, then never exits
 #include <windows.h>
+
+#include <fcntl.h>
+#include <io.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -28,10 +32,10 @@ static LONG WINAPI EndOnCrash(EXCEPTION_POINTERS* info) {
 int main(int argc, char** argv) {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
     SetUnhandledExceptionFilter(EndOnCrash);
-    if (argc != 5) return 9;
+    if (argc != 7) return 9;
     DecoderControl* control =
-        static_cast<DecoderControl*>(MapViewOfFile(Handle(argv[2]), FILE_MAP_WRITE, 0, 0, sizeof(DecoderControl)));
-    HANDLE ready = Handle(argv[3]);
+        static_cast<DecoderControl*>(MapViewOfFile(Handle(argv[3]), FILE_MAP_WRITE, 0, 0, sizeof(DecoderControl)));
+    HANDLE ready = Handle(argv[4]);
     if (!control) return 9;
 
     static wchar_t path[32768], pidPath[32768 + 8];
@@ -42,7 +46,8 @@ int main(int argc, char** argv) {
         fclose(pid);
     }
     char word[32] = "";
-    FILE* file = _wfopen(path, L"rb");
+    int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(Handle(argv[6])), _O_RDONLY | _O_BINARY);
+    FILE* file = descriptor >= 0 ? _fdopen(descriptor, "rb") : nullptr;
     if (!file || fscanf(file, "%31s", word) != 1) return 9;
     fclose(file);
 
@@ -50,7 +55,7 @@ int main(int argc, char** argv) {
     memset(&result, 0, sizeof result);
     result.magic = DecoderResultMagic;
     result.ok = 1;
-    result.width = result.height = 16;
+    result.width = result.height = result.sourceWidth = result.sourceHeight = 16;
     HANDLE pixels = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 16 * 16 * 4, nullptr);
     result.offset = static_cast<int64_t>(reinterpret_cast<uintptr_t>(pixels));
 
@@ -60,7 +65,7 @@ int main(int argc, char** argv) {
     if (strcmp(word, "exit3") == 0) return 3;
     if (strcmp(word, "garbage") == 0) result.magic = 0x12345678;
     if (strcmp(word, "bogus") == 0) result.offset = 0x7ff0;
-    if (strcmp(word, "small") == 0) result.width = result.height = 64;
+    if (strcmp(word, "small") == 0) result.width = result.height = result.sourceWidth = result.sourceHeight = 64;
     if (strcmp(word, "oversized") == 0) result.width = result.height = 1 << 15;
     control->result = result;
     SetEvent(ready);
