@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include <SDL.h>
 #include <imgui.h>
 
 #include "app/log.h"
@@ -146,8 +147,13 @@ void ExportPicture() {
     const std::string folder = PictureFolder(PicturePath.c_str());
     const std::string name = SuggestedExportName(PicturePath.c_str());
     char* chosen = nullptr;
+    // The window takes no text while the modal chooser is up. Left on, SDL's text input keeps an
+    // input-method context on this thread whose empty composition, under Wine, replaces the
+    // suggested name as the chooser's name field takes the focus.
+    SDL_StopTextInput();
     const NFDResult result =
         UIServices.SaveFileAs(ExportFilterList, folder.empty() ? nullptr : folder.c_str(), name.c_str(), &chosen);
+    SDL_StartTextInput();
     if (result == NFD_RESULT_ERROR) {
         PostNotice(ExportNoticeTitle, std::string("The file chooser could not be opened.\n") + UIServices.DialogError());
         return;
