@@ -31,5 +31,8 @@ void ProbeFrame(int windowWidth, int windowHeight) {
     if (ExportProgressShown(&progress)) {
         std::snprintf(line, sizeof line, "[Probe]: frame %lld exporting %d\n", FrameCount, int(progress * 100.0f));
         std::cerr << line;
+    } else if (*ExportConfirmationText()) {
+        std::snprintf(line, sizeof line, "[Probe]: frame %lld saved\n", FrameCount);
+        std::cerr << line;
     }
 }

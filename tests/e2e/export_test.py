@@ -36,6 +36,7 @@ FAKE_PORTAL = None
 
 FRAME_LINE = re.compile(r"\[Probe\]: frame (\d+) paints ")
 EXPORT_LINE = re.compile(r"\[Probe\]: frame (\d+) exporting (\d+)$")
+SAVED_LINE = re.compile(r"\[Probe\]: frame (\d+) saved$")
 # Where the strip at the bottom of the window shows (progress bar, confirmation): under a
 # picture of 800 x 400 it lies over the black bar below it.
 STRIP = (150, 520, 500, 70)
@@ -91,8 +92,9 @@ class ExportingProgram(base.Program):
         super().__init__(folder, args, dict(env or {}, VELLUMRY_FRAME_PROBE="1"))
 
     def frames(self):
-        """(frame numbers, {frame: export percent}) as the probe has told them so far."""
-        frames, exporting = [], {}
+        """(frame numbers, {frame: export percent}, frames that showed the confirmation) as the
+        probe has told them so far."""
+        frames, exporting, saved = [], {}, set()
         for line in self.stderr().splitlines():
             m = FRAME_LINE.match(line)
             if m:
@@ -100,10 +102,13 @@ class ExportingProgram(base.Program):
             m = EXPORT_LINE.match(line)
             if m:
                 exporting[int(m.group(1))] = int(m.group(2))
-        return frames, exporting
+            m = SAVED_LINE.match(line)
+            if m:
+                saved.add(int(m.group(1)))
+        return frames, exporting, saved
 
     def last_frame(self):
-        frames, _ = self.frames()
+        frames = self.frames()[0]
         return frames[-1] if frames else 0
 
     def wait_frames(self, count):
@@ -122,21 +127,39 @@ class ExportingProgram(base.Program):
         """Stops the program in a frame that showed the export's strip at `at_least` % or more
         and returns that frame's percent; None (the program running) when the export ended
         first."""
-        pid = self.process.pid
+        def shown():
+            frames, exporting, _ = self.frames()
+            return exporting.get(frames[-1], -1) if frames else -1
+
         while True:
-            _, exporting = self.frames()
+            _, exporting, _ = self.frames()
             if any(p >= at_least for p in exporting.values()):
                 break
             if "[Info]: Exported picture: " in self.stderr() or self.process.poll() is not None:
                 return None
+        if self.stop() and shown() >= at_least:
+            return shown()
+        self.go_on()
+        return None
+
+    def stopped_in_confirmation(self):
+        """Stops the program in a frame that showed the confirmation; false (the program
+        running) when it had gone by then."""
+        wait_for(lambda: self.frames()[2], timeout=120, what="the confirmation")
+        if self.stop():
+            frames, _, saved = self.frames()
+            if frames and frames[-1] in saved:
+                return True
+        self.go_on()
+        return False
+
+    def stop(self):
+        """SIGSTOP, once the program is stopped; the probe writes a frame's line after its swap,
+        so the screen then shows the last frame the probe told of."""
+        pid = self.process.pid
         os.kill(pid, signal.SIGSTOP)
         wait_for(lambda: process_state(pid) == "T", what="the program stopped")
-        frames, exporting = self.frames()
-        # The probe writes a frame's line after its swap: the screen shows that frame now.
-        if frames and exporting.get(frames[-1], -1) >= at_least:
-            return exporting[frames[-1]]
-        os.kill(pid, signal.SIGCONT)
-        return None
+        return True
 
     def go_on(self):
         os.kill(self.process.pid, signal.SIGCONT)
@@ -161,7 +184,7 @@ class PrivatePortal:
 <allow own="*"/></policy></busconfig>
 """)
         self.bus = subprocess.Popen(["dbus-daemon", "--nofork", "--print-address=1", "--config-file=" + config],
-                                    stdout=subprocess.PIPE, text=True)
+                                    stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
         self.address = self.bus.stdout.readline().strip()
         self.bus.stdout.close()
         assert self.address, "the session bus did not start"
@@ -297,7 +320,11 @@ class ExportPicture(unittest.TestCase):
         self.assert_matches_reference(target)
 
         # "Saved coffee-painted.png, 800 x 400" over the black bar below the picture, then gone.
-        wait_for(lambda: brightest(p.window, *STRIP) > 200, what="the confirmation")
+        self.assertTrue(p.stopped_in_confirmation(), "the confirmation went by too soon to be seen")
+        try:
+            self.assertGreater(brightest(p.window, *STRIP), 200, "the confirmation")
+        finally:
+            p.go_on()
         wait_for(lambda: brightest(p.window, *STRIP) < 10, timeout=60, what="the confirmation fading")
 
         # A name without an extension becomes PNG; a JPEG by its extension, written while the
@@ -365,7 +392,7 @@ class ExportPicture(unittest.TestCase):
         finally:
             p.go_on()
         wait_for(lambda: f"[Info]: Exported picture: {target}\n" in p.log(), timeout=300, what="the file in place")
-        _, exporting = p.frames()
+        _, exporting, _ = p.frames()
         # Frames kept coming while the file was written, the bar following it.
         percents = sorted(set(v for v in exporting.values() if 0 < v < 100))
         self.assertGreaterEqual(len(exporting), 10, exporting)
@@ -412,7 +439,7 @@ class ExportPicture(unittest.TestCase):
                 self.assertEqual(image_size(target), BIG)
                 self.assertEqual(os.listdir(self.out), [os.path.basename(target)])
                 # The strip went on showing after the way out was asked for.
-                _, exporting = p.frames()
+                _, exporting, _ = p.frames()
                 self.assertTrue(any(f > asked for f in exporting), (asked, sorted(exporting)[-5:]))
                 os.remove(target)
 
