@@ -48,5 +48,5 @@ else
 fi
 echo
 echo "== Painted picture export =="
-run bench_painted_export 3
+run bench_painted_export 5
 exit $status
