@@ -7,6 +7,7 @@
 #include "render/brush_filter.h"
 #include "render/cached_preview.h"
 #include "render/texture_import.h"
+#include "ui/export_command.h"
 
 static bool Probing = false;
 static long long FrameCount = 0;
@@ -26,4 +27,12 @@ void ProbeFrame(int windowWidth, int windowHeight) {
                   picture ? DiffuseHeight : 0, TextureSlotChanges, double(BrushParameters.Opacity),
                   double(BrushParameters.StrokeCoeff), double(BrushParameters.BackgroundCoeff));
     std::cerr << line;
+    float progress = 0.0f;
+    if (ExportProgressShown(&progress)) {
+        std::snprintf(line, sizeof line, "[Probe]: frame %lld exporting %d\n", FrameCount, int(progress * 100.0f));
+        std::cerr << line;
+    } else if (*ExportConfirmationText()) {
+        std::snprintf(line, sizeof line, "[Probe]: frame %lld saved\n", FrameCount);
+        std::cerr << line;
+    }
 }

@@ -1,5 +1,8 @@
 // Vellumry: shows a picture as if painted with a brush on textured paper.
-// One window, one OpenGL context, one thread: start-up, the frame loop, shutdown.
+// One window, one OpenGL context, one thread for all of them: start-up, the frame loop,
+// shutdown. (An export writes its file on a worker thread of its own, which touches none.)
+#include <signal.h>
+
 #include <SDL.h>
 #include <imgui.h>
 #include <backends/imgui_impl_opengl3.h>
@@ -13,6 +16,7 @@
 #include "render/texture_import.h"
 #include "ui/canvas_hint.h"
 #include "ui/drop_import.h"
+#include "ui/export_command.h"
 #include "ui/main_menu.h"
 #include "ui/theme.h"
 
@@ -26,6 +30,11 @@ int main(int argc, char** argv) {
     // Command line: --help, --version and mistakes are answered without opening a window
     const CommandLine commandLine = ParseCommandLine(argc, argv);
     if (commandLine.Action != CommandLineAction::Run) return AnswerCommandLine(commandLine, stdout, stderr);
+#ifdef SIGXFSZ
+    // A file-size limit then fails the export's write with "File too large" instead of ending
+    // the program.
+    signal(SIGXFSZ, SIG_IGN);
+#endif
 
     // Platform, window and OpenGL context
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) LogFatal("Failed to initialize platform");
@@ -83,7 +92,7 @@ int main(int argc, char** argv) {
         SDL_Event Event;
         while (SDL_PollEvent(&Event)) {
             ImGui_ImplSDL2_ProcessEvent(&Event);
-            if (Event.type == SDL_QUIT) running = false;
+            if (Event.type == SDL_QUIT) RequestClose();
             HandleDropEvent(Event, window);
         }
         int ViewportW = 0, ViewportH = 0;
@@ -99,6 +108,9 @@ int main(int argc, char** argv) {
         ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
         SDL_GL_SwapWindow(window);
         ProbeFrame(ViewportW, ViewportH);
+        // A close ends the loop after the frame it came in, or, while an export writes its
+        // file, after the frame in which the file is in place.
+        if (CloseDue()) running = false;
     }
 
     // Shutdown

@@ -10,6 +10,8 @@
 #     bench_import)
 #   - writing a 24-megapixel picture: the encoders alone (PNG settings compared, JPEG chroma),
 #     and what the export job (copy, thread, safe write) adds beyond the encoder
+#   - exporting a 24-megapixel painting as the program does, to PNG and to JPEG: the offscreen
+#     pass, the read-back, the buffer and the encoding, beside the whole export
 set -uo pipefail
 root=$(dirname "$(readlink -f "$0")")/..
 build=$(readlink -f "${1:-$root/build}")
@@ -44,4 +46,7 @@ if [ -x "$build/bench_export" ]; then
 else
   echo "(no bench_export in $build)"
 fi
+echo
+echo "== Painted picture export =="
+run bench_painted_export 5
 exit $status

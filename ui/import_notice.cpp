@@ -8,12 +8,13 @@
 
 namespace {
 
-std::string NoticeText;      // empty while no notice is up
-bool NoticeRequested = false;  // posted, not yet opened as a popup
+std::string NoticeTitle = ImportNoticeTitle;  // also the popup's identity
+std::string NoticeText;                        // empty while no notice is up
+bool NoticeRequested = false;                  // posted, not yet opened as a popup
 
-// The last component of a path, either separator, with control characters shown as '?' so that
-// a name cannot break the message's lines.
-std::string FileName(const char* path) {
+}  // namespace
+
+std::string NoticeFileName(const char* path) {
     const char* name = path;
     for (const char* c = path; *c; ++c)
         if (*c == '/' || *c == '\\') name = c + 1;
@@ -23,21 +24,26 @@ std::string FileName(const char* path) {
     return shown;
 }
 
-}  // namespace
-
 void PostImportNotice(const char* subject, const char* path, const char* reason) {
-    NoticeText = subject ? subject : "The file";
+    std::string text = subject ? subject : "The file";
     if (path) {
-        NoticeText += " \"";
-        NoticeText += FileName(path);
-        NoticeText += "\" could not be loaded.";
+        text += " \"";
+        text += NoticeFileName(path);
+        text += "\" could not be loaded.";
     } else {
-        NoticeText += " could not be opened.";
+        text += " could not be opened.";
     }
     if (reason && *reason) {
-        NoticeText += "\n";
-        NoticeText += reason;
+        text += "\n";
+        text += reason;
     }
+    PostNotice(ImportNoticeTitle, text);
+}
+
+void PostNotice(const char* title, const std::string& text) {
+    // A notice of another title replaces the one up: opening its popup closes the other.
+    NoticeTitle = title;
+    NoticeText = text;
     NoticeRequested = true;
 }
 
@@ -45,7 +51,7 @@ void DrawImportNotice() {
     // Opened here, at the top level of the ID stack, not where the import ran (inside a menu),
     // so that the popup is found again in the next frames.
     if (NoticeRequested) {
-        ImGui::OpenPopup(ImportNoticeTitle);
+        ImGui::OpenPopup(NoticeTitle.c_str());
         NoticeRequested = false;
     }
     if (NoticeText.empty()) return;
@@ -57,7 +63,7 @@ void DrawImportNotice() {
     ImVec4 background = ImGui::GetStyle().Colors[ImGuiCol_PopupBg];
     background.w = 0.94f;
     ImGui::PushStyleColor(ImGuiCol_PopupBg, background);
-    const bool shown = ImGui::BeginPopupModal(ImportNoticeTitle, nullptr, ImGuiWindowFlags_AlwaysAutoResize);
+    const bool shown = ImGui::BeginPopupModal(NoticeTitle.c_str(), nullptr, ImGuiWindowFlags_AlwaysAutoResize);
     ImGui::PopStyleColor();
     if (!shown) {
         // Closed from outside (the library closes popups it no longer sees requested).

@@ -8,8 +8,11 @@
 #include <imgui.h>
 
 #include "app/log.h"
+#include "picture/file_paths.h"
 #include "render/brush_filter.h"
+#include "render/picture_export.h"
 #include "render/texture_import.h"
+#include "ui/export_command.h"
 #include "ui/import_notice.h"
 #include "ui/loading_indicator.h"
 #include "ui/tool_windows.h"
@@ -20,6 +23,7 @@ namespace {
 // The keyboard as of the previous frame's reading; the shortcuts act on edges.
 bool VKeyWasDown = false;
 bool CtrlOWasDown = false;
+bool CtrlSWasDown = false;
 bool EscapeWasDown = false;
 
 // The import that is loading: what the indicator and a later notice name.
@@ -27,6 +31,7 @@ struct {
     bool Active = false;
     std::string Path;
     const char* Subject = "";
+    TextureSlot Slot = TEXTURE_SLOT_DIFFUSE;
     Uint64 StartTicks = 0;
 } Loading;
 
@@ -49,6 +54,7 @@ void ImportFile(const char* path, const char* logText, const char* subject, Text
     Loading.Active = true;
     Loading.Path = path;
     Loading.Subject = subject;
+    Loading.Slot = slot;
     Loading.StartTicks = SDL_GetTicks64();
 }
 
@@ -73,7 +79,20 @@ void TakeFinishedImport() {
     ImportOutcome outcome;
     if (!UIServices.FinishImport(&outcome) || !Loading.Active) return;
     Loading.Active = false;
-    if (!outcome.done) PostImportNotice(Loading.Subject, Loading.Path.c_str(), outcome.reason);
+    if (!outcome.done) {
+        PostImportNotice(Loading.Subject, Loading.Path.c_str(), outcome.reason);
+    } else if (Loading.Slot == TEXTURE_SLOT_DIFFUSE) {
+        // What an export names its file after and where its chooser opens.
+        RememberPicturePath(Loading.Path.c_str());
+    }
+}
+
+// File > Exit ends the process with status 0, skipping the orderly shutdown: at once, or once
+// an export has put its file in place.
+void ExitIfDue() {
+    if (!ExitDue()) return;
+    EndTextureImports();  // a decoder still at work ends with the program
+    exit(0);
 }
 
 void CancelLoading() {
@@ -87,7 +106,9 @@ bool KeyDown(const unsigned char* keys, SDL_Scancode key) { return keys[key] != 
 
 UIServiceTable DefaultUIServices() {
     return UIServiceTable{SDLKeyboardState,   NFD_OpenFile,        NFD_LastError,
-                          StartTextureImport, FinishTextureImport, CancelTextureImport};
+                          StartTextureImport, FinishTextureImport, CancelTextureImport,
+                          NFD_SaveFileAs,     PathExists,          StartPaintedPictureExport,
+                          FinishPaintedPictureExport};
 }
 
 UIServiceTable UIServices = DefaultUIServices();
@@ -120,6 +141,9 @@ void DrawUI(int windowWidth) {
     const bool ctrlODown = KeyDown(keys, SDL_SCANCODE_O) && KeyDown(keys, SDL_SCANCODE_LCTRL);
     const bool ctrlOPressed = !CtrlOWasDown && ctrlODown;
     CtrlOWasDown = ctrlODown;
+    const bool ctrlSDown = KeyDown(keys, SDL_SCANCODE_S) && KeyDown(keys, SDL_SCANCODE_LCTRL);
+    const bool ctrlSPressed = !CtrlSWasDown && ctrlSDown;
+    CtrlSWasDown = ctrlSDown;
     const bool escapeDown = KeyDown(keys, SDL_SCANCODE_ESCAPE);
     const bool escapePressed = !EscapeWasDown && escapeDown;
     EscapeWasDown = escapeDown;
@@ -130,14 +154,17 @@ void DrawUI(int windowWidth) {
             fileMenuOpen = true;
             if (ImGui::MenuItem("Import Texture", "Ctrl + O", false, true)) ImportDiffuseTexture();
             if (ImGui::MenuItem("Import Filter", nullptr, false, true)) ImportFilterTexture();
+            if (ImGui::MenuItem("Export Picture...", "Ctrl + S", false, ExportablePicturePath() != nullptr))
+                ExportPicture();
             if (ImGui::MenuItem("Exit", nullptr, false, true)) {
-                EndTextureImports();  // a decoder still at work ends with the program
-                exit(0);
+                RequestExit();
+                ExitIfDue();
             }
             ImGui::EndMenu();
         }
     }
     if (!fileMenuOpen && ctrlOPressed) ImportDiffuseTexture();
+    if (!fileMenuOpen && ctrlSPressed && ExportablePicturePath()) ExportPicture();
     TakeFinishedImport();
 
     if (barShown) {
@@ -171,5 +198,7 @@ void DrawUI(int windowWidth) {
         const bool escapeIsOurs = !ImGui::IsPopupOpen(nullptr, ImGuiPopupFlags_AnyPopup) && *ImportNoticeText() == 0;
         if (cancelClicked || (escapePressed && escapeIsOurs)) CancelLoading();
     }
+    DrawPictureExport();
+    ExitIfDue();
     DrawImportNotice();
 }

@@ -1,16 +1,19 @@
-// main_menu: the interface's per-frame step: the main menu bar, the two keyboard shortcuts, the
-// import commands, then the tool windows.
+// main_menu: the interface's per-frame step: the main menu bar, the keyboard shortcuts, the
+// import and export commands, then the tool windows.
 //
 //   DrawUI(windowWidth);   // every frame, inside the UI frame, after the picture is drawn
 //
-// The bar holds "File" (Import Texture, Import Filter, Exit), "View" (Show/Hide Options, Show/Hide
-// Textures) and "About". Shortcuts are read from the raw keyboard by key position (scancode), so
-// they act whatever the layout and whether or not a UI field has focus:
+// The bar holds "File" (Import Texture, Import Filter, Export Picture..., Exit), "View"
+// (Show/Hide Options, Show/Hide Textures) and "About". "Export Picture..." is greyed out until a
+// picture has been imported. Shortcuts are read from the raw keyboard by key position
+// (scancode), so they act whatever the layout and whether or not a UI field has focus:
 //   V              on release: toggles the Options window (through its menu item while the
 //                  View menu is open, so one release toggles once)
 //   left Ctrl + O  when the pair becomes complete, while the File menu is closed: imports a
 //                  picture; a pair that completes while the menu is open is never acted on.
 //                  Right Ctrl does nothing.
+//   left Ctrl + S  the same way: exports the painted picture (ui/export_command.h), only once a
+//                  picture has been imported
 //   C              while held: the drawn area shows the picture as imported (CompareWithOriginal)
 // An import blocks inside the desktop's file chooser; the chosen file then decodes while the
 // window stays live, with a small "Loading <name>..." indicator whose Cancel button (or Escape)
@@ -19,10 +22,12 @@
 // replaces one still loading. A cancelled chooser leaves no trace; a chooser that fails, or a
 // file that does not load, shows a message the user dismisses (the picture or paper in use
 // stays). "Exit" ends a loading decoder, then the process at once with status 0, skipping the
-// orderly shutdown.
+// orderly shutdown; while an export writes its file, it does so once the file is in place.
 #pragma once
 
 #include "filedialog/nfd.h"
+#include "picture/png_jpeg_encoder.h"
+#include "render/picture_export.h"
 #include "render/texture_import.h"
 
 void DrawUI(int windowWidth);
@@ -57,6 +62,12 @@ struct UIServiceTable {
     bool (*StartImport)(TextureSlot slot, const char* path, ImportOutcome* outcome);
     bool (*FinishImport)(ImportOutcome* outcome);
     void (*CancelImport)();
+    // The export: the save chooser (NFD_SaveFileAs), whether a name is taken (PathExists), and
+    // StartPaintedPictureExport and FinishPaintedPictureExport.
+    NFDResult (*SaveFileAs)(const char* filters, const char* defaultPath, const char* defaultName, char** chosenPath);
+    bool (*FileExists)(const char* path);
+    bool (*StartExport)(const char* path, PictureFormat format, ExportOutcome* outcome);
+    bool (*FinishExport)(ExportOutcome* outcome, float* progress);
 };
 extern UIServiceTable UIServices;
 

@@ -26,7 +26,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 # The layout that the 21-pixel font and the UI library's default spacing give the menus.
 MENU_BAR_HEIGHT = 27
 FILE_MENU, VIEW_MENU = (26, 13), (76, 13)
-FILE_ROWS = {"Import Texture": 45, "Import Filter": 70, "Exit": 95}
+FILE_ROWS = {"Import Texture": 45, "Import Filter": 70, "Export Picture...": 95, "Exit": 120}
 # The Options window's rows from its top edge: title bar, padding, the text, then the sliders.
 SLIDER_ROWS = {"Brush Opacity": 133 - 60, "Brush Stroke": 164 - 60, "Filter Intensity": 195 - 60}
 SLIDER_LEFT, SLIDER_WIDTH = 8, 336
@@ -77,23 +77,30 @@ def fit(window_w, window_h, picture_w, picture_h):
 
 
 class Program:
-    """The program in a scratch folder (it writes imgui.ini there) with the stand-in chooser."""
+    """The program in a scratch folder (it writes imgui.ini there) with the stand-in chooser.
+    `args` go on its command line; `env` adds to its environment (a value of None removes the
+    name), e.g. a session bus for the portal, which the stand-in chooser otherwise stands in for."""
 
-    def __init__(self, folder):
+    def __init__(self, folder, args=(), env=None):
         self.folder = folder
         bin_dir = os.path.join(folder, "bin")
         os.makedirs(bin_dir, exist_ok=True)
         os.symlink(os.path.join(HERE, "fake-zenity"), os.path.join(bin_dir, "zenity"))
         self.answer_path = os.path.join(folder, "chooser")
-        env = os.environ.copy()
-        env.pop("DBUS_SESSION_BUS_ADDRESS", None)
-        env.pop("XDG_RUNTIME_DIR", None)
-        env["PATH"] = bin_dir + os.pathsep + env.get("PATH", "/usr/bin:/bin")
-        env["FAKE_CHOOSER"] = self.answer_path
+        environment = os.environ.copy()
+        environment.pop("DBUS_SESSION_BUS_ADDRESS", None)
+        environment.pop("XDG_RUNTIME_DIR", None)
+        environment["PATH"] = bin_dir + os.pathsep + environment.get("PATH", "/usr/bin:/bin")
+        environment["FAKE_CHOOSER"] = self.answer_path
+        for name, value in (env or {}).items():
+            if value is None:
+                environment.pop(name, None)
+            else:
+                environment[name] = value
         self.stderr_path = os.path.join(folder, "stderr.txt")
         self.stderr_file = open(self.stderr_path, "wb")
-        self.process = subprocess.Popen([PROGRAM], cwd=folder, stdout=subprocess.DEVNULL,
-                                        stderr=self.stderr_file, env=env)
+        self.process = subprocess.Popen([PROGRAM, *args], cwd=folder, stdout=subprocess.DEVNULL,
+                                        stderr=self.stderr_file, env=environment)
         self.window = wait_for(lambda: xdotool("search", "--onlyvisible", "--pid", self.process.pid),
                                what="the program's window").split()[0]
         wait_for(lambda: "Loaded default filter texture" in self.stderr(), what="the start-up log")

@@ -44,7 +44,9 @@ TEST_F(MenuBar, FileAndAboutItemsInOrder) {
     OpenMenu("File");
     EXPECT_TRUE(MenuRowIs(0, "Import Texture"));
     EXPECT_TRUE(MenuRowIs(1, "Import Filter"));
-    EXPECT_TRUE(MenuRowIs(2, "Exit"));
+    EXPECT_TRUE(MenuRowIs(2, "Export Picture..."));
+    EXPECT_FALSE(MenuRowIsEnabled(2, "Export Picture...")) << "greyed out: no picture yet";
+    EXPECT_TRUE(MenuRowIs(3, "Exit"));
     OpenMenu("About");
     EXPECT_TRUE(MenuRowIs(0, "Author's blog"));
     Click(MenuRow(0));
@@ -59,7 +61,7 @@ TEST_F(MenuBar, ExitEndsTheProcessWithStatusZero) {
     EXPECT_EXIT(
         {
             OpenMenu("File");
-            Click(MenuRow(2));
+            Click(MenuRow(3));
             std::_Exit(3);  // not reached when Exit works
         },
         ::testing::ExitedWithCode(0), "");

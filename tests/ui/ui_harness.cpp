@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "render/brush_filter.h"
+#include "ui/export_command.h"
 #include "ui/main_menu.h"
 #include "ui/theme.h"
 #include "ui/tool_windows.h"
@@ -58,13 +59,58 @@ void FakeCancelImport() {
     Fake.Loading = false;
 }
 
+NFDResult FakeSaveFileAs(const char* filters, const char* defaultPath, const char* defaultName, char** chosenPath) {
+    ++Fake.SaveCalls;
+    Fake.SaveFilters = filters ? filters : "(null)";
+    Fake.SaveFolder = defaultPath ? defaultPath : "(null)";
+    Fake.SaveName = defaultName ? defaultName : "(null)";
+    if (Fake.SaveAnswer == NFD_RESULT_OK) *chosenPath = strdup(Fake.SaveChosenPath.c_str());
+    return Fake.SaveAnswer;
+}
+
+bool FakeFileExists(const char* path) {
+    for (const std::string& existing : Fake.ExistingFiles)
+        if (existing == path) return true;
+    return false;
+}
+
+void Outcome(ExportOutcome* outcome, const std::string& failure) {
+    outcome->done = failure.empty();
+    outcome->width = Fake.ExportWidth;
+    outcome->height = Fake.ExportHeight;
+    snprintf(outcome->reason, sizeof outcome->reason, "%s", failure.c_str());
+}
+
+bool FakeStartExport(const char* path, PictureFormat format, ExportOutcome* outcome) {
+    Fake.Exports.push_back(ExportCall{path, format});
+    Outcome(outcome, Fake.ExportStartFailure);
+    Fake.ExportRunning = Fake.ExportStartFailure.empty();
+    return Fake.ExportRunning;
+}
+
+bool FakeFinishExport(ExportOutcome* outcome, float* progress) {
+    if (!Fake.ExportRunning) return false;
+    if (Fake.HoldExport) {
+        *progress = Fake.ExportProgress;
+        return false;
+    }
+    Fake.ExportRunning = false;
+    Outcome(outcome, Fake.ExportFailure);
+    return true;
+}
+
 }  // namespace
 
 void UITest::SetUp() {
     Fake = FakeServices();  // all keys up, nothing called yet
     Fake.Answer = NFD_RESULT_CANCELLED;
-    UIServices = UIServiceTable{FakeKeyboard,    FakeOpenFile,     FakeDialogError,
-                                FakeStartImport, FakeFinishImport, FakeCancelImport};
+    Fake.SaveAnswer = NFD_RESULT_CANCELLED;
+    Fake.ExportWidth = 6000;
+    Fake.ExportHeight = 4000;
+    UIServices = UIServiceTable{FakeKeyboard,    FakeOpenFile,     FakeDialogError, FakeStartImport,
+                                FakeFinishImport, FakeCancelImport, FakeSaveFileAs,  FakeFileExists,
+                                FakeStartExport, FakeFinishExport};
+    ResetExportCommand();
 
     ImGui::CreateContext();
     ImGuiIO& io = ImGui::GetIO();

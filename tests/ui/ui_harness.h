@@ -12,10 +12,16 @@
 #include <vector>
 
 #include "filedialog/nfd.h"
+#include "picture/png_jpeg_encoder.h"
 
 struct ImportCall {
     std::string Path;
     bool Diffuse;
+};
+
+struct ExportCall {
+    std::string Path;
+    PictureFormat Format;
 };
 
 // What the fake chooser answers and what the fake loaders saw; reset for each test.
@@ -33,6 +39,21 @@ struct FakeServices {
     std::string LastFilters;
     bool LastDefaultPathWasNull;
     std::vector<ImportCall> Loads;
+
+    // The save chooser: what it answers, what it was asked.
+    NFDResult SaveAnswer;
+    std::string SaveChosenPath;
+    int SaveCalls;
+    std::string SaveFilters, SaveFolder, SaveName;  // "(null)" for a null argument
+    std::vector<std::string> ExistingFiles;         // what the file-exists question finds
+    // The export: started ones, and how the running one goes.
+    std::vector<ExportCall> Exports;
+    std::string ExportStartFailure;  // not empty: the export cannot start, for this reason
+    std::string ExportFailure;       // not empty: the export ends failing, for this reason
+    bool HoldExport;                 // the export keeps writing until the test clears this
+    float ExportProgress;            // what a held export reports
+    bool ExportRunning;
+    int ExportWidth, ExportHeight;
 };
 extern FakeServices Fake;
 
@@ -63,6 +84,10 @@ protected:
     static ImVec2 MenuRow(int row);
     // Whether the mouse over row `row` of the open menu hovers the item `label` (one frame).
     bool MenuRowIs(int row, const char* label);
+    // The same, and the item is enabled (a greyed-out item is hovered, but as disabled).
+    bool MenuRowIsEnabled(int row, const char* label) {
+        return MenuRowIs(row, label) && !ImGui::GetCurrentContext()->HoveredIdDisabled;
+    }
     // The height of the main menu bar in the last frame.
     static float MenuBarHeight();
 

@@ -1,0 +1,312 @@
+// The export of the painted picture on a real GL (Mesa llvmpipe on a virtual display): the file
+// written, decoded independently with stb_image, against the offscreen render of the same
+// picture and view (PNG exactly, JPEG within the codec's error), at views smaller and larger
+// than the picture; the file keeps the parameters it started with; the log lines of success and
+// failure.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+#include <stb_image.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "gl/gl_loader.h"
+#include "render/brush_filter.h"
+#include "render/offscreen_pass.h"
+#include "render/picture_export.h"
+#include "render/texture_import.h"
+
+namespace {
+
+// Smooth colour waves with a grain on top: what a photograph has, with detail for the codecs.
+std::vector<uint8_t> PictureTexels(int width, int height, uint32_t seed) {
+    std::vector<uint8_t> texels(size_t(width) * height * 4);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            seed = seed * 1664525u + 1013904223u;
+            const double u = double(x) / width, v = double(y) / height;
+            const int grain = int(seed >> 28) - 8;
+            uint8_t* t = &texels[(size_t(y) * width + x) * 4];
+            t[0] = uint8_t(std::clamp(int(128 + 100 * std::sin(6.2831853 * (2 * u + v))) + grain, 0, 255));
+            t[1] = uint8_t(std::clamp(int(120 + 90 * std::cos(6.2831853 * 3 * v)) + grain, 0, 255));
+            t[2] = uint8_t(std::clamp(int(130 + 80 * std::sin(6.2831853 * (u - v))) + grain, 0, 255));
+            t[3] = 255;
+        }
+    return texels;
+}
+
+GLuint Upload(const std::vector<uint8_t>& texels, int width, int height) {
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    return texture;
+}
+
+// Into the slot as an import puts it.
+void SetPicture(int width, int height, uint32_t seed) {
+    glDeleteTextures(1, &DiffuseTexture);
+    DiffuseTexture = Upload(PictureTexels(width, height, seed), width, height);
+    DiffuseWidth = width;
+    DiffuseHeight = height;
+    ++TextureSlotChanges;
+}
+
+// One frame of a window of this size into a framebuffer object: it sets the brush reach the
+// export takes (the drawn size of the latest frame).
+void DrawFrame(int windowWidth, int windowHeight) {
+    GLuint framebuffer = 0, colour = 0;
+    glGenRenderbuffers(1, &colour);
+    glBindRenderbuffer(GL_RENDERBUFFER, colour);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, windowWidth, windowHeight);
+    glGenFramebuffers(1, &framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
+    DrawBrushFilter(windowWidth, windowHeight);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(1, &framebuffer);
+    glDeleteRenderbuffers(1, &colour);
+}
+
+std::vector<uint8_t> Render() {
+    int width = 0, height = 0;
+    PaintedPictureSize(&width, &height);
+    std::vector<uint8_t> rgb(size_t(width) * height * 3);
+    char reason[256] = "";
+    EXPECT_TRUE(RenderPaintedPicture(rgb.data(), rgb.size(), reason, sizeof reason)) << reason;
+    return rgb;
+}
+
+// The file decoded by stb_image, as RGB; empty when it does not decode.
+std::vector<uint8_t> Decode(const std::string& path, int* width, int* height) {
+    int channels = 0;
+    unsigned char* pixels = stbi_load(path.c_str(), width, height, &channels, 3);
+    if (!pixels) {
+        ADD_FAILURE() << path << ": " << stbi_failure_reason();
+        return {};
+    }
+    std::vector<uint8_t> rgb(pixels, pixels + size_t(*width) * *height * 3);
+    stbi_image_free(pixels);
+    return rgb;
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream bytes;
+    bytes << file.rdbuf();
+    return bytes.str();
+}
+
+// Polls as the frame loop does until the export has ended; the progress seen on the way must
+// only grow and stay below 1 until the file is in place.
+ExportOutcome Finish() {
+    ExportOutcome outcome = {};
+    float last = 0.0f;
+    for (;;) {
+        float progress = -1.0f;
+        if (FinishPaintedPictureExport(&outcome, &progress)) return outcome;
+        EXPECT_TRUE(PaintedPictureExportRunning());
+        EXPECT_GE(progress, last);
+        EXPECT_LT(progress, 1.0f);
+        last = progress;
+        usleep(1000);
+    }
+}
+
+class PictureExportGL : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
+        Window = SDL_CreateWindow("export test", 0, 0, 320, 240, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+        ASSERT_NE(Window, nullptr) << SDL_GetError();
+        Context = SDL_GL_CreateContext(Window);
+        ASSERT_NE(Context, nullptr) << SDL_GetError();
+        ASSERT_EQ(LoadGLEntryPoints(), GL_LOADER_OK);
+        InitBrushFilter();
+        glDeleteTextures(1, &FilterTexture);
+        FilterTexture = Upload(PictureTexels(37, 29, 77), 37, 29);  // a paper with grain of its own
+        ++TextureSlotChanges;
+    }
+    static void TearDownTestSuite() {
+        ShutdownBrushFilter();
+        SDL_GL_DeleteContext(Context);
+        SDL_DestroyWindow(Window);
+        SDL_Quit();
+    }
+    void SetUp() override {
+        ASSERT_NE(Context, nullptr);
+        char folder[] = "/tmp/vellumry-export-gl-XXXXXX";
+        ASSERT_NE(mkdtemp(folder), nullptr);
+        Folder = folder;
+        BrushParameters = InitialBrushParameters;
+        Saved = std::cerr.rdbuf(Log.rdbuf());
+    }
+    void TearDown() override {
+        std::cerr.rdbuf(Saved);
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+        EXPECT_FALSE(PaintedPictureExportRunning());
+        std::string command = "rm -rf '" + Folder + "'";
+        EXPECT_EQ(system(command.c_str()), 0);
+    }
+    std::string Folder;
+    std::ostringstream Log;
+    std::streambuf* Saved = nullptr;
+    static SDL_Window* Window;
+    static SDL_GLContext Context;
+};
+SDL_Window* PictureExportGL::Window = nullptr;
+SDL_GLContext PictureExportGL::Context = nullptr;
+
+TEST_F(PictureExportGL, ThePngHoldsExactlyTheRenderAtViewsSmallerAndLargerThanThePicture) {
+    SetPicture(301, 173, 1);
+    BrushParameters = BrushProperties{0.6f, 0.85f, 0.7f};
+    // Shown at about two thirds, then at about three times its size; the file is the picture's.
+    for (const auto& window : {std::make_pair(200, 150), std::make_pair(900, 700)}) {
+        SCOPED_TRACE(std::to_string(window.first) + "x" + std::to_string(window.second));
+        DrawFrame(window.first, window.second);
+        const std::vector<uint8_t> rendered = Render();
+        const std::string path = Folder + "/painted " + std::to_string(window.first) + ".png";
+        ExportOutcome outcome;
+        ASSERT_TRUE(StartPaintedPictureExport(path.c_str(), PICTURE_PNG, &outcome)) << outcome.reason;
+        outcome = Finish();
+        ASSERT_TRUE(outcome.done) << outcome.reason;
+        EXPECT_EQ(outcome.width, 301);
+        EXPECT_EQ(outcome.height, 173);
+        EXPECT_STREQ(outcome.reason, "");
+        int width = 0, height = 0;
+        const std::vector<uint8_t> written = Decode(path, &width, &height);
+        ASSERT_EQ(width, 301);
+        ASSERT_EQ(height, 173);
+        size_t differing = 0;
+        for (size_t i = 0; i < written.size(); ++i) differing += written[i] != rendered[i];
+        EXPECT_EQ(differing, 0u);
+        EXPECT_NE(Log.str().find("[Info]: Exported picture: " + path + "\n"), std::string::npos) << Log.str();
+    }
+    // Each view gave its own painting: the brush reach follows the view.
+    int width = 0, height = 0;
+    EXPECT_NE(Decode(Folder + "/painted 200.png", &width, &height), Decode(Folder + "/painted 900.png", &width, &height));
+    EXPECT_EQ(Log.str().find("[Error]"), std::string::npos) << Log.str();
+}
+
+TEST_F(PictureExportGL, TheJpegIsTheRenderWithinTheCodecsError) {
+    SetPicture(257, 311, 2);
+    DrawFrame(400, 300);
+    const std::vector<uint8_t> rendered = Render();
+    const std::string path = Folder + "/painted.JPG";
+    ExportOutcome outcome;
+    ASSERT_TRUE(StartPaintedPictureExport(path.c_str(), PICTURE_JPEG, &outcome)) << outcome.reason;
+    outcome = Finish();
+    ASSERT_TRUE(outcome.done) << outcome.reason;
+    int width = 0, height = 0;
+    const std::vector<uint8_t> written = Decode(path, &width, &height);
+    ASSERT_EQ(width, 257);
+    ASSERT_EQ(height, 311);
+    // Quality 92 with full colour resolution on a grainy painting: 37.6 dB here, at worst 26
+    // levels off. A wrong size, row order or channel order gives far less.
+    double squares = 0;
+    int worst = 0;
+    for (size_t i = 0; i < written.size(); ++i) {
+        const int d = std::abs(int(written[i]) - int(rendered[i]));
+        squares += double(d) * d;
+        worst = std::max(worst, d);
+    }
+    const double psnr = 10.0 * std::log10(255.0 * 255.0 / (squares / written.size()));
+    EXPECT_GT(psnr, 35.0) << "worst " << worst;
+    EXPECT_LE(worst, 48);
+    EXPECT_EQ(ReadAll(path).compare(0, 3, "\xFF\xD8\xFF"), 0) << "a JPEG, whatever the extension's case";
+}
+
+TEST_F(PictureExportGL, TheFileKeepsTheParametersItStartedWith) {
+    SetPicture(640, 480, 3);
+    DrawFrame(320, 240);
+    const std::vector<uint8_t> before = Render();
+    const std::string path = Folder + "/kept.png";
+    ExportOutcome outcome;
+    ASSERT_TRUE(StartPaintedPictureExport(path.c_str(), PICTURE_PNG, &outcome)) << outcome.reason;
+    // The sliders move and the window draws on while the file is written.
+    BrushParameters = BrushProperties{0.1f, 0.9f, 0.0f};
+    DrawFrame(320, 240);
+    // One export at a time: a second is refused with its line, the first goes on.
+    ExportOutcome second;
+    const std::string other = Folder + "/other.png";
+    EXPECT_FALSE(StartPaintedPictureExport(other.c_str(), PICTURE_PNG, &second));
+    EXPECT_FALSE(second.done);
+    EXPECT_STREQ(second.reason, "Another export is still running.");
+    EXPECT_NE(Log.str().find("[Error]: Failed to export picture: " + other + ": Another export is still running.\n"),
+              std::string::npos)
+        << Log.str();
+    outcome = Finish();
+    ASSERT_TRUE(outcome.done) << outcome.reason;
+    int width = 0, height = 0;
+    EXPECT_TRUE(Decode(path, &width, &height) == before);
+    EXPECT_FALSE(Render() == before) << "the new parameters paint differently";
+    EXPECT_NE(access(other.c_str(), F_OK), 0);
+}
+
+TEST_F(PictureExportGL, FailuresWriteOneErrorLineAndLeaveWhatWasThere) {
+    SetPicture(64, 48, 4);
+    DrawFrame(64, 48);
+    // A folder that is not there: the job fails with the system's reason.
+    const std::string missing = Folder + "/gone/painted.png";
+    ExportOutcome outcome;
+    ASSERT_TRUE(StartPaintedPictureExport(missing.c_str(), PICTURE_PNG, &outcome));
+    outcome = Finish();
+    EXPECT_FALSE(outcome.done);
+    EXPECT_STREQ(outcome.reason, "No such file or directory");
+    EXPECT_EQ(Log.str(), "[Error]: Failed to export picture: " + missing + ": No such file or directory\n");
+
+    // Over a folder: refused, the folder and what is in it stay.
+    const std::string folder = Folder + "/taken.png";
+    ASSERT_EQ(mkdir(folder.c_str(), 0755), 0);
+    std::ofstream(folder + "/inside") << "kept";
+    ASSERT_TRUE(StartPaintedPictureExport(folder.c_str(), PICTURE_PNG, &outcome));
+    outcome = Finish();
+    EXPECT_FALSE(outcome.done);
+    EXPECT_NE(std::string(outcome.reason), "");
+    EXPECT_EQ(ReadAll(folder + "/inside"), "kept");
+
+    // No picture in the slot: nothing starts.
+    Log.str("");
+    glDeleteTextures(1, &DiffuseTexture);
+    DiffuseTexture = 0;
+    DiffuseWidth = 800;
+    DiffuseHeight = 600;
+    ++TextureSlotChanges;
+    const std::string none = Folder + "/none.png";
+    EXPECT_FALSE(StartPaintedPictureExport(none.c_str(), PICTURE_PNG, &outcome));
+    EXPECT_STREQ(outcome.reason, "no picture has been imported");
+    EXPECT_EQ(Log.str(), "[Error]: Failed to export picture: " + none + ": no picture has been imported\n");
+    EXPECT_FALSE(PaintedPictureExportRunning());
+    EXPECT_FALSE(WaitForPaintedPictureExport(&outcome)) << "nothing to wait for";
+    EXPECT_NE(access(none.c_str(), F_OK), 0);
+}
+
+TEST_F(PictureExportGL, WaitingTakesTheOutcomeAsTheFrameLoopWould) {
+    SetPicture(1200, 900, 5);
+    DrawFrame(800, 600);
+    const std::string path = Folder + "/waited.jpeg";
+    ExportOutcome outcome;
+    ASSERT_TRUE(StartPaintedPictureExport(path.c_str(), PICTURE_JPEG, &outcome));
+    ASSERT_TRUE(WaitForPaintedPictureExport(&outcome));
+    EXPECT_TRUE(outcome.done) << outcome.reason;
+    EXPECT_FALSE(PaintedPictureExportRunning());
+    EXPECT_FALSE(FinishPaintedPictureExport(&outcome, nullptr)) << "taken once";
+    EXPECT_EQ(Log.str(), "[Info]: Exported picture: " + path + "\n");
+    int width = 0, height = 0;
+    EXPECT_EQ(Decode(path, &width, &height).size(), size_t(1200) * 900 * 3);
+}
+
+}  // namespace

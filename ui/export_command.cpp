@@ -1,0 +1,222 @@
+#include "ui/export_command.h"
+
+#include <stdlib.h>
+
+#include <string>
+
+#include <SDL.h>
+#include <imgui.h>
+
+#include "app/log.h"
+#include "picture/export_name.h"
+#include "picture/file_paths.h"
+#include "ui/export_progress.h"
+#include "ui/import_notice.h"
+#include "ui/main_menu.h"
+
+namespace {
+
+std::string PicturePath;  // "" until a picture has been imported
+
+enum class Phase { Idle, Preparing, Writing };
+struct {
+    Phase Now = Phase::Idle;
+    std::string Path;
+    PictureFormat Format = PICTURE_PNG;
+    int ChosenInFrame = 0;  // the render waits for a later frame, so the strip shows first
+    float Progress = 0.0f;
+} Export;
+
+// The name the user typed without an extension, now with ".png", names a file that exists.
+struct {
+    bool Pending = false;
+    bool OpenRequested = false;
+    ExportName Target;
+} Question;
+
+struct {
+    std::string Text;  // "" while none is shown
+    double Since = 0.0;
+} Confirmation;
+
+enum class WayOut { None, Close, Exit };
+WayOut Leaving = WayOut::None;
+
+void NoticeFailure(const std::string& path, const char* reason) {
+    std::string text = "The picture could not be exported to \"" + NoticeFileName(path.c_str()) + "\".";
+    if (reason && *reason) text += std::string("\n") + reason;
+    PostNotice(ExportNoticeTitle, text);
+}
+
+void Begin(const ExportName& target) {
+    LogInfo("Exporting picture: ", target.path.c_str());
+    Export.Now = Phase::Preparing;
+    Export.Path = target.path;
+    Export.Format = target.format;
+    Export.ChosenInFrame = ImGui::GetFrameCount();
+    Export.Progress = 0.0f;
+    Confirmation.Text.clear();
+}
+
+// The way out waits for a file that does not come: it is given up, and the notice shows.
+void Failed(const std::string& path, const char* reason) {
+    Export.Now = Phase::Idle;
+    Leaving = WayOut::None;
+    NoticeFailure(path, reason);
+}
+
+void Succeeded(const ExportOutcome& outcome) {
+    Export.Now = Phase::Idle;
+    Confirmation.Text = "Saved " + NoticeFileName(Export.Path.c_str()) + ", " + std::to_string(outcome.width) +
+                        " x " + std::to_string(outcome.height);
+    Confirmation.Since = ImGui::GetTime();
+}
+
+void FollowExport() {
+    if (Export.Now == Phase::Preparing && ImGui::GetFrameCount() > Export.ChosenInFrame) {
+        ExportOutcome outcome;
+        if (UIServices.StartExport(Export.Path.c_str(), Export.Format, &outcome)) {
+            Export.Now = Phase::Writing;
+        } else {
+            Failed(Export.Path, outcome.reason);
+        }
+    }
+    if (Export.Now == Phase::Writing) {
+        ExportOutcome outcome;
+        float progress = Export.Progress;
+        if (!UIServices.FinishExport(&outcome, &progress)) {
+            Export.Progress = progress;
+        } else if (outcome.done) {
+            Succeeded(outcome);
+        } else {
+            Failed(Export.Path, outcome.reason);
+        }
+    }
+}
+
+void DrawQuestion() {
+    if (Question.OpenRequested) {
+        ImGui::OpenPopup(ReplaceQuestionTitle);
+        Question.OpenRequested = false;
+    }
+    if (!Question.Pending) return;
+    const ImGuiIO& io = ImGui::GetIO();
+    ImGui::SetNextWindowPos(ImVec2(io.DisplaySize.x * 0.5f, io.DisplaySize.y * 0.5f), ImGuiCond_Appearing,
+                            ImVec2(0.5f, 0.5f));
+    ImVec4 background = ImGui::GetStyle().Colors[ImGuiCol_PopupBg];
+    background.w = 0.94f;
+    ImGui::PushStyleColor(ImGuiCol_PopupBg, background);
+    const bool shown = ImGui::BeginPopupModal(ReplaceQuestionTitle, nullptr, ImGuiWindowFlags_AlwaysAutoResize);
+    ImGui::PopStyleColor();
+    if (!shown) {
+        // Closed from outside (another notice took its place): nothing is written.
+        Question.Pending = false;
+        return;
+    }
+    ImGui::PushTextWrapPos(ImGui::GetFontSize() * 24.0f);
+    ImGui::Text("A file named \"%s\" already exists.\nDo you want to replace it?",
+                NoticeFileName(Question.Target.path.c_str()).c_str());
+    ImGui::PopTextWrapPos();
+    ImGui::Spacing();
+    const ImVec2 button(ImGui::GetFontSize() * 5.0f, 0.0f);
+    const bool replace = ImGui::Button("Replace", button);
+    ImGui::SameLine();
+    const bool cancel =
+        ImGui::Button("Cancel", button) || ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape), false);
+    if (replace || cancel) {
+        ImGui::CloseCurrentPopup();
+        Question.Pending = false;
+        if (replace) Begin(Question.Target);
+    }
+    ImGui::EndPopup();
+}
+
+}  // namespace
+
+void RememberPicturePath(const char* path) { PicturePath = AbsolutePath(path); }
+
+const char* ExportablePicturePath() { return PicturePath.empty() ? nullptr : PicturePath.c_str(); }
+
+void ExportPicture() {
+    if (PicturePath.empty() || Question.Pending) return;
+    if (Export.Now != Phase::Idle) {
+        PostNotice(ExportBusyTitle, "\"" + NoticeFileName(Export.Path.c_str()) +
+                                        "\" is still being exported.\nExport again once it is saved.");
+        return;
+    }
+    const std::string folder = PictureFolder(PicturePath.c_str());
+    const std::string name = SuggestedExportName(PicturePath.c_str());
+    char* chosen = nullptr;
+    // The window takes no text while the modal chooser is up. Left on, SDL's text input keeps an
+    // input-method context on this thread whose empty composition, under Wine, replaces the
+    // suggested name as the chooser's name field takes the focus.
+    SDL_StopTextInput();
+    const NFDResult result =
+        UIServices.SaveFileAs(ExportFilterList, folder.empty() ? nullptr : folder.c_str(), name.c_str(), &chosen);
+    SDL_StartTextInput();
+    if (result == NFD_RESULT_ERROR) {
+        PostNotice(ExportNoticeTitle, std::string("The file chooser could not be opened.\n") + UIServices.DialogError());
+        return;
+    }
+    // Cancelled: no line, no change.
+    if (result != NFD_RESULT_OK || !chosen) return;
+    ExportName target;
+    std::string reason;
+    if (!ResolveExportName(chosen, &target, &reason)) {
+        LogInfo("Exporting picture: ", chosen);
+        const std::string detail = std::string(chosen) + ": " + reason;
+        LogError("Failed to export picture: ", detail.c_str());
+        NoticeFailure(chosen, reason.c_str());
+    } else if (target.extensionAdded && UIServices.FileExists(target.path.c_str())) {
+        Question.Pending = true;
+        Question.OpenRequested = true;
+        Question.Target = target;
+    } else {
+        Begin(target);
+    }
+    free(chosen);
+}
+
+void DrawPictureExport() {
+    FollowExport();
+    // Above the loading indicator when an import shows it too.
+    const ImGuiStyle& style = ImGui::GetStyle();
+    const float lift = ImportInProgress() ? ImGui::GetFrameHeight() + style.WindowPadding.y * 2 + style.ItemSpacing.y
+                                          : 0.0f;
+    if (Export.Now != Phase::Idle) {
+        DrawExportProgress(Export.Path.c_str(), Export.Progress, Leaving != WayOut::None, lift);
+    } else if (!Confirmation.Text.empty()) {
+        const double age = ImGui::GetTime() - Confirmation.Since;
+        const double left = ExportConfirmationSeconds - age;
+        if (left <= 0.0 || DrawExportConfirmation(Confirmation.Text.c_str(), left < 1.0 ? float(left) : 1.0f, lift))
+            Confirmation.Text.clear();
+    }
+    DrawQuestion();
+}
+
+bool ExportProgressShown(float* progress) {
+    if (progress) *progress = Export.Progress;
+    return Export.Now != Phase::Idle;
+}
+
+const char* ExportConfirmationText() { return Confirmation.Text.c_str(); }
+
+void RequestClose() {
+    if (Leaving == WayOut::None) Leaving = WayOut::Close;
+}
+
+bool CloseDue() { return Leaving == WayOut::Close && Export.Now == Phase::Idle; }
+
+void RequestExit() { Leaving = WayOut::Exit; }
+
+bool ExitDue() { return Leaving == WayOut::Exit && Export.Now == Phase::Idle; }
+
+void ResetExportCommand() {
+    PicturePath.clear();
+    Export.Now = Phase::Idle;
+    Export.Path.clear();
+    Export.Progress = 0.0f;
+    Question.Pending = Question.OpenRequested = false;
+    Confirmation.Text.clear();
+    Leaving = WayOut::None;
+}
