@@ -1,24 +1,14 @@
 #include "ui/loading_indicator.h"
 
 #include <math.h>
-#include <stdio.h>
 
 #include <string>
 
 #include <imgui.h>
 
-namespace {
+#include "ui/import_notice.h"
 
-// The name a path ends in (either separator), made safe for one line of text.
-std::string ShownName(const char* path) {
-    const char* name = path;
-    for (const char* c = path; *c; ++c)
-        if (*c == '/' || *c == '\\') name = c + 1;
-    std::string shown = *name ? name : path;
-    for (char& c : shown)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
-    return shown;
-}
+namespace {
 
 // Eight dots on a circle, the bright one going round about once a second: a frame that is
 // drawn shows it, so a window that keeps drawing visibly does.
@@ -56,7 +46,7 @@ bool DrawLoadingIndicator(const char* path, double seconds) {
         Spinner(ImGui::GetFrameHeight());
         ImGui::SameLine();
         ImGui::AlignTextToFramePadding();
-        const std::string name = ShownName(path);
+        const std::string name = NoticeFileName(path);
         ImGui::Text("Loading %s... %d s", name.c_str(), static_cast<int>(seconds));
         ImGui::SameLine();
         cancel = ImGui::Button("Cancel");
