@@ -33,9 +33,8 @@ target_link_libraries(imgui PUBLIC SDL2::SDL2-static)
 
 set(stb_impl ${CMAKE_BINARY_DIR}/generated/stb_image_impl.c)
 file(WRITE ${stb_impl}.in
-  "// The stb implementations that libstb.so provides on Linux.\n"
-  "#define STB_IMAGE_IMPLEMENTATION\n#include <stb_image.h>\n"
-  "#define STB_IMAGE_RESIZE_IMPLEMENTATION\n#include <stb_image_resize.h>\n")
+  "// The stb_image implementation that libstb.so provides on Linux.\n"
+  "#define STB_IMAGE_IMPLEMENTATION\n#include <stb_image.h>\n")
 configure_file(${stb_impl}.in ${stb_impl} COPYONLY)
 add_library(stb STATIC ${stb_impl})
 target_include_directories(stb SYSTEM PUBLIC /usr/include/stb)
