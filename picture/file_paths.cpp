@@ -1,44 +1,45 @@
 // file_paths: lstat and the working folder on Linux; GetFileAttributesW and GetFullPathNameW
-// on Windows.
+// on Windows, and the UTF-8 <-> UTF-16 conversions of the wide-character calls.
 #include "picture/file_paths.h"
 
 #ifdef _WIN32
 #include <windows.h>
 
-static std::wstring Wide(const char* text) {
-    int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
-    if (units <= 1) return std::wstring();
-    std::wstring wide((size_t)units, L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, &wide[0], units);
-    wide.resize((size_t)units - 1);
-    return wide;
+bool Utf8ToWide(const std::string& text, std::wstring* wide) {
+    wide->clear();
+    if (text.empty()) return true;
+    int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), (int)text.size(), nullptr, 0);
+    if (units <= 0) return false;
+    wide->resize((size_t)units);
+    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), (int)text.size(), &(*wide)[0], units);
+    return true;
 }
 
-static std::string Utf8(const wchar_t* wide) {
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 1) return std::string();
-    std::string text((size_t)bytes, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide, -1, &text[0], bytes, nullptr, nullptr);
-    text.resize((size_t)bytes - 1);
+std::string WideToUtf8(const std::wstring& wide) {
+    if (wide.empty()) return std::string();
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), nullptr, 0, nullptr, nullptr);
+    std::string text((size_t)(bytes > 0 ? bytes : 0), '\0');
+    if (bytes > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), &text[0], bytes, nullptr, nullptr);
     return text;
 }
 
 bool PathExists(const char* path) {
-    std::wstring wide = Wide(path ? path : "");
-    return !wide.empty() && GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES;
+    std::wstring wide;
+    return Utf8ToWide(path ? path : "", &wide) && !wide.empty() &&
+           GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::string AbsolutePath(const char* path) {
     std::string given = path ? path : "";
-    std::wstring wide = Wide(given.c_str());
-    if (wide.empty()) return given;
+    std::wstring wide;
+    if (!Utf8ToWide(given, &wide) || wide.empty()) return given;
     DWORD units = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (units == 0) return given;
     std::wstring full((size_t)units, L'\0');
     units = GetFullPathNameW(wide.c_str(), units, &full[0], nullptr);
     if (units == 0 || units >= full.size()) return given;
     full.resize(units);
-    std::string text = Utf8(full.c_str());
+    std::string text = WideToUtf8(full);
     return text.empty() ? given : text;
 }
 

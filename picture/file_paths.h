@@ -4,8 +4,9 @@
 //   if (PathExists("/home/me/coffee-painted.png")) ask before replacing;
 //   std::string where = AbsolutePath("coffee.jpg");   // "/home/me/coffee.jpg" from /home/me
 //
-// Paths are UTF-8 on every platform (the wide-character calls on Windows). Nothing here
-// creates, opens or changes anything; any thread may call these.
+// Paths are UTF-8 on every platform (the wide-character calls on Windows, whose conversions
+// are here too for the other picture files). Nothing here creates, opens or changes anything;
+// any thread may call these.
 #pragma once
 #include <string>
 
@@ -16,3 +17,10 @@ bool PathExists(const char* path);
 // absolute path comes back as it is, "" stays "". On Windows "C:x" and "\x" are completed too.
 // When the working folder cannot be read, the path comes back as it is.
 std::string AbsolutePath(const char* path);
+
+#ifdef _WIN32
+// What the wide-character calls take and give: UTF-8 text as UTF-16, false (and "") when the
+// text is not well-formed UTF-8; UTF-16 as UTF-8. "" stays "".
+bool Utf8ToWide(const std::string& text, std::wstring* wide);
+std::string WideToUtf8(const std::wstring& wide);
+#endif

@@ -8,30 +8,14 @@
 #include <atomic>
 #include <cstdio>
 
+#include "picture/file_paths.h"
+
 bool SafeFileAvoidUnnamed = false;  // there are no unnamed files here
 
 static const size_t kBufferSize = 1 << 20;
 
 static HANDLE HandleOf(const SafeFile* file) {
     return file->handle ? static_cast<HANDLE>(file->handle) : INVALID_HANDLE_VALUE;
-}
-
-static bool ToWide(const std::string& text, std::wstring& wide) {
-    wide.clear();
-    if (text.empty()) return true;
-    int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), (int)text.size(), nullptr, 0);
-    if (units <= 0) return false;
-    wide.resize((size_t)units);
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), (int)text.size(), &wide[0], units);
-    return true;
-}
-
-static std::string ToUtf8(const std::wstring& wide) {
-    if (wide.empty()) return std::string();
-    int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), nullptr, 0, nullptr, nullptr);
-    std::string text((size_t)(bytes > 0 ? bytes : 0), '\0');
-    if (bytes > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), (int)wide.size(), &text[0], bytes, nullptr, nullptr);
-    return text;
 }
 
 // The system's text for an error code, without its closing period and line break, as the
@@ -42,7 +26,7 @@ static bool Fail(SafeFile* file, DWORD error) {
                                   0, text, sizeof text / sizeof text[0], nullptr);
     std::string message;
     if (length > 0) {
-        message = ToUtf8(std::wstring(text, length));
+        message = WideToUtf8(std::wstring(text, length));
         while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' ||
                                     message.back() == '.'))
             message.pop_back();
@@ -87,7 +71,7 @@ bool SafeFileOpen(SafeFile* file, const char* path) {
     file->reason[0] = '\0';
     file->deletePending = false;
     std::wstring target;
-    if (!ToWide(file->target, target)) return Fail(file, ERROR_NO_UNICODE_TRANSLATION);
+    if (!Utf8ToWide(file->target, &target)) return Fail(file, ERROR_NO_UNICODE_TRANSLATION);
     size_t separator = LastSeparator(target);
     if (target.empty() || separator + 1 == target.size()) return Fail(file, ERROR_INVALID_NAME);
     // A name that cannot be made would fail only at the end, after all the encoding.
@@ -110,7 +94,7 @@ bool SafeFileOpen(SafeFile* file, const char* path) {
     }
     if (handle == INVALID_HANDLE_VALUE) return Fail(file, ERROR_FILE_EXISTS);
     file->handle = handle;
-    file->temporary = ToUtf8(temporary);
+    file->temporary = WideToUtf8(temporary);
     // Until the commit the file goes when its handle closes, even by a killed process. A file
     // system that refuses the mark still gets the file removed by SafeFileAbandon.
     file->deletePending = SetDeleteOnClose(handle, true);
@@ -162,8 +146,8 @@ bool SafeFileCommit(SafeFile* file) {
     file->buffer.clear();
     file->buffer.shrink_to_fit();
     std::wstring temporary, target;
-    ToWide(file->temporary, temporary);
-    ToWide(file->target, target);
+    Utf8ToWide(file->temporary, &temporary);
+    Utf8ToWide(file->target, &target);
     if (!MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         Fail(file, GetLastError());
         DeleteFileW(temporary.c_str());
@@ -187,7 +171,7 @@ void SafeFileAbandon(SafeFile* file) {
     file->buffer.shrink_to_fit();
     if (!file->temporary.empty() && !pending) {
         std::wstring temporary;
-        if (ToWide(file->temporary, temporary)) DeleteFileW(temporary.c_str());
+        if (Utf8ToWide(file->temporary, &temporary)) DeleteFileW(temporary.c_str());
     }
     file->temporary.clear();
 }
