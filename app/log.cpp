@@ -2,13 +2,24 @@
 
 #include <cstdlib>
 #include <iostream>
+#include <string>
+
+#include "picture/reason_text.h"
 
 static void WriteLine(const char* prefix, const char* text, const char* detail) {
     std::cerr << prefix << text << (detail ? detail : "") << "\n";
 }
 
+// The detail of a line that the program goes on from names what came from outside (a path, a
+// decoder's reason): whatever it holds, the line stays one line of text.
+static void WriteCleanLine(const char* prefix, const char* text, const char* detail) {
+    std::string clean = detail ? detail : "";
+    CleanReasonText(&clean[0]);
+    WriteLine(prefix, text, clean.c_str());
+}
+
 void LogInfo(const char* text, const char* detail) {
-    WriteLine("[Info]: ", text, detail);
+    WriteCleanLine("[Info]: ", text, detail);
 }
 
 void LogFatal(const char* text, const char* detail) {
@@ -17,5 +28,5 @@ void LogFatal(const char* text, const char* detail) {
 }
 
 void LogError(const char* text, const char* detail) {
-    WriteLine("[Error]: ", text, detail);
+    WriteCleanLine("[Error]: ", text, detail);
 }

@@ -1,5 +1,8 @@
 // log: the console log. One line per call on the standard error stream:
 //   "[Info]: " or "[Error]: ", the message text, the detail if any, "\n".
+// The detail of LogInfo and LogError (a path, a reason from outside) is written with its control
+// characters and the bytes that are not well-formed UTF-8 as '?', so that it cannot break the
+// line or forge another; LogFatal writes its detail as it is (a driver's multi-line log).
 // No timestamp, no level filter, no flush of its own (std::cerr is unit-buffered, so a line is
 // complete on the stream before a fatal error aborts).
 #pragma once

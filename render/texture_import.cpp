@@ -9,7 +9,6 @@
 #include "picture/image_decoder.h"
 #include "picture/image_decoder_protocol.h"
 #include "picture/picture_scaling.h"
-#include "picture/reason_text.h"
 #include "ui/ui_state.h"
 
 GLuint DiffuseTexture = 0;
@@ -32,15 +31,13 @@ ImportOutcome Done() {
     return outcome;
 }
 
-// Fills the outcome with the reason and writes the error line. A path may hold any byte but "/"
-// and NUL; control characters would break the one-line log.
+// Fills the outcome with the reason and writes the error line. The reasons are plain words
+// already (the decoder's client cleans what its helper says).
 void ReportFailure(const char* source, const char* reason, ImportOutcome* outcome) {
     outcome->done = false;
     snprintf(outcome->reason, sizeof outcome->reason, "%s", reason && *reason ? reason : "it did not load");
-    CleanReasonText(outcome->reason);
     char line[2048];
     snprintf(line, sizeof line, "%s: %s", source, outcome->reason);
-    CleanReasonText(line);
     LogError("Failed to load texture: ", line);
 }
 
@@ -53,7 +50,6 @@ int LargestTextureSide() {
 void LogScaledDown(const char* source, int fromWidth, int fromHeight, int width, int height) {
     char detail[2048];
     snprintf(detail, sizeof detail, "%s: %d x %d scaled to %d x %d", source, fromWidth, fromHeight, width, height);
-    CleanReasonText(detail);
     LogInfo("Picture larger than the largest texture, scaled down: ", detail);
 }
 
@@ -211,10 +207,8 @@ void CancelTextureImport() {
     if (!Loading) return;
     CancelPictureDecode(Loading);
     Loading = nullptr;
-    std::string line = LoadingPath;
+    LogInfo("Cancelled loading texture: ", LoadingPath.c_str());
     LoadingPath.clear();
-    CleanReasonText(&line[0]);
-    LogInfo("Cancelled loading texture: ", line.c_str());
 }
 
 void EndTextureImports() {

@@ -191,6 +191,23 @@ TEST_F(ExportCommand, AnyOtherExtensionIsRefusedWithANoticeThatNamesBothFormats)
     EXPECT_TRUE(Shown(ExportNoticeTitle));
 }
 
+TEST_F(ExportCommand, TheLinesOfANameWithControlCharactersStayOneLineEach) {
+    ImportPicture("/pictures/coffee.jpg");
+    const std::string before = Log();
+    ExportAs("/out/two\nlines.gif");
+    Frames(2);
+    EXPECT_EQ(Log().substr(before.size()),
+              "[Info]: Exporting picture: /out/two?lines.gif\n"
+              "[Error]: Failed to export picture: /out/two?lines.gif: \".gif\" is not a format the picture can be "
+              "exported in: choose PNG (.png) or JPEG (.jpg, .jpeg).\n");
+    ExportAs("/out/two\nlines.png");
+    Frames(2);
+    ASSERT_EQ(Fake.Exports.size(), 1u);
+    EXPECT_EQ(Fake.Exports[0].Path, "/out/two\nlines.png") << "the file gets the name as it was chosen";
+    EXPECT_EQ(Log().substr(before.size()).substr(Log().substr(before.size()).rfind("[Info]")),
+              "[Info]: Exporting picture: /out/two?lines.png\n");
+}
+
 TEST_F(ExportCommand, ANameWithoutExtensionAsksBeforeReplacingTheFileItWouldBecome) {
     ImportPicture("/pictures/coffee.jpg");
     Fake.ExistingFiles = {"/out/kept.png"};

@@ -155,7 +155,7 @@ TEST_F(Loading, FailuresNameTheFileWithTheOutcomesReason) {
     EXPECT_EQ(std::string(ImportNoticeText()),
               "The paper \"two?lines: a.png\" could not be loaded.\nthe file is damaged or cut short (PNG: outofdata)");
     EXPECT_EQ(Log(), "[Info]: Loading diffuse texture: /tmp/x.png\n"
-                     "[Info]: Loading filter texture: /home/ann/two\nlines: a.png\n");
+                     "[Info]: Loading filter texture: /home/ann/two?lines: a.png\n");
 }
 
 }  // namespace
