@@ -73,13 +73,15 @@ int main(int argc, char** argv) {
     LogInfo("OpenGL renderer: ", GLText(GL_RENDERER));
     LogInfo("Shader model: ", GLText(GL_SHADING_LANGUAGE_VERSION));
 
-    // User interface library and its SDL2 + OpenGL 3 binding
+    // User interface library and its SDL2 + OpenGL 3 binding, the theme and the font
     IMGUI_CHECKVERSION();
     ImGui::CreateContext();
     ImGui_ImplSDL2_InitForOpenGL(window, context);
     ImGui_ImplOpenGL3_Init("#version 150");
     SetupUIStyle(true, 1.0f / 3);
     LoadUIFont();
+
+    // Renderer: the brush program, its quad and the default paper; then the tests' frame probe
     InitBrushFilter();
     StartFrameProbe();
 
@@ -89,6 +91,7 @@ int main(int argc, char** argv) {
     // Frame loop
     bool running = true;
     while (running) {
+        // Events: the UI's, the window's close (which waits for an export's file), drops
         SDL_Event Event;
         while (SDL_PollEvent(&Event)) {
             ImGui_ImplSDL2_ProcessEvent(&Event);
@@ -101,6 +104,8 @@ int main(int argc, char** argv) {
         ImGui_ImplSDL2_NewFrame();
         ImGui::NewFrame();
 
+        // The picture (painted only when something changed), the interface and the empty
+        // canvas's hint over it, the swap
         DrawBrushFilter(ViewportW, ViewportH);
         DrawUI(ViewportW);
         DrawCanvasHint(ViewportW, ViewportH);

@@ -2,9 +2,9 @@
 // a file which crashes the decoder, makes it spin or asks for huge amounts of memory takes down
 // only this helper. The program starts a fresh one per file (picture/image_decoder_win.cpp) and
 // hands it the file already open; the protocol is in picture/image_decoder_win_protocol.h. A
-// picture larger than the program's largest texture is scaled down here too. The memory limit is the job object's, and
-// stb_image's own allocations are counted against it here too; either way a failed allocation
-// is stb's "outofmem".
+// picture larger than the program's largest texture is scaled down here too. The memory limit
+// is the job object's, and stb_image's own allocations are counted against it here too; either
+// way a failed allocation is stb's "outofmem".
 #include <windows.h>
 
 #include <fcntl.h>

@@ -19,10 +19,10 @@
 // The file is opened here once, without blocking, and checked: anything but a non-empty regular
 // file (a folder, a named pipe, a socket, a device) is refused at once, before any helper starts,
 // and the helper decodes that same open file. Each decode starts `vellumry-decode` (by default
-// the program's own, beside it or where it is installed) with a time limit and a memory limit, and tells it the
-// largest side the pixels may have: a larger picture comes back scaled down to fit, keeping its
-// aspect, with its own size beside. The pixels come back in shared memory, mapped read-only
-// here. A helper that crashes, overruns a limit or answers nonsense is killed, reaped and
+// the program's own, beside it or where it is installed) with a time limit and a memory limit,
+// and tells it the largest side the pixels may have: a larger picture comes back scaled down to
+// fit, keeping its aspect, with its own size beside. The pixels come back in shared memory,
+// mapped read-only here. A helper that crashes, overruns a limit or answers nonsense is killed, reaped and
 // reported as a failure; the caller's process is never at risk. Reasons are plain words (no
 // bytes of the file, never empty). Main thread only; no thread, no signal handler.
 // image_decoder.cpp does this with memfd_create and posix_spawn; image_decoder_win.cpp with
@@ -64,7 +64,8 @@ bool DecodePictureFile(const char* path, int largestSide, DecodedPicture* pictur
 void ReleaseDecodedPicture(DecodedPicture* picture);
 
 // The helper to run; null means the program's own "vellumry-decode", beside it or where it is
-// installed (picture/helper_location.h). Tests point this at a helper that misbehaves on purpose.
+// installed (picture/helper_location.h; on Windows beside it). Tests point this at a helper
+// that misbehaves on purpose.
 extern const char* ImageDecoderPath;
 // Wall-clock limit for one decode. A 50-megapixel progressive JPEG needs about two seconds on a
 // two-core machine; a hostile file that makes stb_image spin is cut off here.

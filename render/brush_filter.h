@@ -1,5 +1,5 @@
-// brush_filter: draws the imported picture through the brush shader into the window, fitted
-// with its aspect kept, centred, with black bars.
+// brush_filter: the renderer. Draws the imported picture through the brush shader into the
+// window, fitted with its aspect kept, centred, with black bars.
 //
 //   InitBrushFilter();                       // once, with a current GL 3.x context and loaded
 //                                            // entry points; compiles, links, loads the paper
@@ -10,14 +10,20 @@
 //
 // The pass runs only when something it reads has changed (a parameter, a slot's texture, the
 // drawn area): it paints into an offscreen texture (render/cached_preview.h), and every frame
-// presents that painting, pixel for pixel what the pass would draw there. With no picture
-// imported nothing is painted and the drawn area stays black.
+// presents that painting, pixel for pixel what the pass would draw there. Where the GL cannot
+// hold that texture, the pass runs straight into the window in every frame instead. With no
+// picture imported nothing is painted and the drawn area stays black.
+// The same program also paints outside the window (render/offscreen_pass.h: the cache and the
+// export's render): BrushPassObjectsForOffscreen hands it over, and LastDrawnPictureSize gives
+// the export the brush's reach as the window showed it.
 // Init leaves the brush program and the quad's vertex array current for the rest of the run;
 // every other user of the GL puts them back after drawing (the UI binding does). The draw binds
 // both texture units afresh, leaves unit 1 active and the viewport on the drawn area.
 // A shader that fails to compile or a program that fails to link is fatal: one error line
 // with the driver's log (cut at 1023 characters), then abort.
-// It does not own the textures' loading (render/texture_import.h) and checks no GL error.
+// Shutdown deletes what the renderer, the cache and the offscreen passes made, and the two
+// slots' textures. It does not own the textures' loading (render/texture_import.h) and checks
+// no GL error of its own draw.
 #pragma once
 #include "gl/gl_loader.h"
 

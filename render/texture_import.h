@@ -1,23 +1,24 @@
 // texture_import: the two texture slots the brush filter samples, and the imports that fill them.
 //
 //   LoadFilterTextureFromMemory(DefaultFilterData, DefaultFilterDataSize);  // at start-up
-//   ImportOutcome outcome = LoadDiffuseTexture(path);    // decode and upload, waiting for both
-//   if (!outcome.done) show(outcome.reason);
 //
-//   // Without waiting, as the interface imports: the window stays live while the file decodes.
+//   // As the interface imports, without waiting: the window stays live while the file decodes.
 //   if (!StartTextureImport(TEXTURE_SLOT_DIFFUSE, path, &outcome)) show(outcome.reason);
 //   // then once a frame, where a waiting import would have run:
 //   if (FinishTextureImport(&outcome) && !outcome.done) show(outcome.reason);
 //   CancelTextureImport();    // the user gave up on it
 //   EndTextureImports();      // on the way out
 //
+//   ImportOutcome outcome = LoadDiffuseTexture(path);    // decode and upload, waiting for both
+//                                                        // (tests and benchmarks)
+//
 // Files are decoded in a helper process (picture/image_decoder.h), which also scales a picture
 // larger than GL_MAX_TEXTURE_SIZE down to fit (aspect kept, with an "[Info]: " line naming both
 // sizes); what is left here, on the main thread, is the upload, bounded by the texture's size.
-// The embedded paper, which is ours, decodes in process. Each slot owns exactly one GL texture
-// (GL_RGBA, GL_LINEAR both ways, default repeat wrap, no mipmaps, row 0 = top row); an import
-// binds its new texture on the active unit and deletes the one it replaces. A picture import
-// also sets the diffuse size (the texture's) and ShowOptions.
+// The embedded paper, which is ours, decodes (and if need be is scaled) in process. Each slot
+// owns exactly one GL texture (GL_RGBA, GL_LINEAR both ways, default repeat wrap, no mipmaps,
+// row 0 = top row); an import binds its new texture on the active unit and deletes the one it
+// replaces. A picture import also sets the diffuse size (the texture's) and ShowOptions.
 //
 // A failed import changes no slot and no size: it writes one line
 // "[Error]: Failed to load texture: <path>: <reason>" and answers the reason in its outcome.
@@ -59,5 +60,6 @@ bool FinishTextureImport(ImportOutcome* outcome);
 void CancelTextureImport();
 // Ends any import that is loading, without a line, and waits until every helper is gone.
 void EndTextureImports();
-// The file being loaded, or null when no import is.
+// The file being loaded, or null when no import is. (The interface keeps its own record of
+// what it started, ui/main_menu.h's ImportInProgress; this one is for tests.)
 const char* LoadingTexturePath();

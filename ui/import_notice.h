@@ -1,6 +1,7 @@
 // import_notice: a small message, shown over everything, that tells the user why an import did
-// not happen (a file that does not load, a file chooser that failed), or why an export did not.
-// The user dismisses it with its "OK" button, Enter or Escape.
+// not happen (a file that does not load, a file chooser that failed, the files of a drop left
+// out), or why an export did not (or cannot yet). The user dismisses it with its "OK" button,
+// Enter or Escape.
 //
 //   PostImportNotice("The picture", "/home/ann/cat.tif", "unknown image type");
 //   PostNotice("Export failed", "The picture could not be exported to \"x.png\".\nDisk full");

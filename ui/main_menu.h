@@ -1,7 +1,9 @@
 // main_menu: the interface's per-frame step: the main menu bar, the keyboard shortcuts, the
-// import and export commands, then the tool windows.
+// import and export commands, the import that arrives, then the tool windows, the loading
+// indicator, the export's strip (ui/export_command.h) and the notice (ui/import_notice.h).
 //
 //   DrawUI(windowWidth);   // every frame, inside the UI frame, after the picture is drawn
+//   ImportPictureFile(path);   // a picture named outside the menus: the command line, a drop
 //
 // The bar holds "File" (Import Texture, Import Filter, Export Picture..., Exit), "View"
 // (Show/Hide Options, Show/Hide Textures) and "About". "Export Picture..." is greyed out until a
