@@ -20,7 +20,7 @@ sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 sys.path.insert(0, os.path.join(HERE, "..", "support"))
 import program_test as pt  # noqa: E402
 from desktop import wait_for  # noqa: E402
-from desktop_program import StartedProgram, bright_box  # noqa: E402
+from desktop_program import ProgramTestCase, bright_box  # noqa: E402
 
 VERSION = None
 START_LINES = ["[Info]: OpenGL version: ", "[Info]: OpenGL vendor: ", "[Info]: OpenGL renderer: ",
@@ -57,7 +57,7 @@ class CommandLineAnswers(unittest.TestCase):
             self.assertEqual(lines[1], "Usage: vellumry [OPTION]... [PICTURE]")
 
 
-class PictureOnTheCommandLine(unittest.TestCase):
+class PictureOnTheCommandLine(ProgramTestCase):
     @classmethod
     def setUpClass(cls):
         cls.files = tempfile.TemporaryDirectory()
@@ -71,19 +71,6 @@ class PictureOnTheCommandLine(unittest.TestCase):
     def tearDownClass(cls):
         cls.files.cleanup()
 
-    def setUp(self):
-        self.folder = tempfile.TemporaryDirectory()
-        self.program = None
-
-    def tearDown(self):
-        if self.program:
-            self.program.close()
-        self.folder.cleanup()
-
-    def start(self, *args):
-        self.program = StartedProgram(self.folder.name, args)
-        return self.program
-
     def test_a_picture_is_imported_at_start_up_and_painted(self):
         p = self.start(self.picture)
         line = f"[Info]: Loading diffuse texture: {self.picture}"
@@ -92,10 +79,8 @@ class PictureOnTheCommandLine(unittest.TestCase):
         for expected, got in zip(START_LINES, lines):
             self.assertTrue(got.startswith(expected), lines)
         self.assertEqual(lines[len(START_LINES)], line, "right after the renderer's start-up lines")
-        p.park_mouse()
         # The Options window is shown, as after an import through the menu.
-        p.hide_options_once_shown(self.picture, pt.DEFAULT_PAPER, self.area)
-        p.wait_match(self.picture, pt.DEFAULT_PAPER, self.area, what="the picture from the command line")
+        p.wait_painted(self.picture, pt.DEFAULT_PAPER, self.area, what="the picture from the command line")
         self.assertNotIn("[Error]", p.stderr())
 
     def test_a_picture_that_does_not_load_shows_the_notice_and_the_program_runs_on(self):
@@ -112,12 +97,8 @@ class PictureOnTheCommandLine(unittest.TestCase):
             bright_box(p.screenshot())), what="the notice to go")
         self.assertIsNone(p.process.poll(), "the program runs on")
         # It still imports: the same picture through the chooser.
-        p.answer("choose " + self.picture)
-        p.key("ctrl+o")
-        wait_for(lambda: f"[Info]: Loading diffuse texture: {self.picture}\n" in p.stderr(), what="an import")
-        p.park_mouse()
-        p.hide_options_once_shown(self.picture, pt.DEFAULT_PAPER, self.area)
-        p.wait_match(self.picture, pt.DEFAULT_PAPER, self.area, what="the picture after the failed start")
+        p.choose(self.picture)
+        p.wait_painted(self.picture, pt.DEFAULT_PAPER, self.area, what="the picture after the failed start")
 
     def test_the_empty_canvas_says_how_to_bring_a_picture_in(self):
         p = self.start()
@@ -146,12 +127,8 @@ class PictureOnTheCommandLine(unittest.TestCase):
         # Gone with the first picture: the window shows exactly the painted picture.
         pt.xdotool("windowsize", p.window, 800, 600)
         wait_for(lambda: p.size() == (800, 600), what="the resize back")
-        p.answer("choose " + self.picture)
-        p.key("ctrl+o")
-        wait_for(lambda: f"[Info]: Loading diffuse texture: {self.picture}\n" in p.stderr(), what="the import")
-        p.park_mouse()
-        p.hide_options_once_shown(self.picture, pt.DEFAULT_PAPER, self.area)
-        p.wait_match(self.picture, pt.DEFAULT_PAPER, self.area, what="the picture, without the hint")
+        p.choose(self.picture)
+        p.wait_painted(self.picture, pt.DEFAULT_PAPER, self.area, what="the picture, without the hint")
 
 
 if __name__ == "__main__":

@@ -1,43 +1,19 @@
-"""What the desktop tests add to the end-to-end tests' program driver (tests/e2e/program_test.py):
-the program started with arguments, or from another place (an installed tree), and a look at
-where the bright pixels of a screenshot are. Import program_test first and set its PROGRAM,
-COMPARE and DEFAULT_PAPER."""
-import os
+"""What the desktop tests add to the end-to-end tests' program driver (tests/e2e/program_test.py,
+which starts the program with arguments, or from another place such as an installed tree): the
+Textures strip, the Options window and a notice over a picture, and a look at where the bright
+pixels of a screenshot are. Import program_test first and set its PROGRAM, COMPARE and
+DEFAULT_PAPER."""
 import subprocess
+import tempfile
+import unittest
 
 import program_test as pt
-from desktop import wait_for, xdotool
+from desktop import wait_for
 
 
 class StartedProgram(pt.Program):
-    """program_test's Program, started with arguments and, if given, another executable; its
-    working folder is `folder` (it writes imgui.ini there), its chooser the stand-in zenity."""
-
-    def __init__(self, folder, args=(), program=None, env=None):
-        self.folder = folder
-        bin_dir = os.path.join(folder, "bin")
-        os.makedirs(bin_dir, exist_ok=True)
-        link = os.path.join(bin_dir, "zenity")
-        if not os.path.lexists(link):
-            os.symlink(os.path.join(pt.HERE, "fake-zenity"), link)
-        self.answer_path = os.path.join(folder, "chooser")
-        environment = dict(env if env is not None else os.environ)
-        environment.pop("DBUS_SESSION_BUS_ADDRESS", None)
-        environment.pop("XDG_RUNTIME_DIR", None)
-        environment["PATH"] = bin_dir + os.pathsep + environment.get("PATH", "/usr/bin:/bin")
-        environment["FAKE_CHOOSER"] = self.answer_path
-        self.stderr_path = os.path.join(folder, "stderr.txt")
-        self.stderr_file = open(self.stderr_path, "wb")
-        self.process = subprocess.Popen([program or pt.PROGRAM, *args], cwd=folder, stdout=subprocess.DEVNULL,
-                                        stderr=self.stderr_file, env=environment)
-        self.window = wait_for(lambda: self._window(), what="the program's window").split()[0]
-        wait_for(lambda: "Loaded default filter texture" in self.stderr(), what="the start-up log")
-        self.shots = 0
-
-    def _window(self):
-        if self.process.poll() is not None:
-            raise AssertionError(f"the program ended with status {self.process.returncode}:\n{self.stderr()}")
-        return xdotool("search", "--onlyvisible", "--pid", self.process.pid)
+    """program_test's Program with what the desktop tests look at: the Textures strip, the
+    Options window over a picture, a notice."""
 
     def show_textures(self):
         """View > Show Textures; waits until the strip stands in the top right corner, where its
@@ -59,6 +35,13 @@ class StartedProgram(pt.Program):
                  what="the picture with the Options window")
         self.key("v")
 
+    def wait_painted(self, picture, paper, area, what="the filtered picture"):
+        """After a picture's import: the pointer parked, the Options window hidden once it has
+        come with the picture, then the window exactly the reference."""
+        self.park_mouse()
+        self.hide_options_once_shown(picture, paper, area)
+        self.wait_match(picture, paper, area, what=what)
+
     def wait_notice(self, picture, paper, area):
         """Waits for a notice over the picture: it dims the whole window, the black bars too
         (which a picture still on its way would not change)."""
@@ -68,6 +51,28 @@ class StartedProgram(pt.Program):
         self.click(*pt.VIEW_MENU)
         self.click(pt.VIEW_MENU[0] + 30, VIEW_ROWS["Show Textures"])
         self.park_mouse()
+
+
+class ProgramTestCase(unittest.TestCase):
+    """Tests that each start the program in a scratch folder of their own (self.folder), which
+    is ended and removed after the test."""
+
+    def setUp(self):
+        self.folder = tempfile.TemporaryDirectory()
+        self.program = None
+
+    def tearDown(self):
+        if self.program:
+            self.program.close()
+        self.folder.cleanup()
+
+    def start(self, *args, program=None):
+        """The program with `args` on its command line (`program`: another executable); one
+        started before in the test is ended first."""
+        if self.program:
+            self.program.close()
+        self.program = StartedProgram(self.folder.name, args, program=program)
+        return self.program
 
 
 # The View menu's rows, and where the strip's paper preview stands: the strip is two 150-pixel

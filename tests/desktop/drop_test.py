@@ -21,11 +21,11 @@ sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
 sys.path.insert(0, os.path.join(HERE, "..", "support"))
 import program_test as pt  # noqa: E402
 from desktop import wait_for  # noqa: E402
-from desktop_program import StartedProgram, bright_box  # noqa: E402
+from desktop_program import ProgramTestCase, bright_box  # noqa: E402
 from xdnd import DragSource, file_uri  # noqa: E402
 
 
-class Drops(unittest.TestCase):
+class Drops(ProgramTestCase):
     @classmethod
     def setUpClass(cls):
         cls.files = tempfile.TemporaryDirectory()
@@ -43,19 +43,6 @@ class Drops(unittest.TestCase):
     def tearDownClass(cls):
         cls.source.close()
         cls.files.cleanup()
-
-    def setUp(self):
-        self.folder = tempfile.TemporaryDirectory()
-        self.program = None
-
-    def tearDown(self):
-        if self.program:
-            self.program.close()
-        self.folder.cleanup()
-
-    def start(self, *args):
-        self.program = StartedProgram(self.folder.name, args)
-        return self.program
 
     def drop(self, uris, x, y, payloads=None):
         """Drops file URIs (or other payloads: {type: bytes}) on the program's window at (x, y)
@@ -101,15 +88,12 @@ class Drops(unittest.TestCase):
         p.wait_notice(self.picture, pt.DEFAULT_PAPER, self.area)
         self.assertEqual(self.loads(), [f"[Info]: Loading diffuse texture: {self.picture}"], "the first file only")
         p.key("Return")
-        p.hide_options_once_shown(self.picture, pt.DEFAULT_PAPER, self.area)
-        p.wait_match(self.picture, pt.DEFAULT_PAPER, self.area, what="the first file's picture")
+        p.wait_painted(self.picture, pt.DEFAULT_PAPER, self.area, what="the first file's picture")
 
     def test_a_folder_or_what_is_no_file_shows_the_notice_and_keeps_the_picture(self):
         p = self.start(self.picture)
         wait_for(lambda: self.loads(), what="the picture from the command line")
-        p.park_mouse()
-        p.hide_options_once_shown(self.picture, pt.DEFAULT_PAPER, self.area)
-        p.wait_match(self.picture, pt.DEFAULT_PAPER, self.area)
+        p.wait_painted(self.picture, pt.DEFAULT_PAPER, self.area)
 
         folder = os.path.dirname(self.picture)
         self.drop([file_uri(folder)], 400, 300)
@@ -134,9 +118,7 @@ class Drops(unittest.TestCase):
         wait_for(lambda: bright_box(p.screenshot()), what="the hint")
         self.drop([file_uri(self.picture)], 100, 500)
         wait_for(lambda: self.loads(), what="the import")
-        p.park_mouse()
-        p.hide_options_once_shown(self.picture, pt.DEFAULT_PAPER, self.area)
-        p.wait_match(self.picture, pt.DEFAULT_PAPER, self.area, what="the picture instead of the hint")
+        p.wait_painted(self.picture, pt.DEFAULT_PAPER, self.area, what="the picture instead of the hint")
 
 
 if __name__ == "__main__":

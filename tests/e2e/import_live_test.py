@@ -80,14 +80,7 @@ class LiveProgram(base.Program):
 
     def __init__(self, folder):
         self.frames_path = os.path.join(folder, "frames")
-        saved = os.environ.copy()
-        os.environ["LD_PRELOAD"] = SWAP_COUNTER
-        os.environ["VELLUMRY_SWAP_COUNT_FILE"] = self.frames_path
-        try:
-            super().__init__(folder)
-        finally:
-            os.environ.clear()
-            os.environ.update(saved)
+        super().__init__(folder, env={"LD_PRELOAD": SWAP_COUNTER, "VELLUMRY_SWAP_COUNT_FILE": self.frames_path})
 
     def frames(self):
         try:
@@ -105,12 +98,6 @@ class LiveProgram(base.Program):
         """The import notice, which dims everything behind it."""
         wait_for(lambda: self.compare(picture, base.DEFAULT_PAPER, area)[0] >= 300000, timeout=180,
                  what="the notice")
-
-    def choose(self, path):
-        """Ctrl+O with the stand-in chooser answering `path`; waits for the import's line."""
-        self.answer("choose " + path)
-        self.key("ctrl+o")
-        wait_for(lambda: f"[Info]: Loading diffuse texture: {path}\n" in self.stderr(), what="the import's line")
 
 
 class ImportWhileDecoding(unittest.TestCase):

@@ -79,13 +79,17 @@ def fit(window_w, window_h, picture_w, picture_h):
 class Program:
     """The program in a scratch folder (it writes imgui.ini there) with the stand-in chooser.
     `args` go on its command line; `env` adds to its environment (a value of None removes the
-    name), e.g. a session bus for the portal, which the stand-in chooser otherwise stands in for."""
+    name), e.g. a session bus for the portal, which the stand-in chooser otherwise stands in for;
+    `program` is another executable to start (an installed one) instead of PROGRAM. A folder may
+    serve several programs in turn."""
 
-    def __init__(self, folder, args=(), env=None):
+    def __init__(self, folder, args=(), env=None, program=None):
         self.folder = folder
         bin_dir = os.path.join(folder, "bin")
         os.makedirs(bin_dir, exist_ok=True)
-        os.symlink(os.path.join(HERE, "fake-zenity"), os.path.join(bin_dir, "zenity"))
+        link = os.path.join(bin_dir, "zenity")
+        if not os.path.lexists(link):
+            os.symlink(os.path.join(HERE, "fake-zenity"), link)
         self.answer_path = os.path.join(folder, "chooser")
         environment = os.environ.copy()
         environment.pop("DBUS_SESSION_BUS_ADDRESS", None)
@@ -99,16 +103,27 @@ class Program:
                 environment[name] = value
         self.stderr_path = os.path.join(folder, "stderr.txt")
         self.stderr_file = open(self.stderr_path, "wb")
-        self.process = subprocess.Popen([PROGRAM, *args], cwd=folder, stdout=subprocess.DEVNULL,
+        self.process = subprocess.Popen([program or PROGRAM, *args], cwd=folder, stdout=subprocess.DEVNULL,
                                         stderr=self.stderr_file, env=environment)
-        self.window = wait_for(lambda: xdotool("search", "--onlyvisible", "--pid", self.process.pid),
-                               what="the program's window").split()[0]
+        self.window = wait_for(self._window, what="the program's window").split()[0]
         wait_for(lambda: "Loaded default filter texture" in self.stderr(), what="the start-up log")
         self.shots = 0
+
+    def _window(self):
+        """The window's id once it is shown; a program that ended meanwhile fails at once."""
+        if self.process.poll() is not None:
+            raise AssertionError(f"the program ended with status {self.process.returncode}:\n{self.stderr()}")
+        return xdotool("search", "--onlyvisible", "--pid", self.process.pid)
 
     def stderr(self):
         with open(self.stderr_path, "rb") as f:
             return f.read().decode("utf-8", "replace")
+
+    def choose(self, path):
+        """Ctrl + O with the stand-in chooser answering `path`; waits for the import's log line."""
+        self.answer("choose " + path)
+        self.key("ctrl+o")
+        wait_for(lambda: f"[Info]: Loading diffuse texture: {path}\n" in self.stderr(), what="the import's log line")
 
     def chooser_calls(self):
         try:
@@ -235,12 +250,8 @@ class WholeProgram(unittest.TestCase):
         self.folder.cleanup()
 
     def import_picture_by_keyboard(self):
-        p = self.program
-        p.answer("choose " + self.picture)
-        p.key("ctrl+o")
-        wait_for(lambda: f"[Info]: Loading diffuse texture: {self.picture}\n" in p.stderr(),
-                 what="the import's log line")
-        p.park_mouse()
+        self.program.choose(self.picture)
+        self.program.park_mouse()
 
     def options_box(self, parameters=(1.0, THIRD, THIRD)):
         """The Options window's rectangle, seen as where the screen differs from the picture."""

@@ -121,9 +121,7 @@ class DebianPackage(unittest.TestCase):
             p = StartedProgram(folder, [picture], program=os.path.join(usr, "bin", "vellumry"))
             try:
                 wait_for(lambda: f"[Info]: Loading diffuse texture: {picture}\n" in p.stderr(), what="the import")
-                p.park_mouse()
-                p.hide_options_once_shown(picture, pt.DEFAULT_PAPER, area)
-                p.wait_match(picture, pt.DEFAULT_PAPER, area, what="the picture from the installed package")
+                p.wait_painted(picture, pt.DEFAULT_PAPER, area, what="the picture from the installed package")
                 self.assertNotIn("[Error]", p.stderr())
             finally:
                 p.close()

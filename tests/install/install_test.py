@@ -17,13 +17,13 @@ for folder in ("../e2e", "../support", "../desktop"):
     sys.path.insert(0, os.path.join(HERE, folder))
 import program_test as pt  # noqa: E402
 from desktop import wait_for  # noqa: E402
-from desktop_program import StartedProgram  # noqa: E402
+from desktop_program import ProgramTestCase  # noqa: E402
 from installed_files import FILES, PROGRAMS, check_desktop_files, files_under  # noqa: E402
 
 BUILD = VERSION = None
 
 
-class InstalledTree(unittest.TestCase):
+class InstalledTree(ProgramTestCase):
     @classmethod
     def setUpClass(cls):
         cls.work = tempfile.TemporaryDirectory()
@@ -38,15 +38,6 @@ class InstalledTree(unittest.TestCase):
     @classmethod
     def tearDownClass(cls):
         cls.work.cleanup()
-
-    def setUp(self):
-        self.folder = tempfile.TemporaryDirectory()
-        self.program = None
-
-    def tearDown(self):
-        if self.program:
-            self.program.close()
-        self.folder.cleanup()
 
     def test_every_file_in_its_place(self):
         self.assertEqual(files_under(self.prefix), FILES)
@@ -68,12 +59,9 @@ class InstalledTree(unittest.TestCase):
         self.assertIn(f"vellumry {VERSION}", result.stdout)
 
     def test_the_installed_program_finds_its_decoder_and_paints_a_picture(self):
-        program = os.path.join(self.prefix, "bin", "vellumry")
-        p = self.program = StartedProgram(self.folder.name, [self.picture], program=program)
+        p = self.start(self.picture, program=os.path.join(self.prefix, "bin", "vellumry"))
         wait_for(lambda: f"[Info]: Loading diffuse texture: {self.picture}\n" in p.stderr(), what="the import")
-        p.park_mouse()
-        p.hide_options_once_shown(self.picture, pt.DEFAULT_PAPER, self.area)
-        p.wait_match(self.picture, pt.DEFAULT_PAPER, self.area, what="the picture, decoded by the installed helper")
+        p.wait_painted(self.picture, pt.DEFAULT_PAPER, self.area, what="the picture, decoded by the installed helper")
         self.assertNotIn("[Error]", p.stderr())
 
     def test_a_link_to_the_program_finds_the_decoder_and_a_tree_without_it_says_so(self):
@@ -82,18 +70,15 @@ class InstalledTree(unittest.TestCase):
         links = os.path.join(self.folder.name, "links")
         os.mkdir(links)
         os.symlink(os.path.join(self.prefix, "bin", "vellumry"), os.path.join(links, "vellumry"))
-        p = self.program = StartedProgram(self.folder.name, [self.picture], program=os.path.join(links, "vellumry"))
+        p = self.start(self.picture, program=os.path.join(links, "vellumry"))
         wait_for(lambda: f"[Info]: Loading diffuse texture: {self.picture}\n" in p.stderr(), what="the import")
-        p.park_mouse()
-        p.hide_options_once_shown(self.picture, pt.DEFAULT_PAPER, self.area)
-        p.wait_match(self.picture, pt.DEFAULT_PAPER, self.area, what="the picture through the link")
-        p.close()
+        p.wait_painted(self.picture, pt.DEFAULT_PAPER, self.area, what="the picture through the link")
 
         # A copy of the program alone: the import fails with a reason, the program runs on.
         alone = os.path.join(self.folder.name, "alone")
         os.mkdir(alone)
         shutil.copy(os.path.join(self.prefix, "bin", "vellumry"), alone)
-        p = self.program = StartedProgram(self.folder.name, [self.picture], program=os.path.join(alone, "vellumry"))
+        p = self.start(self.picture, program=os.path.join(alone, "vellumry"))
         wait_for(lambda: f"[Error]: Failed to load texture: {self.picture}: could not find the decoder vellumry-decode"
                  in p.stderr(), what="the reason")
         self.assertIsNone(p.process.poll())
