@@ -30,6 +30,7 @@
 #include "picture/image_decoder.h"
 #include "picture/picture_scaling.h"
 #include "render/texture_import.h"
+#include "tests/support/bench_timing.h"
 
 static double NowMs() {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -73,23 +74,6 @@ static double MedianCpuMs(int runs, F run) {
         double start = CpuMs();
         run();
         times.push_back(CpuMs() - start);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
-static double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
-template <typename F>
-static double MedianMs(int runs, F run) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        auto start = std::chrono::steady_clock::now();
-        run();
-        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     }
     return Median(times);
 }

@@ -8,17 +8,16 @@
 // Prints figures only; it judges nothing.
 #include <SDL.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
-#include <vector>
 
 #include "gl/gl_loader.h"
+#include "gl_test_support.h"
 #include "render/brush_filter.h"
 #include "render/cached_preview.h"
 #include "render/texture_import.h"
+#include "tests/support/bench_timing.h"
 
 // Same attributes and quad as the brush pass; 17 lookups of the picture at the brush's own
 // offsets and one of the paper, nothing else.
@@ -77,63 +76,9 @@ static GLuint BuildTrivialProgram() {
     return program;
 }
 
-// A picture with detail everywhere, so neither pass meets flat colour only.
-static GLuint MakePicture(int width, int height) {
-    std::vector<unsigned char> texels(size_t(width) * height * 4);
-    uint32_t state = 12345;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            state = state * 1664525u + 1013904223u;
-            unsigned char* t = &texels[(size_t(y) * width + x) * 4];
-            t[0] = (unsigned char)((x * 255) / width);
-            t[1] = (unsigned char)((y * 255) / height);
-            t[2] = (unsigned char)(state >> 24);
-            t[3] = 255;
-        }
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-    return texture;
-}
-
-static double Median(std::vector<double> times) {
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
-// Times the two passes in alternation, so that both see the same load on a shared machine.
-template <typename DrawA, typename DrawB>
-static void MedianFrameMs(double seconds, DrawA drawA, DrawB drawB, double* msA, double* msB) {
-    drawA();  // warm: first use of the programs and textures
-    drawB();
-    glFinish();
-    std::vector<double> timesA, timesB;
-    auto timeOne = [](auto draw, std::vector<double>& times) {
-        const auto start = std::chrono::steady_clock::now();
-        draw();
-        glFinish();
-        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-    };
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (timesA.size() < 3 || (std::chrono::steady_clock::now() < end && timesA.size() < 500)) {
-        timeOne(drawA, timesA);
-        timeOne(drawB, timesB);
-    }
-    *msA = Median(timesA);
-    *msB = Median(timesB);
-}
-
 int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 2.0;
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) {
-        std::fprintf(stderr, "bench_brush: %s\n", SDL_GetError());
-        return 1;
-    }
-    SDL_Window* window = SDL_CreateWindow("bench", 0, 0, 64, 64, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    if (!window || !SDL_GL_CreateContext(window) || LoadGLEntryPoints() != GL_LOADER_OK) {
+    if (!OpenGLTestWindow("bench", 64, 64, SDL_WINDOW_HIDDEN).Context) {
         std::fprintf(stderr, "bench_brush: no OpenGL 3 context: %s\n", SDL_GetError());
         return 1;
     }
@@ -156,10 +101,7 @@ int main(int argc, char** argv) {
     const int sizes[3][2] = {{800, 600}, {1920, 1080}, {3840, 2160}};
     for (const auto& size : sizes) {
         const int w = size[0], h = size[1];
-        glDeleteTextures(1, &DiffuseTexture);
-        DiffuseTexture = MakePicture(w, h);
-        DiffuseWidth = w;
-        DiffuseHeight = h;
+        PutPictureInSlot(DetailedTexels(w, h).data(), w, h);
         GLuint framebuffer = 0, colour = 0;
         glGenRenderbuffers(1, &colour);
         glBindRenderbuffer(GL_RENDERBUFFER, colour);
@@ -169,7 +111,10 @@ int main(int argc, char** argv) {
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
 
         // The same per-frame work with the trivial program in place of the brush program.
-        auto drawBrush = [&] { DrawBrushFilter(w, h); };
+        auto drawBrush = [&] {
+            DrawBrushFilter(w, h);
+            glFinish();
+        };
         auto drawTrivial = [&] {
             glUseProgram(trivialProgram);
             glViewport(0, 0, w, h);
@@ -182,9 +127,10 @@ int main(int argc, char** argv) {
             glUniform2f(trivialResolution, float(w), float(h));
             glDrawElements(GL_TRIANGLES, 6, GL_UNSIGNED_INT, nullptr);
             glUseProgram(GLuint(brushProgram));
+            glFinish();
         };
         double brushMs = 0, trivialMs = 0;
-        MedianFrameMs(seconds, drawBrush, drawTrivial, &brushMs, &trivialMs);
+        AlternatingMedianMs(seconds, 3, 500, drawBrush, drawTrivial, &brushMs, &trivialMs);
 
         char label[32];
         std::snprintf(label, sizeof label, "%dx%d", w, h);

@@ -18,48 +18,25 @@
 #include <backends/imgui_impl_opengl3.h>
 #include <backends/imgui_impl_sdl.h>
 
-#include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
 #include <thread>
-#include <vector>
 
 #include "gl/gl_loader.h"
+#include "gl_test_support.h"
 #include "render/brush_filter.h"
 #include "render/cached_preview.h"
 #include "render/texture_import.h"
 #include "ui/main_menu.h"
 #include "ui/theme.h"
 #include "ui/ui_state.h"
+#include "tests/support/bench_timing.h"
 
 static SDL_Window* Window = nullptr;
 
-// A picture with detail everywhere, so the pass meets no flat colour only.
-static void ShowPicture(int width, int height) {
-    std::vector<unsigned char> texels(size_t(width) * height * 4);
-    uint32_t state = 12345;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            state = state * 1664525u + 1013904223u;
-            unsigned char* t = &texels[(size_t(y) * width + x) * 4];
-            t[0] = (unsigned char)((x * 255) / width);
-            t[1] = (unsigned char)((y * 255) / height);
-            t[2] = (unsigned char)(state >> 24);
-            t[3] = 255;
-        }
-    glDeleteTextures(1, &DiffuseTexture);
-    glGenTextures(1, &DiffuseTexture);
-    glBindTexture(GL_TEXTURE_2D, DiffuseTexture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-    DiffuseWidth = width;
-    DiffuseHeight = height;
-    ++TextureSlotChanges;
-}
+// The picture in the slot, at this size.
+static void ShowPicture(int width, int height) { PutPictureInSlot(DetailedTexels(width, height).data(), width, height); }
 
 static void BeginFrame(int* width, int* height) {
     SDL_Event event;
@@ -101,39 +78,12 @@ static void BareFrame() {
     EndFrame();
 }
 
-static double Median(std::vector<double> times) {
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
-}
-
-static void TimePair(double seconds, const std::function<void()>& a, const std::function<void()>& b, double* msA,
-                     double* msB) {
-    a();  // warm: first use at this size
-    b();
-    std::vector<double> timesA, timesB;
-    auto timeOne = [](const std::function<void()>& frame, std::vector<double>& times) {
-        const auto start = std::chrono::steady_clock::now();
-        frame();
-        times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-    };
-    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (timesA.size() < 5 || (std::chrono::steady_clock::now() < end && timesA.size() < 400)) {
-        timeOne(a, timesA);
-        timeOne(b, timesB);
-    }
-    *msA = Median(timesA);
-    *msB = Median(timesB);
-}
-
 int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 3.0;
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
-        std::fprintf(stderr, "bench_preview: %s\n", SDL_GetError());
-        return 1;
-    }
-    Window = SDL_CreateWindow("Vellumry", 0, 0, 800, 600, SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
-    SDL_GLContext context = Window ? SDL_GL_CreateContext(Window) : nullptr;
-    if (!context || LoadGLEntryPoints() != GL_LOADER_OK) {
+    const GLTestWindow test = OpenGLTestWindow("Vellumry", 800, 600, SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
+    Window = test.Window;
+    SDL_GLContext context = test.Context;
+    if (!context) {
         std::fprintf(stderr, "bench_preview: no OpenGL 3 context: %s\n", SDL_GetError());
         return 1;
     }
@@ -178,7 +128,7 @@ int main(int argc, char** argv) {
             BrushParameters = InitialBrushParameters;
 
             double steadyMs = 0, bareMs = 0, paintMs = 0, beforeMs = 0;
-            TimePair(seconds, ProgramFrame, BareFrame, &steadyMs, &bareMs);
+            AlternatingMedianMs(seconds, 5, 400, ProgramFrame, BareFrame, &steadyMs, &bareMs);
             // A parameter that changes in every frame: the pass runs into the cache every frame.
             auto paintFrame = [] {
                 BrushParameters.Opacity = BrushParameters.Opacity == 1.0f ? 0.999f : 1.0f;
@@ -189,7 +139,7 @@ int main(int argc, char** argv) {
                 ProgramFrame();
                 PreviewCaching = true;
             };
-            TimePair(seconds, paintFrame, frameBefore, &paintMs, &beforeMs);
+            AlternatingMedianMs(seconds, 5, 400, paintFrame, frameBefore, &paintMs, &beforeMs);
             const OffscreenTarget& cache = PreviewTarget();
             const double cacheMB = double(cache.Width) * cache.Height * 4 / 1e6;
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "brush_reference.h"
+#include "gl_test_support.h"
 #include "gl/gl_loader.h"
 #include "render/brush_filter.h"
 #include "render/texture_import.h"
@@ -21,48 +22,6 @@
 static const int Tolerance = 2;
 
 namespace {
-
-struct GLWindow {
-    SDL_Window* Window = nullptr;
-    SDL_GLContext Context = nullptr;
-};
-
-// A hidden window with the platform's default context, as the program makes it.
-GLWindow OpenGLWindow() {
-    GLWindow w;
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) return w;
-    w.Window = SDL_CreateWindow("brush test", 0, 0, 320, 240, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-    if (!w.Window) return w;
-    w.Context = SDL_GL_CreateContext(w.Window);
-    if (w.Context && LoadGLEntryPoints() != GL_LOADER_OK) w.Context = nullptr;
-    return w;
-}
-
-GLuint UploadPicture(const Picture& picture) {
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, picture.Width, picture.Height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                 picture.Texels.data());
-    return texture;
-}
-
-// Puts pictures into the two slots as an import would.
-void SetPicture(const Picture& picture) {
-    glDeleteTextures(1, &DiffuseTexture);
-    DiffuseTexture = UploadPicture(picture);
-    DiffuseWidth = picture.Width;
-    DiffuseHeight = picture.Height;
-    ++TextureSlotChanges;
-}
-
-void SetPaper(const Picture& paper) {
-    glDeleteTextures(1, &FilterTexture);
-    FilterTexture = UploadPicture(paper);
-    ++TextureSlotChanges;
-}
 
 // What the pass drew: every pixel of the target, top row first, and the viewport it set.
 struct Frame {
@@ -201,7 +160,7 @@ const BrushProperties InitialParameters = {1.0f, 1.0f / 3, 1.0f / 3};
 class BrushFilterGL : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        Window = OpenGLWindow();
+        Window = OpenGLTestWindow("brush test", 320, 240, SDL_WINDOW_HIDDEN);
         ASSERT_NE(Window.Context, nullptr) << SDL_GetError();
         InitBrushFilter();
     }
@@ -216,9 +175,9 @@ protected:
         BrushParameters = InitialParameters;
     }
     void TearDown() override { EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)); }
-    static GLWindow Window;
+    static GLTestWindow Window;
 };
-GLWindow BrushFilterGL::Window;
+GLTestWindow BrushFilterGL::Window;
 
 TEST_F(BrushFilterGL, InitLeavesProgramQuadAndSamplersInPlace) {
     GLint program = 0, vertexArray = 0;
@@ -241,8 +200,8 @@ TEST_F(BrushFilterGL, InitLeavesProgramQuadAndSamplersInPlace) {
 TEST_F(BrushFilterGL, FlatAreaIsThePictureTimesThePaperMix) {
     const Picture flat = MakePicture(32, 16, 180, 90, 40, 255);
     const Picture paper = GrainPaper(8, 4, 7);
-    SetPicture(flat);
-    SetPaper(paper);
+    PutPictureInSlot(flat);
+    PutPaperInSlot(paper);
     ExpectMatchesReference(flat, paper, 32, 16);
     // Independently of the reference: with every sample equal, only the paper acts.
     const Frame frame = Draw(32, 16);
@@ -255,7 +214,7 @@ TEST_F(BrushFilterGL, FlatAreaIsThePictureTimesThePaperMix) {
 
 TEST_F(BrushFilterGL, HardEdgesInEachChannelAtOneToOne) {
     const Picture paper = GrainPaper(16, 8, 3);
-    SetPaper(paper);
+    PutPaperInSlot(paper);
     for (int channel = 0; channel < 3; ++channel) {
         SCOPED_TRACE("channel " + std::to_string(channel));
         // Vertical and horizontal steps in one channel only, over a mid-grey ground.
@@ -266,12 +225,12 @@ TEST_F(BrushFilterGL, HardEdgesInEachChannelAtOneToOne) {
                 if (x >= 16 || (y >= 12 && y < 20)) c[channel] = 250;
                 picture.Set(x, y, c[0], c[1], c[2]);
             }
-        SetPicture(picture);
+        PutPictureInSlot(picture);
         ExpectMatchesReference(picture, paper, 32, 32);
     }
     // Steps in all three channels at once drive the edge weight negative.
     const Picture blocks = BlockPicture(32, 32, 4, 11);
-    SetPicture(blocks);
+    PutPictureInSlot(blocks);
     ExpectMatchesReference(blocks, paper, 32, 32);
 }
 
@@ -282,8 +241,8 @@ TEST_F(BrushFilterGL, EqualBrightnessKeepsTheEarlierSample) {
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) picture.Set(x, y, 120, 160, 200, uint8_t(16 * ((x + 3 * y) % 16)));
     const Picture paper = MakePicture(2, 2, 255, 255, 255, 255);
-    SetPicture(picture);
-    SetPaper(paper);
+    PutPictureInSlot(picture);
+    PutPaperInSlot(paper);
     BrushParameters = {1.0f, 0.0f, 0.0f};
     ExpectMatchesReference(picture, paper, 16, 16);
     const Frame frame = Draw(16, 16);
@@ -295,7 +254,7 @@ TEST_F(BrushFilterGL, EqualBrightnessKeepsTheEarlierSample) {
     Picture ties = MakePicture(16, 16, 10, 10, 10, 255);
     ties.Set(8, 12, 250, 250, 250, 40);  // four rows below (8, 8)
     ties.Set(5, 10, 250, 250, 250, 90);  // two rows below, three to the left
-    SetPicture(ties);
+    PutPictureInSlot(ties);
     ExpectMatchesReference(ties, paper, 16, 16);
     EXPECT_EQ(Draw(16, 16).At(8, 8)[3], 40);
 }
@@ -303,8 +262,8 @@ TEST_F(BrushFilterGL, EqualBrightnessKeepsTheEarlierSample) {
 TEST_F(BrushFilterGL, ParameterExtremes) {
     const Picture picture = BlockPicture(32, 16, 3, 5);
     const Picture paper = GrainPaper(8, 8, 9);
-    SetPicture(picture);
-    SetPaper(paper);
+    PutPictureInSlot(picture);
+    PutPaperInSlot(paper);
     for (float opacity : {0.0f, 1.0f})
         for (float stroke : {0.0f, 1.0f})
             for (float background : {0.0f, 1.0f}) {
@@ -325,8 +284,8 @@ TEST_F(BrushFilterGL, NeighboursWrapToTheOppositeBorder) {
     Picture picture = MakePicture(16, 16, 0, 0, 0);
     for (int x = 0; x < 16; ++x) picture.Set(x, 0, 255, 255, 255);
     const Picture paper = MakePicture(1, 1, 255, 255, 255);
-    SetPicture(picture);
-    SetPaper(paper);
+    PutPictureInSlot(picture);
+    PutPaperInSlot(paper);
     BrushParameters = {1.0f, 0.0f, 0.0f};
     ExpectMatchesReference(picture, paper, 16, 16);
     const Frame frame = Draw(16, 16);
@@ -336,25 +295,25 @@ TEST_F(BrushFilterGL, NeighboursWrapToTheOppositeBorder) {
     // and a white right column reaches the left border through the samples three to the left
     Picture column = MakePicture(16, 16, 0, 0, 0);
     for (int y = 0; y < 16; ++y) column.Set(15, y, 255, 255, 255);
-    SetPicture(column);
+    PutPictureInSlot(column);
     ExpectMatchesReference(column, paper, 16, 16);
     EXPECT_EQ(Draw(16, 16).At(2, 8)[0], 255);
 }
 
 TEST_F(BrushFilterGL, NonSquareDrawnAreasAndOtherScales) {
     const Picture paper = GrainPaper(8, 8, 4);
-    SetPaper(paper);
+    PutPaperInSlot(paper);
     // 16 x 8 at scale 4 with bars above and below (pixel units that differ per axis), then at
     // 1:1 with an odd spare column; hard edges at scales that sample on quarter texels.
     const Picture blocks = BlockPicture(16, 8, 2, 17);
-    SetPicture(blocks);
+    PutPictureInSlot(blocks);
     ExpectMatchesReference(blocks, paper, 64, 40);
     ExpectMatchesReference(blocks, paper, 17, 8);
     ExpectMatchesReference(blocks, paper, 32, 16);  // x2
     ExpectMatchesReference(blocks, paper, 8, 4);    // x0.5
     // A smooth picture at scales with arbitrary fractions.
     const Picture waves = GreyWaves(20, 15);
-    SetPicture(waves);
+    PutPictureInSlot(waves);
     ExpectMatchesReference(waves, paper, 30, 23);  // x1.5
     ExpectMatchesReference(waves, paper, 47, 37);  // x2.35
     ExpectMatchesReference(waves, paper, 13, 9);   // x0.6
@@ -364,8 +323,8 @@ TEST_F(BrushFilterGL, OnePixelPictureAndNoPicture) {
     // One texel: every lookup returns it, so the drawn square is its colour times the paper mix.
     const Picture one = MakePicture(1, 1, 200, 100, 50, 255);
     const Picture paper = GrainPaper(5, 3, 8);
-    SetPicture(one);
-    SetPaper(paper);
+    PutPictureInSlot(one);
+    PutPaperInSlot(paper);
     ExpectMatchesReference(one, paper, 30, 20);
     // No picture (the empty slot at start): nothing is painted, the drawn area is the clear.
     glDeleteTextures(1, &DiffuseTexture);
@@ -382,7 +341,7 @@ TEST_F(BrushFilterGL, OnePixelPictureAndNoPicture) {
 
 TEST_F(BrushFilterGL, DrawSetsTheViewportOnTheWindowAndLeavesUnitOneActive) {
     const Picture picture = MakePicture(3, 7, 10, 20, 30);
-    SetPicture(picture);
+    PutPictureInSlot(picture);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     DrawBrushFilter(999, 999);
     GLint viewport[4] = {};
@@ -465,7 +424,7 @@ static const char* const MismatchedVertex =
     "void main() { pTexCoord = vec3(aPosition, 0.0); gl_Position = vec4(aPosition, 1.0, 1.0); }\n";
 
 TEST_F(BrushFilterFailure, WritesTheLineAndTheDriversLogThenAborts) {
-    const GLWindow window = OpenGLWindow();
+    const GLTestWindow window = OpenGLTestWindow("brush test", 320, 240, SDL_WINDOW_HIDDEN);
     ASSERT_NE(window.Context, nullptr);
     // A log longer than the buffer is cut at 1023 characters.
     const std::string manyErrors = ManyErrorsSource();

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "brush_reference.h"
+#include "gl_test_support.h"
 #include "gl/gl_loader.h"
 #include "render/brush_filter.h"
 #include "render/cached_preview.h"
@@ -72,32 +73,6 @@ Picture GrainPaper(int width, int height, uint32_t seed) {
             paper.Set(x, y, uint8_t(150 + random.Next() % 106), uint8_t(150 + random.Next() % 106),
                       uint8_t(150 + random.Next() % 106), uint8_t(200 + random.Next() % 56));
     return paper;
-}
-
-GLuint UploadPicture(const Picture& picture) {
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, picture.Width, picture.Height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                 picture.Texels.data());
-    return texture;
-}
-
-// Into the slots as an import puts them: the old texture goes, the slots' counter moves.
-void SetPicture(const Picture& picture) {
-    glDeleteTextures(1, &DiffuseTexture);
-    DiffuseTexture = UploadPicture(picture);
-    DiffuseWidth = picture.Width;
-    DiffuseHeight = picture.Height;
-    ++TextureSlotChanges;
-}
-
-void SetPaper(const Picture& paper) {
-    glDeleteTextures(1, &FilterTexture);
-    FilterTexture = UploadPicture(paper);
-    ++TextureSlotChanges;
 }
 
 void RemovePicture() {
@@ -241,38 +216,32 @@ const BrushProperties OtherParameters = {0.6f, 0.85f, 0.7f};
 class PreviewGL : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-        Window = SDL_CreateWindow("preview test", 0, 0, 320, 240, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        ASSERT_NE(Window, nullptr) << SDL_GetError();
-        Context = SDL_GL_CreateContext(Window);
-        ASSERT_NE(Context, nullptr) << SDL_GetError();
-        ASSERT_EQ(LoadGLEntryPoints(), GL_LOADER_OK);
+        Test = OpenGLTestWindow("preview test", 320, 240, SDL_WINDOW_HIDDEN);
+        ASSERT_NE(Test.Context, nullptr) << SDL_GetError();
         InitBrushFilter();
     }
     static void TearDownTestSuite() {
         ShutdownBrushFilter();
-        SDL_GL_DeleteContext(Context);
-        SDL_DestroyWindow(Window);
+        SDL_GL_DeleteContext(Test.Context);
+        SDL_DestroyWindow(Test.Window);
         SDL_Quit();
     }
     void SetUp() override {
-        ASSERT_NE(Context, nullptr);
+        ASSERT_NE(Test.Context, nullptr);
         BrushParameters = InitialBrushParameters;
         CompareWithOriginal = false;
         PreviewCaching = true;
         OffscreenTileLimit = 2048;
-        SetPaper(GrainPaper(23, 17, 5));
+        PutPaperInSlot(GrainPaper(23, 17, 5));
     }
     void TearDown() override {
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
         OffscreenTileLimit = 2048;
         CompareWithOriginal = false;
     }
-    static SDL_Window* Window;
-    static SDL_GLContext Context;
+    static GLTestWindow Test;
 };
-SDL_Window* PreviewGL::Window = nullptr;
-SDL_GLContext PreviewGL::Context = nullptr;
+GLTestWindow PreviewGL::Test;
 
 TEST_F(PreviewGL, CacheShowsExactlyWhatThePassDrawsInAFramebufferObject) {
     // 1:1, scaled up and down, bars at the sides and above and below, odd sizes, two parameter
@@ -281,7 +250,7 @@ TEST_F(PreviewGL, CacheShowsExactlyWhatThePassDrawsInAFramebufferObject) {
     const Picture portrait = NoisePicture(37, 61, 2);
     const int windows[][2] = {{160, 90}, {333, 200}, {101, 77}, {640, 481}, {90, 300}, {999, 211}};
     for (const Picture* picture : {&landscape, &portrait}) {
-        SetPicture(*picture);
+        PutPictureInSlot(*picture);
         for (const BrushProperties& parameters : {InitialBrushParameters, OtherParameters}) {
             BrushParameters = parameters;
             for (const auto& window : windows) {
@@ -307,18 +276,18 @@ TEST_F(PreviewGL, CacheShowsWhatThePassDrawsInARealWindow) {
     BrushParameters = OtherParameters;
     int exact = 0, views = 0;
     for (const auto& window : windows) {
-        SDL_SetWindowSize(Window, window[0], window[1]);
+        SDL_SetWindowSize(Test.Window, window[0], window[1]);
         int width = 0, height = 0;
         for (int i = 0; i < 100 && (width != window[0] || height != window[1]); ++i) {
             SDL_PumpEvents();
-            SDL_GL_GetDrawableSize(Window, &width, &height);
+            SDL_GL_GetDrawableSize(Test.Window, &width, &height);
         }
         ASSERT_EQ(width, window[0]);
         ASSERT_EQ(height, window[1]);
         for (const Picture* picture : {&landscape, &portrait}) {
             SCOPED_TRACE(std::to_string(picture->Width) + "x" + std::to_string(picture->Height) + " in " +
                          std::to_string(width) + "x" + std::to_string(height));
-            SetPicture(*picture);
+            PutPictureInSlot(*picture);
             auto drawAndRead = [&] {
                 glBindFramebuffer(GL_FRAMEBUFFER, 0);
                 DrawBrushFilter(width, height);
@@ -347,11 +316,11 @@ TEST_F(PreviewGL, CacheShowsWhatThePassDrawsInARealWindow) {
         }
     }
     EXPECT_GE(exact, views * 3 / 4) << "most views exact";
-    SDL_SetWindowSize(Window, 320, 240);
+    SDL_SetWindowSize(Test.Window, 320, 240);
 }
 
 TEST_F(PreviewGL, PassRunsOnlyWhenWhatItReadsChanges) {
-    SetPicture(MixedPicture(160, 90, 3));
+    PutPictureInSlot(MixedPicture(160, 90, 3));
     // 320 x 300 fits the picture to 320 x 180, 60 rows above and below.
     const int paints = PreviewPaintCount();
     const std::vector<uint8_t> first = DrawFrame(320, 300);
@@ -378,7 +347,7 @@ TEST_F(PreviewGL, PassRunsOnlyWhenWhatItReadsChanges) {
     expectOnePaintShowingTheChange("stroke", 320, 300);
     BrushParameters.BackgroundCoeff = 0.1f;
     expectOnePaintShowingTheChange("paper intensity", 320, 300);
-    SetPaper(GrainPaper(40, 40, 9));
+    PutPaperInSlot(GrainPaper(40, 40, 9));
     expectOnePaintShowingTheChange("paper", 320, 300);
 
     // A new picture of the same size under the old one's name, as when the GL hands a deleted
@@ -411,7 +380,7 @@ TEST_F(PreviewGL, PassRunsOnlyWhenWhatItReadsChanges) {
 }
 
 TEST_F(PreviewGL, PaintingPresentingAndTheOffscreenRenderPutBackTheGLState) {
-    SetPicture(MixedPicture(60, 40, 5));
+    PutPictureInSlot(MixedPicture(60, 40, 5));
     // Unusual state, as another user of the GL might leave it: a framebuffer of its own for
     // drawing and another for reading, another viewport, unit 2 active with textures on the
     // first three units, no program and no vertex array, the switches on, a narrow pack.
@@ -494,7 +463,7 @@ TEST_F(PreviewGL, ComparingShowsThePictureScaledBilinearlyWithoutBrushOrPaper) {
     const int windows[][2] = {{300, 200}, {61, 40}, {80, 200}};
     BrushParameters = OtherParameters;
     for (const Picture* picture : {&landscape, &portrait}) {
-        SetPicture(*picture);
+        PutPictureInSlot(*picture);
         for (const auto& window : windows) {
             SCOPED_TRACE(std::to_string(picture->Width) + "x" + std::to_string(picture->Height) + " in " +
                          std::to_string(window[0]) + "x" + std::to_string(window[1]));
@@ -528,8 +497,8 @@ TEST_F(PreviewGL, ExportMatchesTheReferenceShownSmallerAndLargerThanItsSize) {
     // whose edges fall anywhere.
     const Picture picture = MixedPicture(180, 120, 8);
     const Picture paper = GrainPaper(47, 31, 10);
-    SetPicture(picture);
-    SetPaper(paper);
+    PutPictureInSlot(picture);
+    PutPaperInSlot(paper);
     const int windows[][2] = {{120, 100}, {300, 300}};
     for (const auto& window : windows) {
         const BrushViewport drawn = ComputeBrushViewport(window[0], window[1], picture.Width, picture.Height);
@@ -563,7 +532,7 @@ TEST_F(PreviewGL, ExportMatchesTheReferenceShownSmallerAndLargerThanItsSize) {
 
 TEST_F(PreviewGL, TilesGiveTheWholeRenderAndTheExportTakesTheLastFramesReach) {
     const Picture picture = MixedPicture(211, 97, 11);
-    SetPicture(picture);
+    PutPictureInSlot(picture);
     BrushParameters = OtherParameters;
     const std::vector<uint8_t> whole = RenderRGB(211, 97, 150.0f, 69.0f, BrushParameters);
     OffscreenTileLimit = 32;
@@ -598,7 +567,7 @@ TEST_F(PreviewGL, TilesGiveTheWholeRenderAndTheExportTakesTheLastFramesReach) {
 }
 
 TEST_F(PreviewGL, RenderRefusesWithAReason) {
-    SetPicture(MixedPicture(20, 10, 12));
+    PutPictureInSlot(MixedPicture(20, 10, 12));
     std::vector<uint8_t> rgb(20 * 10 * 3);
     char reason[256] = "";
     EXPECT_FALSE(RenderBrushPassRGB(20, 10, 20, 10, BrushParameters, rgb.data(), rgb.size() - 1, reason,
@@ -620,7 +589,7 @@ TEST_F(PreviewGL, RenderRefusesWithAReason) {
 }
 
 TEST_F(PreviewGL, ShutdownDeletesWhatTheCacheAndThePassesMade) {
-    SetPicture(MixedPicture(50, 30, 13));
+    PutPictureInSlot(MixedPicture(50, 30, 13));
     DrawFrame(100, 100);
     CompareWithOriginal = true;
     DrawFrame(100, 100);

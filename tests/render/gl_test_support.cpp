@@ -1,0 +1,52 @@
+#include "gl_test_support.h"
+
+#include "render/texture_import.h"
+
+GLTestWindow OpenGLTestWindow(const char* title, int width, int height, Uint32 flags) {
+    GLTestWindow w;
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) return w;
+    w.Window = SDL_CreateWindow(title, 0, 0, width, height, SDL_WINDOW_OPENGL | flags);
+    if (!w.Window) return w;
+    w.Context = SDL_GL_CreateContext(w.Window);
+    if (w.Context && LoadGLEntryPoints() != GL_LOADER_OK) w.Context = nullptr;
+    return w;
+}
+
+GLuint UploadSlotTexture(const uint8_t* texels, int width, int height) {
+    GLuint texture = 0;
+    glGenTextures(1, &texture);
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
+    return texture;
+}
+
+void PutPictureInSlot(const uint8_t* texels, int width, int height) {
+    glDeleteTextures(1, &DiffuseTexture);
+    DiffuseTexture = UploadSlotTexture(texels, width, height);
+    DiffuseWidth = width;
+    DiffuseHeight = height;
+    ++TextureSlotChanges;
+}
+
+void PutPaperInSlot(const uint8_t* texels, int width, int height) {
+    glDeleteTextures(1, &FilterTexture);
+    FilterTexture = UploadSlotTexture(texels, width, height);
+    ++TextureSlotChanges;
+}
+
+std::vector<uint8_t> DetailedTexels(int width, int height) {
+    std::vector<uint8_t> texels(size_t(width) * height * 4);
+    uint32_t state = 12345;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            state = state * 1664525u + 1013904223u;
+            uint8_t* t = &texels[(size_t(y) * width + x) * 4];
+            t[0] = uint8_t((x * 255) / width);
+            t[1] = uint8_t((y * 255) / height);
+            t[2] = uint8_t(state >> 24);
+            t[3] = 255;
+        }
+    return texels;
+}

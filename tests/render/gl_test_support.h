@@ -1,0 +1,43 @@
+// gl_test_support: what the renderer's GL tests and benchmarks share: a window with the
+// platform's default context, as the program makes it, and pictures put into the texture slots
+// as an import puts them.
+//
+//   GLTestWindow window = OpenGLTestWindow("preview test", 320, 240, SDL_WINDOW_HIDDEN);
+//   ASSERT_NE(window.Context, nullptr) << SDL_GetError();   // SDL, window, context, entry points
+//   PutPictureInSlot(picture);              // the old texture goes, the size and the slots'
+//   PutPaperInSlot(paper);                  // counter follow (TextureSlotChanges)
+//   std::vector<uint8_t> texels = DetailedTexels(1920, 1080);   // the benchmarks' picture
+//
+// Nothing here checks a GL error; main thread, with the context current for the slot calls.
+#pragma once
+#include <SDL.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "gl/gl_loader.h"
+#include "brush_reference.h"
+
+struct GLTestWindow {
+    SDL_Window* Window = nullptr;
+    SDL_GLContext Context = nullptr;  // null when SDL, the window, the context or the entry points failed
+};
+
+// SDL_Init(SDL_INIT_VIDEO), a window of this size and flags with an OpenGL context, and the
+// loaded entry points.
+GLTestWindow OpenGLTestWindow(const char* title, int width, int height, Uint32 flags);
+
+// A new RGBA texture as the slots hold them (GL_LINEAR both ways, no mipmaps), bound on the
+// active unit; texels row 0 is the top row.
+GLuint UploadSlotTexture(const uint8_t* texels, int width, int height);
+
+void PutPictureInSlot(const uint8_t* texels, int width, int height);
+void PutPaperInSlot(const uint8_t* texels, int width, int height);
+inline void PutPictureInSlot(const Picture& picture) {
+    PutPictureInSlot(picture.Texels.data(), picture.Width, picture.Height);
+}
+inline void PutPaperInSlot(const Picture& paper) { PutPaperInSlot(paper.Texels.data(), paper.Width, paper.Height); }
+
+// A picture with detail everywhere (ramps in red and green, noise in blue), so that a pass
+// meets no flat colour only.
+std::vector<uint8_t> DetailedTexels(int width, int height);
