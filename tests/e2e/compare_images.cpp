@@ -9,35 +9,20 @@
 //       compared. Prints "inside=N outside=M worst=D": the pixels off by more than 2 steps in
 //       any channel inside and outside the drawn area, and the largest difference.
 // Exits 0, or 2 when it cannot read its inputs.
-#include <stb_image.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "tests/e2e/read_picture.h"
 #include "tests/render/brush_reference.h"
-
-static bool Load(const char* path, Picture& picture) {
-    int width = 0, height = 0;
-    unsigned char* pixels = stbi_load(path, &width, &height, nullptr, 4);
-    if (!pixels) {
-        fprintf(stderr, "compare_images: cannot read %s: %s\n", path, stbi_failure_reason());
-        return false;
-    }
-    picture.Width = width;
-    picture.Height = height;
-    picture.Texels.assign(pixels, pixels + size_t(width) * height * 4);
-    stbi_image_free(pixels);
-    return true;
-}
 
 static const uint8_t* At(const Picture& p, int x, int y) { return &p.Texels[(size_t(y) * p.Width + x) * 4]; }
 
 int main(int argc, char** argv) {
     if (argc == 4 && strcmp(argv[1], "same") == 0) {
         Picture a, b;
-        if (!Load(argv[2], a) || !Load(argv[3], b)) return 2;
+        if (!ReadPicture("compare_images", argv[2], a) || !ReadPicture("compare_images", argv[3], b)) return 2;
         if (a.Width != b.Width || a.Height != b.Height) {
             printf("differ=-1\n");
             return 0;
@@ -50,7 +35,7 @@ int main(int argc, char** argv) {
     }
     if (argc == 9 && strcmp(argv[1], "original") == 0) {
         Picture shot, picture;
-        if (!Load(argv[2], shot) || !Load(argv[3], picture)) return 2;
+        if (!ReadPicture("compare_images", argv[2], shot) || !ReadPicture("compare_images", argv[3], picture)) return 2;
         const int left = atoi(argv[4]), top = atoi(argv[5]), width = atoi(argv[6]), height = atoi(argv[7]);
         const int skipTop = atoi(argv[8]);
         long inside = 0, outside = 0;

@@ -12,28 +12,13 @@
 // N and M count the pixels off inside and outside the drawn area, D is the largest difference
 // seen, and the box the smallest rectangle holding every pixel off ("-" when none is).
 // and exits 0; it exits 2 when it cannot read its inputs.
-#include <stb_image.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
+#include "tests/e2e/read_picture.h"
 #include "tests/render/brush_reference.h"
-
-static bool LoadPicture(const char* path, Picture& picture) {
-    int width = 0, height = 0;
-    unsigned char* pixels = stbi_load(path, &width, &height, nullptr, 4);
-    if (!pixels) {
-        fprintf(stderr, "compare_window: cannot read %s: %s\n", path, stbi_failure_reason());
-        return false;
-    }
-    picture.Width = width;
-    picture.Height = height;
-    picture.Texels.assign(pixels, pixels + size_t(width) * height * 4);
-    stbi_image_free(pixels);
-    return true;
-}
 
 int main(int argc, char** argv) {
     if (argc != 12) {
@@ -42,7 +27,9 @@ int main(int argc, char** argv) {
         return 2;
     }
     Picture shot, picture, paper;
-    if (!LoadPicture(argv[1], shot) || !LoadPicture(argv[2], picture) || !LoadPicture(argv[3], paper)) return 2;
+    if (!ReadPicture("compare_window", argv[1], shot) || !ReadPicture("compare_window", argv[2], picture) ||
+        !ReadPicture("compare_window", argv[3], paper))
+        return 2;
     const int left = atoi(argv[4]), top = atoi(argv[5]), width = atoi(argv[6]), height = atoi(argv[7]);
     const ReferenceParameters parameters{atof(argv[8]), atof(argv[9]), atof(argv[10])};
     const int skipTop = atoi(argv[11]);
