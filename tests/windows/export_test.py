@@ -141,12 +141,4 @@ def main():
 
 
 if __name__ == "__main__":
-    try:
-        main()
-    except AssertionError:
-        shots = [d for d in os.listdir(tempfile.gettempdir()) if d.startswith("vellumry export ")]
-        if shots:
-            newest = max((os.path.join(tempfile.gettempdir(), d) for d in shots), key=os.path.getmtime)
-            subprocess.run(["import", "-window", "root", os.path.join(newest, "failure.png")], timeout=60)
-            print("screenshots in %s" % newest)
-        raise
+    winetest.run_main(main, "vellumry export ")

@@ -242,13 +242,4 @@ def main():
 
 
 if __name__ == "__main__":
-    try:
-        main()
-    except AssertionError:
-        # What the screen showed when it went wrong, beside the other screenshots.
-        shots = [d for d in os.listdir(tempfile.gettempdir()) if d.startswith("vellumry program ")]
-        if shots:
-            newest = max((os.path.join(tempfile.gettempdir(), d) for d in shots), key=os.path.getmtime)
-            subprocess.run(["import", "-window", "root", os.path.join(newest, "failure.png")], timeout=60)
-            print("screenshots in %s" % newest)
-        raise
+    winetest.run_main(main, "vellumry program ")

@@ -4,6 +4,7 @@ time limit; a program that outlives its test is killed by its process id."""
 import os
 import shutil
 import subprocess
+import tempfile
 import time
 
 
@@ -105,6 +106,21 @@ def finish(process, timeout=30.0):
         out, err = process.communicate()
         raise AssertionError("the program did not end within %g s; killed. stderr: %s" % (timeout, err[-2000:]))
     return out, err
+
+
+def run_main(main, prefix):
+    """Runs a test's main(). When an assertion fails, what the screen showed then is saved as
+    failure.png beside the test's other screenshots, in the newest temporary folder whose name
+    starts with `prefix` (the test's tempfile.mkdtemp prefix), and the failure goes on."""
+    try:
+        main()
+    except AssertionError:
+        shots = [d for d in os.listdir(tempfile.gettempdir()) if d.startswith(prefix)]
+        if shots:
+            newest = max((os.path.join(tempfile.gettempdir(), d) for d in shots), key=os.path.getmtime)
+            subprocess.run(["import", "-window", "root", os.path.join(newest, "failure.png")], timeout=60)
+            print("screenshots in %s" % newest)
+        raise
 
 
 def kill(process):
