@@ -33,29 +33,12 @@ struct Frame {
 
 // Draws into an offscreen RGBA8 target standing in for the window, so alpha can be read back.
 Frame Draw(int windowWidth, int windowHeight) {
-    GLuint framebuffer = 0, colour = 0;
-    glGenRenderbuffers(1, &colour);
-    glBindRenderbuffer(GL_RENDERBUFFER, colour);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, windowWidth, windowHeight);
-    glGenFramebuffers(1, &framebuffer);
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
-    // Something other than black, so a missing clear shows.
-    glClearColor(0.5f, 0.25f, 0.75f, 0.5f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    DrawBrushFilter(windowWidth, windowHeight);
-
     Frame frame;
     frame.Width = windowWidth;
-    glGetIntegerv(GL_VIEWPORT, frame.Viewport);
+    const std::vector<uint8_t> bottomUp = DrawFrameOffscreen(windowWidth, windowHeight, frame.Viewport);
     const size_t row = size_t(windowWidth) * 4;
-    std::vector<uint8_t> bottomUp(row * windowHeight);
-    glReadPixels(0, 0, windowWidth, windowHeight, GL_RGBA, GL_UNSIGNED_BYTE, bottomUp.data());
     for (int y = windowHeight - 1; y >= 0; --y)
         frame.Pixels.insert(frame.Pixels.end(), &bottomUp[y * row], &bottomUp[y * row] + row);
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glDeleteFramebuffers(1, &framebuffer);
-    glDeleteRenderbuffers(1, &colour);
     return frame;
 }
 

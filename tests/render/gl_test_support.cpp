@@ -1,5 +1,6 @@
 #include "gl_test_support.h"
 
+#include "render/brush_filter.h"
 #include "render/texture_import.h"
 
 GLTestWindow OpenGLTestWindow(const char* title, int width, int height, Uint32 flags) {
@@ -34,6 +35,26 @@ void PutPaperInSlot(const uint8_t* texels, int width, int height) {
     glDeleteTextures(1, &FilterTexture);
     FilterTexture = UploadSlotTexture(texels, width, height);
     ++TextureSlotChanges;
+}
+
+std::vector<uint8_t> DrawFrameOffscreen(int windowWidth, int windowHeight, GLint* viewport) {
+    GLuint framebuffer = 0, colour = 0;
+    glGenRenderbuffers(1, &colour);
+    glBindRenderbuffer(GL_RENDERBUFFER, colour);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, windowWidth, windowHeight);
+    glGenFramebuffers(1, &framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
+    glClearColor(0.5f, 0.25f, 0.75f, 0.5f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    DrawBrushFilter(windowWidth, windowHeight);
+    if (viewport) glGetIntegerv(GL_VIEWPORT, viewport);
+    std::vector<uint8_t> pixels(size_t(windowWidth) * windowHeight * 4);
+    glReadPixels(0, 0, windowWidth, windowHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glDeleteFramebuffers(1, &framebuffer);
+    glDeleteRenderbuffers(1, &colour);
+    return pixels;
 }
 
 std::vector<uint8_t> DetailedTexels(int width, int height) {

@@ -6,6 +6,7 @@
 //   ASSERT_NE(window.Context, nullptr) << SDL_GetError();   // SDL, window, context, entry points
 //   PutPictureInSlot(picture);              // the old texture goes, the size and the slots'
 //   PutPaperInSlot(paper);                  // counter follow (TextureSlotChanges)
+//   std::vector<uint8_t> pixels = DrawFrameOffscreen(333, 200, viewport);   // one frame's draw
 //   std::vector<uint8_t> texels = DetailedTexels(1920, 1080);   // the benchmarks' picture
 //
 // Nothing here checks a GL error; main thread, with the context current for the slot calls.
@@ -37,6 +38,12 @@ inline void PutPictureInSlot(const Picture& picture) {
     PutPictureInSlot(picture.Texels.data(), picture.Width, picture.Height);
 }
 inline void PutPaperInSlot(const Picture& paper) { PutPaperInSlot(paper.Texels.data(), paper.Width, paper.Height); }
+
+// One frame's DrawBrushFilter into an RGBA8 target standing in for a window of this size, read
+// back (RGBA, bottom row first); the viewport the draw left goes into `viewport` when given.
+// The target starts filled with a colour the renderer never writes, so a missing clear shows.
+// The window's framebuffer is bound again after.
+std::vector<uint8_t> DrawFrameOffscreen(int windowWidth, int windowHeight, GLint* viewport = nullptr);
 
 // A picture with detail everywhere (ramps in red and green, noise in blue), so that a pass
 // meets no flat colour only.

@@ -83,31 +83,10 @@ void RemovePicture() {
     ++TextureSlotChanges;
 }
 
-// One frame's draw into an RGBA8 target standing in for the window, read back bottom row first.
-// The target is filled with a colour the renderer never writes, so a missing clear shows.
-std::vector<uint8_t> DrawFrame(int windowWidth, int windowHeight) {
-    GLuint framebuffer = 0, colour = 0;
-    glGenRenderbuffers(1, &colour);
-    glBindRenderbuffer(GL_RENDERBUFFER, colour);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, windowWidth, windowHeight);
-    glGenFramebuffers(1, &framebuffer);
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
-    glClearColor(0.5f, 0.25f, 0.75f, 0.5f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    DrawBrushFilter(windowWidth, windowHeight);
-    std::vector<uint8_t> pixels(size_t(windowWidth) * windowHeight * 4);
-    glReadPixels(0, 0, windowWidth, windowHeight, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glDeleteFramebuffers(1, &framebuffer);
-    glDeleteRenderbuffers(1, &colour);
-    return pixels;
-}
-
 // The pass straight into the window, as every frame drew before the cache.
 std::vector<uint8_t> DrawFrameUncached(int windowWidth, int windowHeight) {
     PreviewCaching = false;
-    std::vector<uint8_t> pixels = DrawFrame(windowWidth, windowHeight);
+    std::vector<uint8_t> pixels = DrawFrameOffscreen(windowWidth, windowHeight);
     PreviewCaching = true;
     return pixels;
 }
@@ -256,7 +235,7 @@ TEST_F(PreviewGL, CacheShowsExactlyWhatThePassDrawsInAFramebufferObject) {
             for (const auto& window : windows) {
                 SCOPED_TRACE(std::to_string(picture->Width) + "x" + std::to_string(picture->Height) + " in " +
                              std::to_string(window[0]) + "x" + std::to_string(window[1]));
-                const std::vector<uint8_t> cached = DrawFrame(window[0], window[1]);
+                const std::vector<uint8_t> cached = DrawFrameOffscreen(window[0], window[1]);
                 EXPECT_EQ(DifferingBytes(cached, DrawFrameUncached(window[0], window[1])), 0u);
             }
         }
@@ -323,22 +302,22 @@ TEST_F(PreviewGL, PassRunsOnlyWhenWhatItReadsChanges) {
     PutPictureInSlot(MixedPicture(160, 90, 3));
     // 320 x 300 fits the picture to 320 x 180, 60 rows above and below.
     const int paints = PreviewPaintCount();
-    const std::vector<uint8_t> first = DrawFrame(320, 300);
+    const std::vector<uint8_t> first = DrawFrameOffscreen(320, 300);
     EXPECT_EQ(PreviewPaintCount(), paints + 1);
-    for (int i = 0; i < 100; ++i) DrawFrame(320, 300);
+    for (int i = 0; i < 100; ++i) DrawFrameOffscreen(320, 300);
     EXPECT_EQ(PreviewPaintCount(), paints + 1) << "100 frames with nothing changed";
     BrushParameters.Opacity = InitialBrushParameters.Opacity;  // written, not changed
-    EXPECT_EQ(DifferingBytes(DrawFrame(320, 300), first), 0u);
+    EXPECT_EQ(DifferingBytes(DrawFrameOffscreen(320, 300), first), 0u);
     EXPECT_EQ(PreviewPaintCount(), paints + 1);
 
     // Each input: one paint, and the very next frame shows the change.
     int expected = paints + 1;
     auto expectOnePaintShowingTheChange = [&](const char* what, int windowWidth, int windowHeight) {
         SCOPED_TRACE(what);
-        const std::vector<uint8_t> frame = DrawFrame(windowWidth, windowHeight);
+        const std::vector<uint8_t> frame = DrawFrameOffscreen(windowWidth, windowHeight);
         EXPECT_EQ(PreviewPaintCount(), ++expected);
         EXPECT_EQ(DifferingBytes(frame, DrawFrameUncached(windowWidth, windowHeight)), 0u);
-        DrawFrame(windowWidth, windowHeight);
+        DrawFrameOffscreen(windowWidth, windowHeight);
         EXPECT_EQ(PreviewPaintCount(), expected) << "and no more";
     };
     BrushParameters.Opacity = 0.5f;
@@ -364,18 +343,18 @@ TEST_F(PreviewGL, PassRunsOnlyWhenWhatItReadsChanges) {
     expectOnePaintShowingTheChange("a new drawn size", 251, 302);
 
     // Comparing shows the original without painting; releasing shows the cached painting.
-    const std::vector<uint8_t> painting = DrawFrame(251, 302);
+    const std::vector<uint8_t> painting = DrawFrameOffscreen(251, 302);
     CompareWithOriginal = true;
-    EXPECT_NE(DifferingBytes(DrawFrame(251, 302), painting), 0u);
+    EXPECT_NE(DifferingBytes(DrawFrameOffscreen(251, 302), painting), 0u);
     CompareWithOriginal = false;
-    EXPECT_EQ(DifferingBytes(DrawFrame(251, 302), painting), 0u);
+    EXPECT_EQ(DifferingBytes(DrawFrameOffscreen(251, 302), painting), 0u);
     EXPECT_EQ(PreviewPaintCount(), expected);
 
     // No picture: nothing to paint, whatever changes.
     RemovePicture();
     BrushParameters.Opacity = 0.25f;
-    DrawFrame(320, 300);
-    DrawFrame(200, 100);
+    DrawFrameOffscreen(320, 300);
+    DrawFrameOffscreen(200, 100);
     EXPECT_EQ(PreviewPaintCount(), expected);
 }
 
@@ -469,7 +448,7 @@ TEST_F(PreviewGL, ComparingShowsThePictureScaledBilinearlyWithoutBrushOrPaper) {
                          std::to_string(window[0]) + "x" + std::to_string(window[1]));
             const int paints = PreviewPaintCount();
             CompareWithOriginal = true;
-            const std::vector<uint8_t> frame = DrawFrame(window[0], window[1]);
+            const std::vector<uint8_t> frame = DrawFrameOffscreen(window[0], window[1]);
             CompareWithOriginal = false;
             EXPECT_EQ(PreviewPaintCount(), paints);
             const BrushViewport v = ComputeBrushViewport(window[0], window[1], picture->Width, picture->Height);
@@ -548,7 +527,7 @@ TEST_F(PreviewGL, TilesGiveTheWholeRenderAndTheExportTakesTheLastFramesReach) {
     OffscreenTileLimit = 2048;
 
     // The export renders at the picture's size with the drawn size of the latest frame.
-    DrawFrame(300, 250);
+    DrawFrameOffscreen(300, 250);
     const BrushViewport drawn = ComputeBrushViewport(300, 250, 211, 97);
     int width = 0, height = 0;
     PaintedPictureSize(&width, &height);
@@ -560,7 +539,7 @@ TEST_F(PreviewGL, TilesGiveTheWholeRenderAndTheExportTakesTheLastFramesReach) {
     EXPECT_EQ(DifferingBytes(exported, RenderRGB(211, 97, float(drawn.Width), float(drawn.Height), BrushParameters)),
               0u);
     // A frame with no room to draw (a minimised window) leaves the reach as it was.
-    DrawFrame(300, 0);
+    DrawFrameOffscreen(300, 0);
     ASSERT_TRUE(RenderPaintedPicture(exported.data(), exported.size(), reason, sizeof reason)) << reason;
     EXPECT_EQ(DifferingBytes(exported, RenderRGB(211, 97, float(drawn.Width), float(drawn.Height), BrushParameters)),
               0u);
@@ -590,9 +569,9 @@ TEST_F(PreviewGL, RenderRefusesWithAReason) {
 
 TEST_F(PreviewGL, ShutdownDeletesWhatTheCacheAndThePassesMade) {
     PutPictureInSlot(MixedPicture(50, 30, 13));
-    DrawFrame(100, 100);
+    DrawFrameOffscreen(100, 100);
     CompareWithOriginal = true;
-    DrawFrame(100, 100);
+    DrawFrameOffscreen(100, 100);
     CompareWithOriginal = false;
     RenderRGB(50, 30, 50, 30, BrushParameters);
     const OffscreenTarget cache = PreviewTarget();
