@@ -30,36 +30,40 @@ bool EscapeWasDown = false;
 struct {
     bool Active = false;
     std::string Path;
-    const char* Subject = "";
     TextureSlot Slot = TEXTURE_SLOT_DIFFUSE;
     Uint64 StartTicks = 0;
 } Loading;
+
+// Each slot's import: its log line's text, and how a notice names what it concerns.
+const char* LogText(TextureSlot slot) {
+    return slot == TEXTURE_SLOT_DIFFUSE ? "Loading diffuse texture: " : "Loading filter texture: ";
+}
+const char* Subject(TextureSlot slot) { return slot == TEXTURE_SLOT_DIFFUSE ? "The picture" : "The paper"; }
 
 const unsigned char* SDLKeyboardState() { return SDL_GetKeyboardState(nullptr); }
 
 // What every import of a named file does, however the file was named: the log line, the import
 // started without waiting, the notice when it cannot even start. An import still loading is
 // replaced, so the newest choice is the one that arrives.
-void ImportFile(const char* path, const char* logText, const char* subject, TextureSlot slot) {
+void ImportFile(const char* path, TextureSlot slot) {
     if (Loading.Active) {
         UIServices.CancelImport();
         Loading.Active = false;
     }
-    LogInfo(logText, path);
+    LogInfo(LogText(slot), path);
     ImportOutcome outcome;
     if (!UIServices.StartImport(slot, path, &outcome)) {
-        PostImportNotice(subject, path, outcome.reason);
+        PostImportNotice(Subject(slot), path, outcome.reason);
         return;
     }
     Loading.Active = true;
     Loading.Path = path;
-    Loading.Subject = subject;
     Loading.Slot = slot;
     Loading.StartTicks = SDL_GetTicks64();
 }
 
 // The steps both chooser imports share: the chooser, the import, releasing the path.
-void Import(const char* logText, const char* subject, TextureSlot slot) {
+void Import(TextureSlot slot) {
     char* path = nullptr;
     const NFDResult result = UIServices.OpenFile(ImageFileFilter, nullptr, &path);
     if (result == NFD_RESULT_ERROR) {
@@ -68,7 +72,7 @@ void Import(const char* logText, const char* subject, TextureSlot slot) {
     }
     // Cancelled: no line, no change. A chooser that answers OK without a path has nothing to load.
     if (result != NFD_RESULT_OK || !path) return;
-    ImportFile(path, logText, subject, slot);
+    ImportFile(path, slot);
     free(path);
 }
 
@@ -80,7 +84,7 @@ void TakeFinishedImport() {
     if (!UIServices.FinishImport(&outcome) || !Loading.Active) return;
     Loading.Active = false;
     if (!outcome.done) {
-        PostImportNotice(Loading.Subject, Loading.Path.c_str(), outcome.reason);
+        PostImportNotice(Subject(Loading.Slot), Loading.Path.c_str(), outcome.reason);
     } else if (Loading.Slot == TEXTURE_SLOT_DIFFUSE) {
         // What an export names its file after and where its chooser opens.
         RememberPicturePath(Loading.Path.c_str());
@@ -113,15 +117,13 @@ UIServiceTable DefaultUIServices() {
 
 UIServiceTable UIServices = DefaultUIServices();
 
-void ImportDiffuseTexture() { Import("Loading diffuse texture: ", "The picture", TEXTURE_SLOT_DIFFUSE); }
+void ImportDiffuseTexture() { Import(TEXTURE_SLOT_DIFFUSE); }
 
-void ImportFilterTexture() { Import("Loading filter texture: ", "The paper", TEXTURE_SLOT_FILTER); }
+void ImportFilterTexture() { Import(TEXTURE_SLOT_FILTER); }
 
-void ImportPictureFile(const char* path) {
-    ImportFile(path, "Loading diffuse texture: ", "The picture", TEXTURE_SLOT_DIFFUSE);
-}
+void ImportPictureFile(const char* path) { ImportFile(path, TEXTURE_SLOT_DIFFUSE); }
 
-void ImportPaperFile(const char* path) { ImportFile(path, "Loading filter texture: ", "The paper", TEXTURE_SLOT_FILTER); }
+void ImportPaperFile(const char* path) { ImportFile(path, TEXTURE_SLOT_FILTER); }
 
 const char* ImportInProgress() { return Loading.Active ? Loading.Path.c_str() : nullptr; }
 
