@@ -40,7 +40,8 @@ static std::string Lower(std::string text) {
     return text;
 }
 
-bool PictureFormatOfPath(const char* path, PictureFormat* format) {
+// The format of a path by its extension; false for any other extension or none.
+static bool PictureFormatOfPath(const char* path, PictureFormat* format) {
     std::string text = path ? path : "";
     size_t dot = ExtensionDot(text);
     if (dot == std::string::npos) return false;

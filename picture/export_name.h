@@ -32,9 +32,6 @@ struct ExportName {
 // also for an empty path or one that ends in a separator.
 bool ResolveExportName(const char* chosenPath, ExportName* name, std::string* reason);
 
-// The format of a path by its extension; false for any other extension or none.
-bool PictureFormatOfPath(const char* path, PictureFormat* format);
-
 // "<picture's name without its extension>-painted.png"; "picture-painted.png" for no name.
 std::string SuggestedExportName(const char* picturePath);
 
