@@ -23,7 +23,8 @@ a paper image of one's own can replace it.
 Pictures open from the desktop's file chooser, the file manager, the command
 line or by dropping them on the window; PNG, JPEG, BMP, GIF, TGA, PSD, HDR,
 PIC and PNM files load. Picture files are decoded in a separate process with
-time and memory limits.]])
+time and memory limits. The painting is saved at the picture's full size as a
+PNG or JPEG file.]])
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${VELLUMRY_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
