@@ -15,7 +15,9 @@ import tempfile
 import time
 import zipfile
 
-import winetest
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import winetest  # noqa: E402
+from desktop import wait_for  # noqa: E402
 
 SETUP, ZIP, VERSION = sys.argv[1:4]
 PREFIX = os.environ["WINEPREFIX"]
@@ -79,15 +81,6 @@ def file_snapshot():
     return found
 
 
-def wait_until(condition, what, timeout=60.0):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        if condition():
-            return
-        time.sleep(0.1)
-    raise AssertionError("timed out waiting for " + what)
-
-
 def uninstall_running():
     """Whether the uninstaller's copy (Temp\\~nsuN.tmp\\Un.exe) is still a process."""
     for pid in filter(str.isdigit, os.listdir("/proc")):
@@ -110,8 +103,8 @@ def uninstall():
     assert match, command
     result = wine(match.group(1), "/S")
     assert result.returncode == 0, result
-    wait_until(lambda: reg_values(UNINSTALL_KEY) is None and not os.path.exists(INSTALLED), "the uninstall")
-    wait_until(lambda: not uninstall_running(), "the uninstaller to end")
+    wait_for(lambda: reg_values(UNINSTALL_KEY) is None and not os.path.exists(INSTALLED), 60, "the uninstall")
+    wait_for(lambda: not uninstall_running(), 60, "the uninstaller to end")
 
 
 def check_zip():
