@@ -47,9 +47,7 @@ def main():
         e2e.write_png(picture, 960, 640, scene)
         p = e2e.Program(folder)
         try:
-            p.answer("choose " + picture)
-            p.key("ctrl+o")
-            e2e.wait_for(lambda: "Loading diffuse texture" in p.stderr(), what="the import")
+            p.choose(picture)
             p.click(*e2e.VIEW_MENU)
             p.click(e2e.VIEW_MENU[0], 70)  # "Show Textures", the second item of the View menu
             p.park_mouse()

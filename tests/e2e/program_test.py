@@ -316,9 +316,7 @@ class WholeProgram(unittest.TestCase):
         p.key("v")
         p.wait_match(self.picture, DEFAULT_PAPER, self.area)
 
-        p.answer("choose " + self.bad)
-        p.key("ctrl+o")
-        wait_for(lambda: f"[Info]: Loading diffuse texture: {self.bad}\n" in p.stderr(), what="the import's line")
+        p.choose(self.bad)
         wait_for(lambda: "[Error]: " in p.stderr(), what="the error line")
         # The message dims everything behind it.
         p.wait_different(self.picture, DEFAULT_PAPER, self.area, at_least=300000, what="the message")
