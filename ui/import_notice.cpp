@@ -6,6 +6,8 @@
 
 #include <imgui.h>
 
+#include "picture/reason_text.h"
+
 namespace {
 
 std::string NoticeTitle = ImportNoticeTitle;  // also the popup's identity
@@ -19,8 +21,7 @@ std::string NoticeFileName(const char* path) {
     for (const char* c = path; *c; ++c)
         if (*c == '/' || *c == '\\') name = c + 1;
     std::string shown = *name ? name : path;
-    for (char& c : shown)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+    CleanReasonText(&shown[0]);
     return shown;
 }
 

@@ -4,8 +4,8 @@
 //
 //   if (DrawLoadingIndicator(path, seconds)) giveUp();   // once a frame while a file loads
 //
-// Only the file's name is shown, with control characters as '?'. Answers true in the frame in
-// which the Cancel button is clicked. Escape is the caller's to read.
+// Only the file's name is shown, with control characters and stray bytes as '?'. Answers true
+// in the frame in which the Cancel button is clicked. Escape is the caller's to read.
 #pragma once
 
 bool DrawLoadingIndicator(const char* path, double seconds);

@@ -246,3 +246,14 @@ TEST_F(Imports, PictureThatDoesNotLoadIsNamedWithTheReason) {
 }
 
 }  // namespace
+
+// What a notice, the loading indicator and the export's strip show of a path: its last
+// component, whole UTF-8 kept, anything that could break or garble the line as '?'.
+TEST(NoticeFileNameOf, APathIsItsLastComponentOnOneLine) {
+    EXPECT_EQ(NoticeFileName("/pictures/caf\xc3\xa9.png"), "caf\xc3\xa9.png");
+    EXPECT_EQ(NoticeFileName("C:\\pictures\\cat.png"), "cat.png");
+    EXPECT_EQ(NoticeFileName("/pictures/two\nlines\x7f.png"), "two?lines?.png");
+    // A lead byte without its sequence would take the letters after it along when drawn.
+    EXPECT_EQ(NoticeFileName("/pictures/\xe0" "ab.png"), "?ab.png");
+    EXPECT_EQ(NoticeFileName("/pictures/"), "/pictures/") << "no name: the path as it is";
+}
