@@ -16,8 +16,9 @@
 // sizes); what is left here, on the main thread, is the upload, bounded by the texture's size.
 // The embedded paper, which is ours, decodes in process. Each slot owns exactly one GL texture
 // (GL_RGBA, GL_LINEAR both ways, default repeat wrap, no mipmaps, row 0 = top row); an import
-// binds its new texture on the active unit and deletes the one it replaces. A picture import
-// also sets the diffuse size (the texture's) and ShowOptions.
+// binds its new texture on the active unit and deletes the one it replaces, unless an export
+// still renders from it (HoldSlotTextures): it is then deleted when the export lets it go. A
+// picture import also sets the diffuse size (the texture's) and ShowOptions.
 //
 // A failed import changes no slot and no size: it writes one line
 // "[Error]: Failed to load texture: <path>: <reason>" and answers the reason in its outcome.
@@ -61,3 +62,12 @@ void CancelTextureImport();
 void EndTextureImports();
 // The file being loaded, or null when no import is.
 const char* LoadingTexturePath();
+
+// An export renders over several frames from the textures the slots held when it started, and
+// the user may import another picture or paper meanwhile. HoldSlotTextures answers the slots'
+// textures now and keeps them alive: an import that replaces one of them takes it out of its
+// slot (the window shows the new one at once) without deleting it. ReleaseHeldTextures deletes
+// those that no slot holds any more and ends the hold. One holder at a time; the renderer's
+// shutdown releases them before it deletes the slots' own.
+void HoldSlotTextures(GLuint* picture, GLuint* paper);
+void ReleaseHeldTextures();
