@@ -6,6 +6,7 @@
 
 #include "render/brush_filter.h"
 #include "render/cached_preview.h"
+#include "render/picture_export.h"
 #include "render/texture_import.h"
 #include "ui/export_command.h"
 
@@ -29,7 +30,8 @@ void ProbeFrame(int windowWidth, int windowHeight) {
     std::cerr << line;
     float progress = 0.0f;
     if (ExportProgressShown(&progress)) {
-        std::snprintf(line, sizeof line, "[Probe]: frame %lld exporting %d\n", FrameCount, int(progress * 100.0f));
+        std::snprintf(line, sizeof line, "[Probe]: frame %lld exporting %d%s\n", FrameCount, int(progress * 100.0f),
+                      PaintedPictureExportRendering() ? " rendering" : "");
         std::cerr << line;
     } else if (*ExportConfirmationText()) {
         std::snprintf(line, sizeof line, "[Probe]: frame %lld saved\n", FrameCount);

@@ -11,9 +11,10 @@
 // frame drew at; the rest is as the frame ends: the picture's size (0 0 while there is none),
 // the texture slots' change counter and the parameters, printed exactly (%.9g). A test counts
 // paints over frames, and checks when they happen, without any timing.
-// While an export is prepared or written, a second line follows the frame's:
-//   "[Probe]: frame <F> exporting <E>"
-// where E is the share written as the frame's progress bar showed it, in whole percent; while
+// While an export is prepared, rendered or written, a second line follows the frame's:
+//   "[Probe]: frame <F> exporting <E>", or "[Probe]: frame <F> exporting <E> rendering"
+// where E is the bar's share as the frame showed it, in whole percent, and "rendering" says that
+// the picture was still being rendered as the frame ended; while
 // the confirmation that follows shows, "[Probe]: frame <F> saved".
 // VELLUMRY_UNCACHED_PREVIEW set: the brush pass runs straight into the window in every frame,
 // as it did before the cache; the reference that the cache is compared with.

@@ -1,11 +1,13 @@
 #include "render/offscreen_pass.h"
 
+#include <chrono>
 #include <cstdio>
 #include <initializer_list>
+#include <limits>
 
 #include "render/texture_import.h"
 
-int OffscreenTileLimit = 2048;
+int OffscreenTileLimit = 256;
 
 // The passes' own quad: the same corners and indices as the window's quad, with texture
 // coordinates written for each region.
@@ -166,8 +168,16 @@ void ClearOffscreenTarget(const OffscreenTarget& target) {
 }
 
 BrushPassRegion WholePictureRegion(BrushViewport viewport, bool topRowFirst) {
-    return BrushPassRegion{viewport, 0.0f, 0.0f, 1.0f, 1.0f, float(viewport.Width), float(viewport.Height),
-                           topRowFirst};
+    BrushPassRegion region;
+    region.Viewport = viewport;
+    region.PictureLeft = region.PictureTop = 0.0f;
+    region.PictureRight = region.PictureBottom = 1.0f;
+    region.ReachWidth = float(viewport.Width);
+    region.ReachHeight = float(viewport.Height);
+    region.TopRowFirst = topRowFirst;
+    region.PictureTexture = DiffuseTexture;
+    region.PaperTexture = FilterTexture;
+    return region;
 }
 
 void RunBrushPassOffscreen(const OffscreenTarget& target, const BrushPassRegion& region,
@@ -214,9 +224,9 @@ void RunBrushPassOffscreen(const OffscreenTarget& target, const BrushPassRegion&
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glUseProgram(brush.Program);
     glActiveTexture(GL_TEXTURE0);
-    glBindTexture(GL_TEXTURE_2D, DiffuseTexture);
+    glBindTexture(GL_TEXTURE_2D, region.PictureTexture);
     glActiveTexture(GL_TEXTURE1);
-    glBindTexture(GL_TEXTURE_2D, FilterTexture);
+    glBindTexture(GL_TEXTURE_2D, region.PaperTexture);
     glUniform2f(brush.Resolution, region.ReachWidth, region.ReachHeight);
     glUniform1f(brush.Opacity, parameters.Opacity);
     glUniform1f(brush.StrokeCoeff, parameters.StrokeCoeff);
@@ -232,17 +242,35 @@ static void TileSize(int* width, int* height) {
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largestTexture);
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &largestRenderbuffer);
     glGetIntegerv(GL_MAX_VIEWPORT_DIMS, largestViewport);
-    int side = OffscreenTileLimit > 0 ? OffscreenTileLimit : 2048;
+    int side = OffscreenTileLimit > 0 ? OffscreenTileLimit : 256;
     for (GLint limit : {largestTexture, largestRenderbuffer})
         if (limit > 0 && limit < side) side = limit;
     *width = largestViewport[0] > 0 && largestViewport[0] < side ? largestViewport[0] : side;
     *height = largestViewport[1] > 0 && largestViewport[1] < side ? largestViewport[1] : side;
 }
 
-bool RenderBrushPassRGB(int width, int height, float reachWidth, float reachHeight,
-                        const BrushProperties& parameters, unsigned char* rgb, size_t size, char* reason,
-                        size_t reasonSize) {
-    if (!DiffuseTexture) {
+namespace {
+
+// A picture rendered tile by tile into a caller's buffer: the tiles row by row from the top,
+// each drawn into the one target and read back into its place in the picture's rows. The whole
+// render and the render in steps are both this.
+struct TiledRender {
+    int Width, Height;
+    float ReachWidth, ReachHeight;
+    BrushProperties Parameters;
+    GLuint Picture, Paper;
+    unsigned char* Rgb;
+    OffscreenTarget Target;
+    int TileWidth, TileHeight, Columns, Tiles;
+    int TilesDone;
+    double PixelsDone;
+};
+
+bool BeginTiledRender(TiledRender* render, int width, int height, float reachWidth, float reachHeight,
+                      const BrushProperties& parameters, GLuint picture, GLuint paper, unsigned char* rgb,
+                      size_t size, char* reason, size_t reasonSize) {
+    *render = TiledRender{};
+    if (!picture) {
         snprintf(reason, reasonSize, "no picture has been imported");
         return false;
     }
@@ -260,8 +288,36 @@ bool RenderBrushPassRGB(int width, int height, float reachWidth, float reachHeig
     TileSize(&tileWidth, &tileHeight);
     if (tileWidth > width) tileWidth = width;
     if (tileHeight > height) tileHeight = height;
-    OffscreenTarget target = {};
-    if (!SizeOffscreenTarget(&target, tileWidth, tileHeight, reason, reasonSize)) return false;
+    if (!SizeOffscreenTarget(&render->Target, tileWidth, tileHeight, reason, reasonSize)) return false;
+    render->Width = width;
+    render->Height = height;
+    render->ReachWidth = reachWidth;
+    render->ReachHeight = reachHeight;
+    render->Parameters = parameters;
+    render->Picture = picture;
+    render->Paper = paper;
+    render->Rgb = rgb;
+    render->TileWidth = tileWidth;
+    render->TileHeight = tileHeight;
+    render->Columns = (width + tileWidth - 1) / tileWidth;
+    render->Tiles = render->Columns * ((height + tileHeight - 1) / tileHeight);
+    return true;
+}
+
+double MillisecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Draws and reads back the next tiles: at least one, then more while the next, taking as long as
+// the last, would still end within the budget. Puts back the read framebuffer and the pack
+// settings; the pass puts back the rest.
+RenderStep StepTiledRender(TiledRender* render, double budgetMilliseconds, char* reason, size_t reasonSize) {
+    if (!render->Target.Framebuffer) {
+        snprintf(reason, reasonSize, "the render was ended before it was complete");
+        return RENDER_FAILED;
+    }
+    if (render->TilesDone >= render->Tiles) return RENDER_DONE;
+    const auto start = std::chrono::steady_clock::now();
 
     GLint readFramebuffer = 0, packBuffer = 0, alignment = 4, rowLength = 0, skipRows = 0, skipPixels = 0;
     glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &readFramebuffer);
@@ -270,35 +326,46 @@ bool RenderBrushPassRGB(int width, int height, float reachWidth, float reachHeig
     glGetIntegerv(GL_PACK_ROW_LENGTH, &rowLength);
     glGetIntegerv(GL_PACK_SKIP_ROWS, &skipRows);
     glGetIntegerv(GL_PACK_SKIP_PIXELS, &skipPixels);
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, target.Framebuffer);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, render->Target.Framebuffer);
     glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
     // Each tile's rows land in place in the picture's rows: tight RGB rows of the full width.
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glPixelStorei(GL_PACK_ROW_LENGTH, width);
+    glPixelStorei(GL_PACK_ROW_LENGTH, render->Width);
     glPixelStorei(GL_PACK_SKIP_ROWS, 0);
     glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
 
+    // What the frames in between left is not ours.
     ClearGLErrors();
     GLenum error = GL_NO_ERROR;
-    for (int tileTop = 0; tileTop < height && error == GL_NO_ERROR; tileTop += tileHeight) {
-        for (int tileLeft = 0; tileLeft < width && error == GL_NO_ERROR; tileLeft += tileWidth) {
-            const int w = width - tileLeft < tileWidth ? width - tileLeft : tileWidth;
-            const int h = height - tileTop < tileHeight ? height - tileTop : tileHeight;
-            // Upside down, so that the target's row 0 is the tile's top row and the read-back
-            // comes out top row first.
-            BrushPassRegion region;
-            region.Viewport = BrushViewport{0, 0, w, h};
-            region.PictureLeft = float(double(tileLeft) / width);
-            region.PictureTop = float(double(tileTop) / height);
-            region.PictureRight = float(double(tileLeft + w) / width);
-            region.PictureBottom = float(double(tileTop + h) / height);
-            region.ReachWidth = reachWidth;
-            region.ReachHeight = reachHeight;
-            region.TopRowFirst = true;
-            RunBrushPassOffscreen(target, region, parameters);
-            glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, rgb + (size_t(tileTop) * width + tileLeft) * 3);
-            error = glGetError();
-        }
+    while (render->TilesDone < render->Tiles) {
+        const double tileStart = MillisecondsSince(start);
+        const int width = render->Width, height = render->Height;
+        const int tileLeft = (render->TilesDone % render->Columns) * render->TileWidth;
+        const int tileTop = (render->TilesDone / render->Columns) * render->TileHeight;
+        const int w = width - tileLeft < render->TileWidth ? width - tileLeft : render->TileWidth;
+        const int h = height - tileTop < render->TileHeight ? height - tileTop : render->TileHeight;
+        // Upside down, so that the target's row 0 is the tile's top row and the read-back
+        // comes out top row first.
+        BrushPassRegion region;
+        region.Viewport = BrushViewport{0, 0, w, h};
+        region.PictureLeft = float(double(tileLeft) / width);
+        region.PictureTop = float(double(tileTop) / height);
+        region.PictureRight = float(double(tileLeft + w) / width);
+        region.PictureBottom = float(double(tileTop + h) / height);
+        region.ReachWidth = render->ReachWidth;
+        region.ReachHeight = render->ReachHeight;
+        region.TopRowFirst = true;
+        region.PictureTexture = render->Picture;
+        region.PaperTexture = render->Paper;
+        RunBrushPassOffscreen(render->Target, region, render->Parameters);
+        glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, render->Rgb + (size_t(tileTop) * width + tileLeft) * 3);
+        error = glGetError();
+        if (error != GL_NO_ERROR) break;
+        ++render->TilesDone;
+        render->PixelsDone += double(w) * h;
+        // The read-back waited for the tile: this is what it took.
+        const double now = MillisecondsSince(start);
+        if (now + (now - tileStart) > budgetMilliseconds) break;
     }
 
     glPixelStorei(GL_PACK_ALIGNMENT, alignment);
@@ -307,14 +374,37 @@ bool RenderBrushPassRGB(int width, int height, float reachWidth, float reachHeig
     glPixelStorei(GL_PACK_SKIP_PIXELS, skipPixels);
     glBindBuffer(GL_PIXEL_PACK_BUFFER, GLuint(packBuffer));
     glBindFramebuffer(GL_READ_FRAMEBUFFER, GLuint(readFramebuffer));
-    DeleteOffscreenTarget(&target);
     if (error != GL_NO_ERROR) {
         char doing[96];
-        snprintf(doing, sizeof doing, "rendering the %d x %d picture", width, height);
+        snprintf(doing, sizeof doing, "rendering the %d x %d picture", render->Width, render->Height);
         DescribeGLError(error, doing, reason, reasonSize);
-        return false;
+        return RENDER_FAILED;
     }
-    return true;
+    return render->TilesDone >= render->Tiles ? RENDER_DONE : RENDER_RUNNING;
+}
+
+float TiledRenderShare(const TiledRender& render) {
+    if (render.TilesDone >= render.Tiles) return 1.0f;
+    return float(render.PixelsDone / (double(render.Width) * render.Height));
+}
+
+// The export's render in steps, and whether one has started and not ended.
+TiledRender ExportRender = {};
+bool ExportRendering = false;
+
+}  // namespace
+
+bool RenderBrushPassRGB(int width, int height, float reachWidth, float reachHeight,
+                        const BrushProperties& parameters, unsigned char* rgb, size_t size, char* reason,
+                        size_t reasonSize) {
+    TiledRender render;
+    if (!BeginTiledRender(&render, width, height, reachWidth, reachHeight, parameters, DiffuseTexture, FilterTexture,
+                          rgb, size, reason, reasonSize))
+        return false;
+    const RenderStep step =
+        StepTiledRender(&render, std::numeric_limits<double>::infinity(), reason, reasonSize);
+    DeleteOffscreenTarget(&render.Target);
+    return step == RENDER_DONE;
 }
 
 void PaintedPictureSize(int* width, int* height) {
@@ -329,7 +419,41 @@ bool RenderPaintedPicture(unsigned char* rgb, size_t size, char* reason, size_t 
                               rgb, size, reason, reasonSize);
 }
 
+bool StartPaintedPictureRender(unsigned char* rgb, size_t size, char* reason, size_t reasonSize) {
+    EndPaintedPictureRender();
+    int reachWidth = 0, reachHeight = 0;
+    LastDrawnPictureSize(&reachWidth, &reachHeight);
+    GLuint picture = 0, paper = 0;
+    HoldSlotTextures(&picture, &paper);
+    if (!BeginTiledRender(&ExportRender, DiffuseWidth, DiffuseHeight, float(reachWidth), float(reachHeight),
+                          BrushParameters, picture, paper, rgb, size, reason, reasonSize)) {
+        ReleaseHeldTextures();
+        return false;
+    }
+    ExportRendering = true;
+    return true;
+}
+
+RenderStep StepPaintedPictureRender(double budgetMilliseconds, float* share, char* reason, size_t reasonSize) {
+    const RenderStep step = StepTiledRender(&ExportRender, budgetMilliseconds, reason, reasonSize);
+    if (share) *share = TiledRenderShare(ExportRender);
+    return step;
+}
+
+void EndPaintedPictureRender() {
+    DeleteOffscreenTarget(&ExportRender.Target);
+    if (ExportRendering) ReleaseHeldTextures();
+    ExportRender = TiledRender{};
+    ExportRendering = false;
+}
+
+bool PaintedPictureRendering() { return ExportRendering; }
+
+const OffscreenTarget& PaintedPictureRenderTarget() { return ExportRender.Target; }
+
 void ShutdownOffscreenPass() {
+    // A render still in steps: its target, and the textures it kept from the slots.
+    EndPaintedPictureRender();
     if (PassVertexArray) glDeleteVertexArrays(1, &PassVertexArray);
     if (PassVertexBuffer) glDeleteBuffers(1, &PassVertexBuffer);
     PassVertexArray = PassVertexBuffer = 0;

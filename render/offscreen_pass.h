@@ -13,6 +13,12 @@
 //   std::vector<unsigned char> rgb(size_t(width) * height * 3);
 //   if (!RenderPaintedPicture(rgb.data(), rgb.size(), reason, sizeof reason)) show(reason);
 //
+//   // The same render in steps, a few tiles a frame, so that the window goes on drawing.
+//   if (!StartPaintedPictureRender(rgb.data(), rgb.size(), reason, sizeof reason)) show(reason);
+//   ...once a frame:
+//   RenderStep step = StepPaintedPictureRender(25.0, &share, reason, sizeof reason);
+//   if (step != RENDER_RUNNING) EndPaintedPictureRender();   // RENDER_DONE: rgb holds the picture
+//
 // Every routine here puts back all the GL state it changes: the draw and read framebuffer
 // bindings, the viewport, the current program, the vertex array and the array buffer binding,
 // the active texture unit and the 2D textures bound on units 0 and 1, the scissor, blend, depth
@@ -52,10 +58,12 @@ struct BrushPassRegion {
     float PictureLeft, PictureTop, PictureRight, PictureBottom;
     float ReachWidth, ReachHeight;  // uResolution: one brush step is 1 / reach
     bool TopRowFirst;
+    GLuint PictureTexture, PaperTexture;  // what the pass samples: the slots' textures, or those
+                                          // an export started with
 };
 
-// The whole picture over `viewport`, with the reach of the viewport's own size: the region of
-// the window's pass.
+// The whole picture over `viewport`, with the reach of the viewport's own size and the slots'
+// textures: the region of the window's pass.
 BrushPassRegion WholePictureRegion(BrushViewport viewport, bool topRowFirst);
 
 // Runs the brush pass over the region of the target with the slots' textures and the given
@@ -80,10 +88,37 @@ bool RenderBrushPassRGB(int width, int height, float reachWidth, float reachHeig
 void PaintedPictureSize(int* width, int* height);
 bool RenderPaintedPicture(unsigned char* rgb, size_t size, char* reason, size_t reasonSize);
 
-// The largest tile side the tiled render uses: the GL's limits and at most 2048, so that one
-// draw never runs long enough for a desktop GL to take it for a hung device. Tests lower it.
+// RenderPaintedPicture in steps, for the export: the same tiles in the same order, so the same
+// pixels byte for byte, each step drawing and reading back a few of them straight into `rgb`.
+// Start takes what the render paints with as it is then: the picture's size, the parameters,
+// the reach of the latest frame, and the slots' textures, which it holds (texture_import.h), so
+// that sliders moved, a window resized or another picture or paper imported meanwhile change
+// the window and not the render. Start fails as RenderPaintedPicture does (no picture, a buffer
+// too small, the GL refusing the target), holding nothing then. One render at a time: a start
+// ends the one before.
+// Each step draws at least one tile, then goes on while another, taking as long as the last,
+// would still end within `budgetMilliseconds` (infinity: to the end); `share` (when not null)
+// becomes the part of the picture's pixels read back so far, 0..1. RENDER_FAILED carries a
+// reason (the GL failing: out of memory, typically). A step puts back all the GL state it
+// changes, as every routine here does. `rgb` must stay where it is until the render has ended.
+// End deletes the render's target and lets go of the textures (those replaced meanwhile are
+// deleted then); call it once the steps are done or given up. The renderer's shutdown ends a
+// render still running.
+enum RenderStep { RENDER_RUNNING, RENDER_DONE, RENDER_FAILED };
+bool StartPaintedPictureRender(unsigned char* rgb, size_t size, char* reason, size_t reasonSize);
+RenderStep StepPaintedPictureRender(double budgetMilliseconds, float* share, char* reason, size_t reasonSize);
+void EndPaintedPictureRender();
+// Whether a render has started and not ended.
+bool PaintedPictureRendering();
+// Its target, for tests: empty when none runs.
+const OffscreenTarget& PaintedPictureRenderTarget();
+
+// The largest tile side the tiled render uses: the GL's limits and at most 256, so that a tile
+// takes about 10 ms on a software GL (Mesa's llvmpipe on two cores) and a step of the export's
+// render fits in a frame; one draw is then also far too short for a desktop GL to take it for a
+// hung device. Tests lower it.
 extern int OffscreenTileLimit;
 
-// Deletes what the passes keep between calls (their vertex array and buffer); the renderer's
-// shutdown calls it.
+// Deletes what the passes keep between calls (their vertex array and buffer) and ends the
+// export's render if one is running; the renderer's shutdown calls it.
 void ShutdownOffscreenPass();

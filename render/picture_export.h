@@ -1,8 +1,10 @@
 // picture_export: the painted picture written to a file at its own size. It is rendered here,
-// on the main thread (render/offscreen_pass.h: the picture in the slot with the current
-// parameters and paper and the brush reach of the latest frame), and the pixels are moved into
-// the export job, which encodes and writes them safely on its worker thread
-// (picture/export_job.h) while the window goes on drawing.
+// on the main thread, a few tiles a frame (render/offscreen_pass.h: the picture in the slot with
+// the parameters and paper and the brush reach of the latest frame, as they were at the start),
+// read back straight into the buffer that is then moved into the export job, which encodes and
+// writes it safely on its worker thread (picture/export_job.h). The window goes on drawing
+// throughout: no frame waits for more than a step of the render (about
+// ExportRenderMillisecondsPerFrame, or one tile where a tile takes longer).
 //
 //   ExportOutcome outcome;
 //   if (!StartPaintedPictureExport(path, PICTURE_PNG, &outcome)) show(outcome.reason);
@@ -13,8 +15,12 @@
 //   // a way out that must not lose the file:
 //   WaitForPaintedPictureExport(&outcome);
 //
-// The file keeps the parameters it was started with: a slider moved meanwhile changes the
-// window, not the file. One export at a time.
+// The file keeps what it was started with: sliders moved, the window resized, another picture
+// or paper imported meanwhile change the window, not the file (the textures it renders from are
+// held until its render ends; render/texture_import.h). One export at a time, from its start to
+// the frame that takes its outcome. The progress is one bar over both parts: the render fills
+// its first part (half of it for PNG, 85 % for JPEG: their shares of the time on a software GL),
+// the encoding the rest.
 // Log lines: "[Info]: Exported picture: <path>" once the file is in place; on any failure one
 // "[Error]: Failed to export picture: <path>: <reason>" (a render that fails, a job that cannot
 // start, an encoder or a disk that fails), and the program goes on. The line that comes before,
@@ -31,19 +37,31 @@ struct ExportOutcome {
     char reason[512];   // why not, in the system's or the encoder's words; "" when done
 };
 
-// Renders the picture and starts writing it to `path` in `format`, and returns at once. False
-// when nothing could start (no picture, the GL failing, no memory for the pixels, another
-// export running): the outcome says why and the error line is written.
+// Starts exporting the picture to `path` in `format` and returns at once: the buffer for the
+// pixels and the render's target are made, nothing is drawn yet. False when nothing could start
+// (no picture, the GL refusing the target, no memory for the pixels, another export running):
+// the outcome says why and the error line is written.
 bool StartPaintedPictureExport(const char* path, PictureFormat format, ExportOutcome* outcome);
 
-// Never blocks. True when the running export ended in this call: the outcome says how and its
-// line is written. Otherwise false, with *progress (when not null) set to the share written,
-// 0..1, while one runs.
+// Once a frame: renders the next tiles while the render lasts (for about
+// ExportRenderMillisecondsPerFrame), hands the pixels to the job when they are complete, and
+// otherwise only asks the job how far it is. True when the export ended in this call (the file
+// in place, or a failure of the render, the job's start, the encoder or the disk): the outcome
+// says how and its line is written. Otherwise false, with *progress (when not null) set to the
+// bar's share, 0..1, while one runs.
 bool FinishPaintedPictureExport(ExportOutcome* outcome, float* progress);
 
-// Blocks until the running export (if any) has ended; true with its outcome and line then,
-// false when none was running.
+// Blocks until the running export (if any) has ended, rendering the rest of the picture at once;
+// true with its outcome and line then, false when none was running.
 bool WaitForPaintedPictureExport(ExportOutcome* outcome);
 
 // Whether an export has started and its outcome has not yet been taken.
 bool PaintedPictureExportRunning();
+// Whether it is still rendering (the bar's first part).
+bool PaintedPictureExportRendering();
+
+// How long one frame's step of the render goes on, in milliseconds: tiles are drawn while the
+// next would still end within it, and always one. 25 ms keeps the window near 30 frames a second
+// on a software GL while the render takes little longer than in one piece. Tests set 0 (one
+// tile a frame); the benchmark compares others.
+extern double ExportRenderMillisecondsPerFrame;

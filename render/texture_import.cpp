@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <stb_image.h>
 #include <string>
 
@@ -18,6 +19,9 @@ GLuint FilterTexture = 0;
 unsigned TextureSlotChanges = 0;
 
 namespace {
+
+// The slots' textures as an export started rendering from them (0: none held).
+GLuint HeldPicture = 0, HeldPaper = 0;
 
 // The import that is loading, if any.
 PictureDecode* Loading = nullptr;
@@ -79,7 +83,8 @@ void Replace(GLuint* slot, GLuint texture) {
     GLuint previous = *slot;
     *slot = texture;
     ++TextureSlotChanges;
-    if (previous) glDeleteTextures(1, &previous);
+    // A held texture is the export's until it lets go.
+    if (previous && previous != HeldPicture && previous != HeldPaper) glDeleteTextures(1, &previous);
 }
 
 // Puts decoded pixels into a slot, as every import ends: upload, replace, and for the picture
@@ -221,3 +226,15 @@ void EndTextureImports() {
 }
 
 const char* LoadingTexturePath() { return Loading ? LoadingPath.c_str() : nullptr; }
+
+void HoldSlotTextures(GLuint* picture, GLuint* paper) {
+    ReleaseHeldTextures();
+    HeldPicture = *picture = DiffuseTexture;
+    HeldPaper = *paper = FilterTexture;
+}
+
+void ReleaseHeldTextures() {
+    for (GLuint held : {HeldPicture, HeldPaper})
+        if (held && held != DiffuseTexture && held != FilterTexture) glDeleteTextures(1, &held);
+    HeldPicture = HeldPaper = 0;
+}

@@ -18,7 +18,9 @@
 // The embedded paper, which is ours, decodes (and if need be is scaled) in process. Each slot
 // owns exactly one GL texture (GL_RGBA, GL_LINEAR both ways, default repeat wrap, no mipmaps,
 // row 0 = top row); an import binds its new texture on the active unit and deletes the one it
-// replaces. A picture import also sets the diffuse size (the texture's) and ShowOptions.
+// replaces, unless an export still renders from it (HoldSlotTextures): it is then deleted when
+// the export lets it go. A picture import also sets the diffuse size (the texture's) and
+// ShowOptions.
 //
 // A failed import changes no slot and no size: it writes one line
 // "[Error]: Failed to load texture: <path>: <reason>" and answers the reason in its outcome.
@@ -63,3 +65,12 @@ void EndTextureImports();
 // The file being loaded, or null when no import is. (The interface keeps its own record of
 // what it started, ui/main_menu.h's ImportInProgress; this one is for tests.)
 const char* LoadingTexturePath();
+
+// An export renders over several frames from the textures the slots held when it started, and
+// the user may import another picture or paper meanwhile. HoldSlotTextures answers the slots'
+// textures now and keeps them alive: an import that replaces one of them takes it out of its
+// slot (the window shows the new one at once) without deleting it. ReleaseHeldTextures deletes
+// those that no slot holds any more and ends the hold. One holder at a time; the renderer's
+// shutdown releases them before it deletes the slots' own.
+void HoldSlotTextures(GLuint* picture, GLuint* paper);
+void ReleaseHeldTextures();

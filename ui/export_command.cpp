@@ -80,6 +80,8 @@ void FollowExport() {
         } else {
             Failed(Export.Path, outcome.reason);
         }
+        // The render's first step waits for the next frame: this one has made the pixels' buffer.
+        return;
     }
     if (Export.Now == Phase::Writing) {
         ExportOutcome outcome;

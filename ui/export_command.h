@@ -14,11 +14,12 @@
 // other extension, a chooser that fails, a second export while one runs: a notice says why and
 // nothing is written. The log line "[Info]: Exporting picture: <path>" names the file once it is
 // settled; the export (render/picture_export.h) writes the line of its outcome.
-// The picture is rendered in the frame after the choice, so the strip shows first; the file is
-// then written on a worker thread with the strip's bar following it, and a confirmation
+// The export starts in the frame after the choice, so the strip shows first; the picture is then
+// rendered a few tiles a frame and the file written on a worker thread, the strip's one bar
+// following both (render/picture_export.h), and a confirmation
 // ("Saved coffee-painted.png, 6000 x 4000") follows that the user dismisses or that fades out.
 // A failure shows a notice with the file's name and the system's reason.
-// Leaving while the file is written waits for it, the strip still showing: the window's close
+// Leaving while the picture is rendered or written waits for the file, the strip still showing: the window's close
 // and "Exit" each become due once the file is in place, and end as they would have. An export
 // that fails meanwhile cancels the way out, so that the notice is seen and the painting is not
 // lost. Main thread only, inside the UI frame (DrawUI calls these).

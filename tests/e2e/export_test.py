@@ -3,7 +3,8 @@
 item before any import, the stand-in zenity and a fake desktop portal as the save chooser (what
 they are asked: the picture's folder and the suggested name), the file written against the brush
 filter computed on the CPU, the confirmation, a 24-megapixel PNG whose progress shows while the
-window keeps presenting frames, Exit and the window's close during an export, and a full disk.
+window keeps presenting frames (the bar rising while the picture is rendered a few tiles a frame, then
+while the file is written), Exit and the window's close during an export, and a full disk.
 
 Usage: export_test.py VELLUMRY COMPARE_WINDOW WM_CLOSE PAPER FAKE_PORTAL
 (under tests/support/with-xvfb.sh). FAKE_PORTAL is tests/filedialog/fake_portal.py.
@@ -35,7 +36,7 @@ from desktop import wait_for, xdotool  # noqa: E402
 FAKE_PORTAL = None
 
 FRAME_LINE = re.compile(r"\[Probe\]: frame (\d+) paints ")
-EXPORT_LINE = re.compile(r"\[Probe\]: frame (\d+) exporting (\d+)$")
+EXPORT_LINE = re.compile(r"\[Probe\]: frame (\d+) exporting (\d+)( rendering)?$")
 SAVED_LINE = re.compile(r"\[Probe\]: frame (\d+) saved$")
 # Where the strip at the bottom of the window shows (progress bar, confirmation): under a
 # picture of 800 x 400 it lies over the black bar below it.
@@ -107,6 +108,10 @@ class ExportingProgram(base.Program):
                 saved.add(int(m.group(1)))
         return frames, exporting, saved
 
+    def rendering_frames(self):
+        """The frames that ended with the export's picture still being rendered."""
+        return {int(m.group(1)) for m in map(EXPORT_LINE.match, self.stderr().splitlines()) if m and m.group(3)}
+
     def last_frame(self):
         frames = self.frames()[0]
         return frames[-1] if frames else 0
@@ -123,17 +128,20 @@ class ExportingProgram(base.Program):
         self.answer("choose " + path)
         self.key("ctrl+s")
 
-    def stopped_in_export(self, at_least=0):
+    def stopped_in_export(self, at_least=0, rendering=False):
         """Stops the program in a frame that showed the export's strip at `at_least` % or more
-        and returns that frame's percent; None (the program running) when the export ended
-        first."""
+        (and, with `rendering`, that ended with the picture still being rendered) and returns
+        that frame's percent; None (the program running) when the export ended first."""
         def shown():
             frames, exporting, _ = self.frames()
-            return exporting.get(frames[-1], -1) if frames else -1
+            if not frames or (rendering and frames[-1] not in self.rendering_frames()):
+                return -1
+            return exporting.get(frames[-1], -1)
 
         while True:
             _, exporting, _ = self.frames()
-            if any(p >= at_least for p in exporting.values()):
+            wanted = self.rendering_frames() if rendering else exporting
+            if any(exporting[f] >= at_least for f in wanted):
                 break
             if "[Info]: Exported picture: " in self.stderr() or self.process.poll() is not None:
                 return None
@@ -376,10 +384,10 @@ class ExportPicture(unittest.TestCase):
         p.key("v")
         target = os.path.join(self.out, "harbour-painted.png")
         p.export_by_keyboard(target)
-        # Caught in a frame that showed the bar part way: the bar and its text are on screen,
-        # bright over the dark painting.
+        # Caught in a frame that showed the bar part way while the picture was being rendered:
+        # the bar and its text are on screen, bright over the dark painting.
         for attempt in range(3):
-            shown = p.stopped_in_export(at_least=1)
+            shown = p.stopped_in_export(at_least=1, rendering=True)
             if shown is not None and shown < 100:
                 break
             wait_for(lambda: "[Info]: Exported picture" in p.log(), timeout=300, what="the first file")
@@ -393,12 +401,18 @@ class ExportPicture(unittest.TestCase):
             p.go_on()
         wait_for(lambda: f"[Info]: Exported picture: {target}\n" in p.log(), timeout=300, what="the file in place")
         _, exporting, _ = p.frames()
-        # Frames kept coming while the file was written, the bar following it.
-        percents = sorted(set(v for v in exporting.values() if 0 < v < 100))
-        self.assertGreaterEqual(len(exporting), 10, exporting)
-        self.assertGreaterEqual(len(percents), 3, percents)
+        rendering = p.rendering_frames()
         frames = sorted(exporting)
         self.assertEqual([exporting[f] for f in frames], sorted(exporting[f] for f in frames), "the bar only grows")
+        # Frames kept coming while the picture was rendered, the bar rising with its tiles, and
+        # then while the file was written, the bar following the encoder.
+        self.assertGreaterEqual(len(rendering), 10, sorted(rendering))
+        self.assertGreaterEqual(len(set(exporting[f] for f in rendering)), 3, [exporting[f] for f in sorted(rendering)])
+        writing = [f for f in frames if f > max(rendering)]
+        self.assertTrue(all(f in rendering for f in frames if min(rendering) <= f <= max(rendering)),
+                        "one render, then the writing")
+        self.assertGreaterEqual(len(writing), 10, writing)
+        self.assertGreaterEqual(len(set(exporting[f] for f in writing)), 3, [exporting[f] for f in writing])
         self.assertEqual(image_size(target), BIG)
 
     def test_exit_and_the_window_close_during_an_export_finish_the_file_first(self):

@@ -1,13 +1,17 @@
 // The export of the painted picture on a real GL (Mesa llvmpipe on a virtual display): the file
 // written, decoded independently with stb_image, against the offscreen render of the same
 // picture and view (PNG exactly, JPEG within the codec's error), at views smaller and larger
-// than the picture; the file keeps the parameters it started with; the log lines of success and
-// failure.
+// than the picture; the render in steps, a tile a frame with the window drawn in between, equal
+// byte for byte to the render in one piece; the file keeps what it started with (parameters,
+// view, picture and paper) while the user changes them; the log lines of success and failure,
+// a failure during the render, and the shutdown in the middle of one.
 #include <gtest/gtest.h>
 
 #include <SDL.h>
 #include <stb_image.h>
+#include <stb_image_write.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -126,6 +130,54 @@ ExportOutcome Finish() {
     }
 }
 
+// Frames as the window runs them while an export goes on: the window's draw at the size that
+// `window(frame)` gives (1, 2, ... from the first step), then the export's step, with what the
+// user does in `meanwhile(frame)` before the frame. Until the export ends; the bar's share only
+// grows and stays below 1 on the way.
+struct ExportFrames {
+    ExportOutcome Outcome = {};
+    int RenderingFrames = 0;  // frames that ended with the picture still rendering
+    std::vector<float> RenderProgress;  // the bar in those frames
+};
+template <typename Window, typename Meanwhile>
+ExportFrames RunFrames(Window window, Meanwhile meanwhile) {
+    ExportFrames frames;
+    float last = 0.0f;
+    for (int frame = 1;; ++frame) {
+        meanwhile(frame);
+        const std::pair<int, int> size = window(frame);
+        DrawFrame(size.first, size.second);
+        float progress = -1.0f;
+        if (FinishPaintedPictureExport(&frames.Outcome, &progress)) return frames;
+        EXPECT_GE(progress, last);
+        EXPECT_LT(progress, 1.0f);
+        last = progress;
+        if (PaintedPictureExportRendering()) {
+            ++frames.RenderingFrames;
+            frames.RenderProgress.push_back(progress);
+        } else {
+            usleep(1000);  // the worker encodes; the frames need not spin
+        }
+    }
+}
+
+std::pair<int, int> Window200x150(int) { return {200, 150}; }
+void Nothing(int) {}
+
+bool AppendBytes(std::string* out, const void* data, int size) {
+    out->append(static_cast<const char*>(data), size_t(size));
+    return true;
+}
+
+// A PNG of the test's picture, as a file brings it.
+std::string PngBytes(int width, int height, uint32_t seed) {
+    const std::vector<uint8_t> texels = PictureTexels(width, height, seed);
+    std::string png;
+    stbi_write_png_to_func([](void* context, void* data, int size) { AppendBytes(static_cast<std::string*>(context), data, size); },
+                           &png, width, height, 4, texels.data(), width * 4);
+    return png;
+}
+
 class PictureExportGL : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -135,6 +187,9 @@ protected:
         Context = SDL_GL_CreateContext(Window);
         ASSERT_NE(Context, nullptr) << SDL_GetError();
         ASSERT_EQ(LoadGLEntryPoints(), GL_LOADER_OK);
+        StartRenderer();
+    }
+    static void StartRenderer() {
         InitBrushFilter();
         glDeleteTextures(1, &FilterTexture);
         FilterTexture = Upload(PictureTexels(37, 29, 77), 37, 29);  // a paper with grain of its own
@@ -156,6 +211,8 @@ protected:
     }
     void TearDown() override {
         std::cerr.rdbuf(Saved);
+        OffscreenTileLimit = 256;
+        ExportRenderMillisecondsPerFrame = 25.0;
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
         EXPECT_FALSE(PaintedPictureExportRunning());
         std::string command = "rm -rf '" + Folder + "'";
@@ -307,6 +364,190 @@ TEST_F(PictureExportGL, WaitingTakesTheOutcomeAsTheFrameLoopWould) {
     EXPECT_EQ(Log.str(), "[Info]: Exported picture: " + path + "\n");
     int width = 0, height = 0;
     EXPECT_EQ(Decode(path, &width, &height).size(), size_t(1200) * 900 * 3);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PictureExportGL, TheRenderInStepsIsTheRenderInOnePieceByteForByte) {
+    SetPicture(301, 173, 6);
+    BrushParameters = BrushProperties{0.6f, 0.85f, 0.7f};
+    DrawFrame(200, 150);
+    // Tiles of 40 x 40 with edges anywhere: 8 x 5 of them, one a frame.
+    OffscreenTileLimit = 40;
+    ExportRenderMillisecondsPerFrame = 0.0;
+    const std::vector<uint8_t> onePiece = Render();
+    const std::string path = Folder + "/stepped.png";
+    ExportOutcome outcome;
+    ASSERT_TRUE(StartPaintedPictureExport(path.c_str(), PICTURE_PNG, &outcome)) << outcome.reason;
+    EXPECT_TRUE(PaintedPictureExportRendering()) << "nothing is drawn before the frames";
+    const ExportFrames frames = RunFrames(Window200x150, Nothing);
+    ASSERT_TRUE(frames.Outcome.done) << frames.Outcome.reason;
+    // The fortieth tile ends the render in the fortieth frame.
+    EXPECT_EQ(frames.RenderingFrames, 39);
+    ASSERT_FALSE(frames.RenderProgress.empty());
+    EXPECT_GT(frames.RenderProgress.front(), 0.0f) << "the bar moves from the first tile";
+    EXPECT_LT(frames.RenderProgress.front(), frames.RenderProgress.back());
+    int width = 0, height = 0;
+    const std::vector<uint8_t> written = Decode(path, &width, &height);
+    ASSERT_EQ(width, 301);
+    ASSERT_EQ(height, 173);
+    EXPECT_TRUE(written == onePiece) << "the file is the render in one piece";
+    EXPECT_EQ(Log.str(), "[Info]: Exported picture: " + path + "\n");
+
+    // The render on its own, several tiles a step within a budget, into a buffer filled with
+    // what the render never writes: every byte comes from a tile.
+    std::vector<uint8_t> rgb(onePiece.size(), 0xAB);
+    char reason[256] = "";
+    ASSERT_TRUE(StartPaintedPictureRender(rgb.data(), rgb.size(), reason, sizeof reason)) << reason;
+    EXPECT_TRUE(PaintedPictureRendering());
+    float share = 0.0f;
+    RenderStep step = RENDER_RUNNING;
+    int steps = 0;
+    while ((step = StepPaintedPictureRender(5.0, &share, reason, sizeof reason)) == RENDER_RUNNING) {
+        ++steps;
+        DrawFrame(200, 150);
+    }
+    ASSERT_EQ(step, RENDER_DONE) << reason;
+    EXPECT_EQ(share, 1.0f);
+    EndPaintedPictureRender();
+    EXPECT_FALSE(PaintedPictureRendering());
+    EXPECT_EQ(PaintedPictureRenderTarget().Framebuffer, 0u);
+    EXPECT_LT(steps, 39) << "within 5 ms, more than one tile a step";
+    EXPECT_TRUE(rgb == onePiece);
+}
+
+TEST_F(PictureExportGL, WhatTheUserChangesWhileItRendersDoesNotReachTheFile) {
+    SetPicture(240, 160, 7);
+    BrushParameters = BrushProperties{0.7f, 0.6f, 0.5f};
+    DrawFrame(200, 150);
+    OffscreenTileLimit = 32;  // 8 x 5 tiles
+    ExportRenderMillisecondsPerFrame = 0.0;
+    const std::vector<uint8_t> expected = Render();
+    const GLuint picture = DiffuseTexture, paper = FilterTexture;
+    const std::string nextPicture = Folder + "/next.png";
+    {
+        std::ofstream file(nextPicture, std::ios::binary);
+        file << PngBytes(50, 40, 8);
+    }
+    const std::string nextPaper = PngBytes(21, 19, 9);
+
+    const std::string path = Folder + "/kept.png";
+    ExportOutcome outcome;
+    ASSERT_TRUE(StartPaintedPictureExport(path.c_str(), PICTURE_PNG, &outcome)) << outcome.reason;
+    bool replacedKept = false, letGo = false;
+    auto window = [](int frame) { return frame < 6 ? std::make_pair(200, 150) : std::make_pair(900, 700); };
+    auto meanwhile = [&](int frame) {
+        if (frame == 3) BrushParameters = BrushProperties{0.2f, 0.9f, 0.1f};  // the sliders
+        if (frame == 9) {
+            // Another picture and another paper through the imports' own path.
+            const ImportOutcome imported = LoadDiffuseTexture(nextPicture.c_str());
+            ASSERT_TRUE(imported.done) << imported.reason;
+            const ImportOutcome papered =
+                LoadFilterTextureFromMemory(reinterpret_cast<const unsigned char*>(nextPaper.data()), int(nextPaper.size()));
+            ASSERT_TRUE(papered.done) << papered.reason;
+            ASSERT_NE(DiffuseTexture, picture);
+            ASSERT_NE(FilterTexture, paper);
+        }
+        if (frame > 9 && PaintedPictureExportRendering())
+            replacedKept = glIsTexture(picture) && glIsTexture(paper);
+        if (frame > 9 && !PaintedPictureExportRendering() && !letGo) {
+            // The render is over: the replaced textures are gone, the new ones stay.
+            letGo = true;
+            EXPECT_FALSE(glIsTexture(picture));
+            EXPECT_FALSE(glIsTexture(paper));
+            EXPECT_TRUE(glIsTexture(DiffuseTexture));
+            EXPECT_TRUE(glIsTexture(FilterTexture));
+        }
+    };
+    const ExportFrames frames = RunFrames(window, meanwhile);
+    ASSERT_TRUE(frames.Outcome.done) << frames.Outcome.reason;
+    EXPECT_GT(frames.RenderingFrames, 9) << "the changes came while it rendered";
+    EXPECT_TRUE(replacedKept) << "the replaced picture and paper were kept for the render";
+    EXPECT_TRUE(letGo);
+    EXPECT_EQ(frames.Outcome.width, 240);
+    EXPECT_EQ(frames.Outcome.height, 160);
+    int width = 0, height = 0;
+    const std::vector<uint8_t> written = Decode(path, &width, &height);
+    ASSERT_EQ(width, 240);
+    ASSERT_EQ(height, 160);
+    EXPECT_TRUE(written == expected) << "the file is what the export started with";
+    // While the window shows the new picture.
+    EXPECT_EQ(DiffuseWidth, 50);
+    EXPECT_EQ(Log.str().find("[Error]"), std::string::npos) << Log.str();
+}
+
+TEST_F(PictureExportGL, AGraphicsFailureWhileItRendersEndsTheExportWithItsLine) {
+    SetPicture(120, 90, 10);
+    DrawFrame(120, 90);
+    OffscreenTileLimit = 32;
+    ExportRenderMillisecondsPerFrame = 0.0;
+    const std::string path = Folder + "/broken.png";
+    ExportOutcome outcome;
+    ASSERT_TRUE(StartPaintedPictureExport(path.c_str(), PICTURE_PNG, &outcome)) << outcome.reason;
+    float progress = 0.0f;
+    ASSERT_FALSE(FinishPaintedPictureExport(&outcome, &progress));
+    ASSERT_TRUE(PaintedPictureExportRendering());
+    // The paper is replaced, then the render's target goes from under it: its next tile fails in
+    // the GL, as a driver out of memory would fail it.
+    const GLuint paper = FilterTexture;
+    const std::string nextPaper = PngBytes(16, 16, 11);
+    ASSERT_TRUE(LoadFilterTextureFromMemory(reinterpret_cast<const unsigned char*>(nextPaper.data()),
+                                            int(nextPaper.size()))
+                    .done);
+    const OffscreenTarget target = PaintedPictureRenderTarget();
+    glDeleteFramebuffers(1, &target.Framebuffer);
+    ASSERT_TRUE(FinishPaintedPictureExport(&outcome, &progress));
+    EXPECT_FALSE(outcome.done);
+    const std::string reason = outcome.reason;
+    EXPECT_EQ(reason.rfind("the graphics driver failed rendering the 120 x 90 picture (GL error 0x", 0), 0u) << reason;
+    EXPECT_EQ(Log.str(), "[Error]: Failed to export picture: " + path + ": " + reason + "\n");
+    EXPECT_FALSE(PaintedPictureExportRunning());
+    EXPECT_FALSE(PaintedPictureRendering());
+    EXPECT_FALSE(glIsTexture(target.Texture)) << "the target deleted";
+    EXPECT_FALSE(glIsTexture(paper)) << "the replaced paper let go";
+    EXPECT_NE(access(path.c_str(), F_OK), 0);
+    while (glGetError() != GL_NO_ERROR) {
+    }
+
+    // Nothing stays stuck: the next export writes its file.
+    ASSERT_TRUE(StartPaintedPictureExport(path.c_str(), PICTURE_PNG, &outcome)) << outcome.reason;
+    EXPECT_TRUE(RunFrames(Window200x150, Nothing).Outcome.done);
+}
+
+TEST_F(PictureExportGL, TheRenderersShutdownDeletesWhatARenderingExportHolds) {
+    SetPicture(120, 90, 12);
+    DrawFrame(120, 90);
+    OffscreenTileLimit = 32;
+    ExportRenderMillisecondsPerFrame = 0.0;
+    const std::string path = Folder + "/never.png";
+    ExportOutcome outcome;
+    ASSERT_TRUE(StartPaintedPictureExport(path.c_str(), PICTURE_PNG, &outcome)) << outcome.reason;
+    ASSERT_FALSE(FinishPaintedPictureExport(&outcome, nullptr));
+    const GLuint picture = DiffuseTexture;
+    const std::string nextPicture = Folder + "/next.png";
+    {
+        std::ofstream file(nextPicture, std::ios::binary);
+        file << PngBytes(30, 20, 13);
+    }
+    ASSERT_TRUE(LoadDiffuseTexture(nextPicture.c_str()).done);
+    const OffscreenTarget target = PaintedPictureRenderTarget();
+    ASSERT_TRUE(glIsFramebuffer(target.Framebuffer));
+    ASSERT_TRUE(glIsTexture(picture)) << "kept for the render";
+    ShutdownBrushFilter();
+    EXPECT_FALSE(glIsFramebuffer(target.Framebuffer));
+    EXPECT_FALSE(glIsTexture(target.Texture));
+    EXPECT_FALSE(glIsTexture(picture));
+    EXPECT_FALSE(PaintedPictureRendering());
+    // The export learns it in its next step, as a failure with its line; no file.
+    ASSERT_TRUE(FinishPaintedPictureExport(&outcome, nullptr));
+    EXPECT_FALSE(outcome.done);
+    EXPECT_STREQ(outcome.reason, "the render was ended before it was complete");
+    EXPECT_EQ(Log.str(),
+              "[Error]: Failed to export picture: " + path + ": the render was ended before it was complete\n");
+    EXPECT_NE(access(path.c_str(), F_OK), 0);
+    StartRenderer();  // for the rest of the suite
 }
 
 }  // namespace

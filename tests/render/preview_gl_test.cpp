@@ -406,6 +406,21 @@ TEST_F(PreviewGL, PaintingPresentingAndTheOffscreenRenderPutBackTheGLState) {
     OffscreenTileLimit = 16;
     RenderRGB(60, 40, 50, 30, BrushParameters);
     EXPECT_EQ(GLStateSnapshot(), before) << "after a tiled render and read-back";
+    // The export's render in steps, a tile each, with the window's frames in between: each step
+    // finds the frame's state and leaves it so.
+    std::vector<uint8_t> stepped(size_t(60) * 40 * 3);
+    char reason[256] = "";
+    ASSERT_TRUE(StartPaintedPictureRender(stepped.data(), stepped.size(), reason, sizeof reason)) << reason;
+    EXPECT_EQ(GLStateSnapshot(), before) << "after the render's start";
+    int steps = 0;
+    while (StepPaintedPictureRender(0.0, nullptr, reason, sizeof reason) == RENDER_RUNNING) {
+        ++steps;
+        EXPECT_EQ(GLStateSnapshot(), before) << "after step " << steps;
+    }
+    EXPECT_EQ(GLStateSnapshot(), before) << "after the last step";
+    EndPaintedPictureRender();
+    EXPECT_EQ(GLStateSnapshot(), before) << "after the render's end";
+    EXPECT_EQ(steps, 11) << "4 x 3 tiles of 16, one a step";
     // The frame's draw sets the viewport and both units by design; the scissor box and switch,
     // which it uses to clear the bars, it puts back.
     glUseProgram(GLuint(brushProgram));

@@ -264,7 +264,8 @@ TEST_F(ExportCommand, TheStripFollowsTheFileAndTheConfirmationFadesOrIsDismissed
     Key(SDL_SCANCODE_LCTRL, true);
     Key(SDL_SCANCODE_S, true);
     Frame();
-    // The frame of the choice shows the strip; the picture is rendered in the next one.
+    // The frame of the choice shows the strip; the export starts in the next one, and its first
+    // step comes in the frame after that, so no frame holds both.
     float progress = -1;
     EXPECT_TRUE(ExportProgressShown(&progress));
     EXPECT_EQ(progress, 0.0f);
@@ -272,6 +273,9 @@ TEST_F(ExportCommand, TheStripFollowsTheFileAndTheConfirmationFadesOrIsDismissed
     EXPECT_TRUE(Shown(ExportProgressName));
     Frame();
     EXPECT_EQ(Fake.Exports.size(), 1u);
+    EXPECT_TRUE(ExportProgressShown(&progress));
+    EXPECT_EQ(progress, 0.0f) << "not yet asked how far it is";
+    Frame();
     EXPECT_TRUE(ExportProgressShown(&progress));
     EXPECT_FLOAT_EQ(progress, 0.42f);
     EXPECT_EQ(ExportProgressText("/out/coffee-painted.png", progress), "Exporting coffee-painted.png: 42 %");
