@@ -50,6 +50,7 @@
 #include "render/offscreen_pass.h"
 #include "render/picture_export.h"
 #include "render/texture_import.h"
+#include "gl_test_support.h"
 
 namespace {
 
@@ -89,14 +90,7 @@ void ShowPicture() {
             t[2] = (unsigned char)std::clamp(int(110 + 70 * std::sin((u - v) * 3.3)) + detail, 0, 255);
             t[3] = 255;
         }
-    glGenTextures(1, &DiffuseTexture);
-    glBindTexture(GL_TEXTURE_2D, DiffuseTexture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, kWidth, kHeight, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-    DiffuseWidth = kWidth;
-    DiffuseHeight = kHeight;
-    ++TextureSlotChanges;
+    PutPictureInSlot(texels.data(), kWidth, kHeight);
 }
 
 // The window's own work in a frame while nothing else changes: the cached painting presented,
@@ -248,10 +242,10 @@ Stepped RenderInSteps(int side, double budget) {
 
 int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-    if (SDL_Init(SDL_INIT_VIDEO) != 0) Fail(SDL_GetError());
-    Window = SDL_CreateWindow("Vellumry", 0, 0, 800, 600, SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN);
-    SDL_GLContext context = Window ? SDL_GL_CreateContext(Window) : nullptr;
-    if (!context || LoadGLEntryPoints() != GL_LOADER_OK) Fail("no OpenGL 3 context");
+    const GLTestWindow window = OpenGLTestWindow("Vellumry", 800, 600, SDL_WINDOW_SHOWN);
+    Window = window.Window;
+    SDL_GLContext context = window.Context;
+    if (!context) Fail("no OpenGL 3 context");
     // The export's lines go nowhere: figures only on the output.
     std::ostringstream log;
     std::streambuf* saved = std::cerr.rdbuf(log.rdbuf());

@@ -30,6 +30,7 @@
 #include "render/offscreen_pass.h"
 #include "render/picture_export.h"
 #include "render/texture_import.h"
+#include "gl_test_support.h"
 
 namespace {
 
@@ -50,40 +51,14 @@ std::vector<uint8_t> PictureTexels(int width, int height, uint32_t seed) {
     return texels;
 }
 
-GLuint Upload(const std::vector<uint8_t>& texels, int width, int height) {
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-    return texture;
-}
-
 // Into the slot as an import puts it.
 void SetPicture(int width, int height, uint32_t seed) {
-    glDeleteTextures(1, &DiffuseTexture);
-    DiffuseTexture = Upload(PictureTexels(width, height, seed), width, height);
-    DiffuseWidth = width;
-    DiffuseHeight = height;
-    ++TextureSlotChanges;
+    PutPictureInSlot(PictureTexels(width, height, seed).data(), width, height);
 }
 
-// One frame of a window of this size into a framebuffer object: it sets the brush reach the
-// export takes (the drawn size of the latest frame).
-void DrawFrame(int windowWidth, int windowHeight) {
-    GLuint framebuffer = 0, colour = 0;
-    glGenRenderbuffers(1, &colour);
-    glBindRenderbuffer(GL_RENDERBUFFER, colour);
-    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, windowWidth, windowHeight);
-    glGenFramebuffers(1, &framebuffer);
-    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colour);
-    DrawBrushFilter(windowWidth, windowHeight);
-    glBindFramebuffer(GL_FRAMEBUFFER, 0);
-    glDeleteFramebuffers(1, &framebuffer);
-    glDeleteRenderbuffers(1, &colour);
-}
+// One frame of a window of this size: it sets the brush reach the export takes (the drawn size
+// of the latest frame).
+void DrawFrame(int windowWidth, int windowHeight) { DrawFrameOffscreen(windowWidth, windowHeight); }
 
 std::vector<uint8_t> Render() {
     int width = 0, height = 0;
@@ -181,19 +156,15 @@ std::string PngBytes(int width, int height, uint32_t seed) {
 class PictureExportGL : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        ASSERT_EQ(SDL_Init(SDL_INIT_VIDEO), 0) << SDL_GetError();
-        Window = SDL_CreateWindow("export test", 0, 0, 320, 240, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-        ASSERT_NE(Window, nullptr) << SDL_GetError();
-        Context = SDL_GL_CreateContext(Window);
+        const GLTestWindow window = OpenGLTestWindow("export test", 320, 240, SDL_WINDOW_HIDDEN);
+        Window = window.Window;
+        Context = window.Context;
         ASSERT_NE(Context, nullptr) << SDL_GetError();
-        ASSERT_EQ(LoadGLEntryPoints(), GL_LOADER_OK);
         StartRenderer();
     }
     static void StartRenderer() {
         InitBrushFilter();
-        glDeleteTextures(1, &FilterTexture);
-        FilterTexture = Upload(PictureTexels(37, 29, 77), 37, 29);  // a paper with grain of its own
-        ++TextureSlotChanges;
+        PutPaperInSlot(PictureTexels(37, 29, 77).data(), 37, 29);  // a paper with grain of its own
     }
     static void TearDownTestSuite() {
         ShutdownBrushFilter();
