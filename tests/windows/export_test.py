@@ -114,8 +114,7 @@ def main():
     picture = os.path.join(windows_folder, "coffee.png")
     # Blue to red from left to right, a yellow disc in the middle: 320 x 240, shown larger than
     # its size in the 800 x 600 window, so the brush reaches as far as the window shows it.
-    subprocess.run(["convert", "-size", "240x320", "gradient:red-blue", "-rotate", "90", "-fill", "yellow",
-                    "-draw", "circle 160,120 160,70", picture], check=True, timeout=60)
+    winetest.make_test_picture(picture)
 
     run_windows(windows_folder, picture)
     png = rgb_pixels(os.path.join(windows_folder, "coffee-painted.png"))

@@ -145,8 +145,7 @@ def open_with(work):
     os.mkdir(folder)
     picture = os.path.join(folder, "picture.png")
     # Blue to red from left to right with a yellow disc in the middle, fitted to 800 x 600.
-    subprocess.run(["convert", "-size", "240x320", "gradient:red-blue", "-rotate", "90", "-fill", "yellow",
-                    "-draw", "circle 160,120 160,70", picture], check=True, timeout=60)
+    winetest.make_test_picture(picture)
     path = winetest.windows_path(picture)
     process = subprocess.Popen([winetest.wine_command(), match.group(1), path], stdout=subprocess.PIPE,
                                stderr=subprocess.PIPE, env=ENV, cwd=work)

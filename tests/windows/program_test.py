@@ -210,8 +210,7 @@ def main():
     os.mkdir(folder)
     picture = os.path.join(folder, "picture.png")
     # Blue to red from left to right, a yellow disc in the middle: 320 x 240, fitted to 800 x 600.
-    subprocess.run(["convert", "-size", "240x320", "gradient:red-blue", "-rotate", "90", "-fill", "yellow",
-                    "-draw", "circle 160,120 160,70", picture], check=True, timeout=60)
+    winetest.make_test_picture(picture)
 
     run_windows(work, picture)
     before = rgb_pixels(os.path.join(work, "before.png"))

@@ -123,6 +123,13 @@ def run_main(main, prefix):
         raise
 
 
+def make_test_picture(path):
+    """The Windows tests' picture: 320 x 240, blue to red from left to right, a yellow disc in
+    the middle, so that where the window shows it can be told from the paper and the black."""
+    subprocess.run(["convert", "-size", "240x320", "gradient:red-blue", "-rotate", "90", "-fill", "yellow",
+                    "-draw", "circle 160,120 160,70", path], check=True, timeout=60)
+
+
 def kill(process):
     if process.poll() is None:
         process.kill()
