@@ -244,8 +244,7 @@ int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const GLTestWindow window = OpenGLTestWindow("Vellumry", 800, 600, SDL_WINDOW_SHOWN);
     Window = window.Window;
-    SDL_GLContext context = window.Context;
-    if (!context) Fail("no OpenGL 3 context");
+    if (!window.Context) Fail("no OpenGL 3 context");
     // The export's lines go nowhere: figures only on the output.
     std::ostringstream log;
     std::streambuf* saved = std::cerr.rdbuf(log.rdbuf());
@@ -355,8 +354,6 @@ int main(int argc, char** argv) {
     for (const char* name : {"/warm.jpg", "/painted.png", "/painted.jpg"}) unlink((folder + name).c_str());
     rmdir(folder.c_str());
     ShutdownBrushFilter();
-    SDL_GL_DeleteContext(context);
-    SDL_DestroyWindow(Window);
-    SDL_Quit();
+    CloseGLTestWindow(window);
     return 0;
 }

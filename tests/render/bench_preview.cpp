@@ -154,8 +154,6 @@ int main(int argc, char** argv) {
     ShutdownBrushFilter();
     ImGui_ImplOpenGL3_Shutdown();
     ImGui_ImplSDL2_Shutdown();
-    SDL_GL_DeleteContext(context);
-    SDL_DestroyWindow(Window);
-    SDL_Quit();
+    CloseGLTestWindow(test);
     return 0;
 }

@@ -149,9 +149,7 @@ protected:
     }
     static void TearDownTestSuite() {
         ShutdownBrushFilter();
-        SDL_GL_DeleteContext(Window.Context);
-        SDL_DestroyWindow(Window.Window);
-        SDL_Quit();
+        CloseGLTestWindow(Window);
     }
     void SetUp() override {
         ASSERT_NE(Window.Context, nullptr);

@@ -13,6 +13,12 @@ GLTestWindow OpenGLTestWindow(const char* title, int width, int height, Uint32 f
     return w;
 }
 
+void CloseGLTestWindow(const GLTestWindow& window) {
+    if (window.Context) SDL_GL_DeleteContext(window.Context);
+    if (window.Window) SDL_DestroyWindow(window.Window);
+    SDL_Quit();
+}
+
 GLuint UploadSlotTexture(const uint8_t* texels, int width, int height) {
     GLuint texture = 0;
     glGenTextures(1, &texture);

@@ -4,6 +4,7 @@
 //
 //   GLTestWindow window = OpenGLTestWindow("preview test", 320, 240, SDL_WINDOW_HIDDEN);
 //   ASSERT_NE(window.Context, nullptr) << SDL_GetError();   // SDL, window, context, entry points
+//   CloseGLTestWindow(window);              // at the end
 //   PutPictureInSlot(picture);              // the old texture goes, the size and the slots'
 //   PutPaperInSlot(paper);                  // counter follow (TextureSlotChanges)
 //   std::vector<uint8_t> pixels = DrawFrameOffscreen(333, 200, viewport);   // one frame's draw
@@ -27,6 +28,8 @@ struct GLTestWindow {
 // SDL_Init(SDL_INIT_VIDEO), a window of this size and flags with an OpenGL context, and the
 // loaded entry points.
 GLTestWindow OpenGLTestWindow(const char* title, int width, int height, Uint32 flags);
+// The context, the window and SDL, in that order.
+void CloseGLTestWindow(const GLTestWindow& window);
 
 // A new RGBA texture as the slots hold them (GL_LINEAR both ways, no mipmaps), bound on the
 // active unit; texels row 0 is the top row.

@@ -156,10 +156,8 @@ std::string PngBytes(int width, int height, uint32_t seed) {
 class PictureExportGL : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        const GLTestWindow window = OpenGLTestWindow("export test", 320, 240, SDL_WINDOW_HIDDEN);
-        Window = window.Window;
-        Context = window.Context;
-        ASSERT_NE(Context, nullptr) << SDL_GetError();
+        Test = OpenGLTestWindow("export test", 320, 240, SDL_WINDOW_HIDDEN);
+        ASSERT_NE(Test.Context, nullptr) << SDL_GetError();
         StartRenderer();
     }
     static void StartRenderer() {
@@ -168,12 +166,10 @@ protected:
     }
     static void TearDownTestSuite() {
         ShutdownBrushFilter();
-        SDL_GL_DeleteContext(Context);
-        SDL_DestroyWindow(Window);
-        SDL_Quit();
+        CloseGLTestWindow(Test);
     }
     void SetUp() override {
-        ASSERT_NE(Context, nullptr);
+        ASSERT_NE(Test.Context, nullptr);
         char folder[] = "/tmp/vellumry-export-gl-XXXXXX";
         ASSERT_NE(mkdtemp(folder), nullptr);
         Folder = folder;
@@ -192,11 +188,9 @@ protected:
     std::string Folder;
     std::ostringstream Log;
     std::streambuf* Saved = nullptr;
-    static SDL_Window* Window;
-    static SDL_GLContext Context;
+    static GLTestWindow Test;
 };
-SDL_Window* PictureExportGL::Window = nullptr;
-SDL_GLContext PictureExportGL::Context = nullptr;
+GLTestWindow PictureExportGL::Test;
 
 TEST_F(PictureExportGL, ThePngHoldsExactlyTheRenderAtViewsSmallerAndLargerThanThePicture) {
     SetPicture(301, 173, 1);

@@ -201,9 +201,7 @@ protected:
     }
     static void TearDownTestSuite() {
         ShutdownBrushFilter();
-        SDL_GL_DeleteContext(Test.Context);
-        SDL_DestroyWindow(Test.Window);
-        SDL_Quit();
+        CloseGLTestWindow(Test);
     }
     void SetUp() override {
         ASSERT_NE(Test.Context, nullptr);
