@@ -10,7 +10,7 @@
 
 #include "app/command_line.h"
 #include "app/frame_probe.h"
-#include "app/log.h"
+#include "base/log.h"
 #include "gl/gl_loader.h"
 #include "render/brush_filter.h"
 #include "render/texture_import.h"

@@ -112,7 +112,6 @@ static ExportStatus StatusOf(const Job* job, ExportState state) {
     ExportStatus status;
     status.state = state;
     status.path = job->path;
-    status.fileName = FileNameOfPath(job->path.c_str());
     status.width = job->width;
     status.height = job->height;
     if (state == EXPORT_RUNNING) {

@@ -6,8 +6,8 @@
 //       notice(reason);                          // e.g. another export is still running
 //   ...each frame:
 //   ExportStatus status = PollPictureExport();
-//   if (status.state == EXPORT_RUNNING) bar(status.fileName, status.progress);
-//   else if (status.state == EXPORT_SUCCEEDED) confirm(status.fileName, status.width, status.height);
+//   if (status.state == EXPORT_RUNNING) bar(status.progress);
+//   else if (status.state == EXPORT_SUCCEEDED) confirm(status.path, status.width, status.height);
 //   else if (status.state == EXPORT_FAILED) notice(status.path, status.reason);
 //   ...on Exit or window close: WaitForPictureExport(), or keep drawing until the poll ends.
 //   (A program that calls exit() meanwhile also finishes the file before it ends.)
@@ -31,11 +31,10 @@ enum ExportState { EXPORT_IDLE, EXPORT_RUNNING, EXPORT_SUCCEEDED, EXPORT_FAILED 
 
 struct ExportStatus {
     ExportState state;
-    float progress;        // 0..1: rows encoded; 1 once the file is in place
-    std::string path;      // the target, as started
-    std::string fileName;  // its last component, for the progress bar and the confirmation
+    float progress;      // 0..1: rows encoded; 1 once the file is in place
+    std::string path;    // the target, as started
     int width, height;
-    std::string reason;    // EXPORT_FAILED: why, e.g. "No space left on device"
+    std::string reason;  // EXPORT_FAILED: why, e.g. "No space left on device"
 };
 
 // pixels: width * height * channels bytes (channels 3 or 4, the fourth byte ignored), rows top

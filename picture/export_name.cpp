@@ -3,31 +3,13 @@
 
 #include <cstring>
 
+#include "base/file_name.h"
+
 const char* const ExportFilterList = "png;jpg,jpeg";
-
-static bool IsSeparator(char ch) {
-#ifdef _WIN32
-    return ch == '/' || ch == '\\';
-#else
-    return ch == '/';
-#endif
-}
-
-// Where the last component starts.
-static size_t NameStart(const std::string& path) {
-    for (size_t i = path.size(); i > 0; --i) {
-        if (IsSeparator(path[i - 1])) return i;
-    }
-#ifdef _WIN32
-    // "C:name" is "name" on drive C.
-    if (path.size() >= 2 && path[1] == ':') return 2;
-#endif
-    return 0;
-}
 
 // The position of the extension's dot in the last component, or npos when it has none.
 static size_t ExtensionDot(const std::string& path) {
-    size_t start = NameStart(path);
+    size_t start = FileNameStart(path);
     size_t dot = path.rfind('.');
     if (dot == std::string::npos || dot <= start) return std::string::npos;
     return dot;
@@ -54,7 +36,7 @@ static bool PictureFormatOfPath(const char* path, PictureFormat* format) {
 
 bool ResolveExportName(const char* chosenPath, ExportName* name, std::string* reason) {
     std::string path = chosenPath ? chosenPath : "";
-    if (path.empty() || NameStart(path) == path.size()) {
+    if (path.empty() || FileNameStart(path) == path.size()) {
         *reason = "No file name was given.";
         return false;
     }
@@ -76,7 +58,7 @@ bool ResolveExportName(const char* chosenPath, ExportName* name, std::string* re
 
 std::string SuggestedExportName(const char* picturePath) {
     std::string path = picturePath ? picturePath : "";
-    size_t start = NameStart(path);
+    size_t start = FileNameStart(path);
     size_t dot = ExtensionDot(path);
     std::string stem = path.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
     if (stem.empty()) stem = "picture";
@@ -85,19 +67,14 @@ std::string SuggestedExportName(const char* picturePath) {
 
 std::string PictureFolder(const char* picturePath) {
     std::string path = picturePath ? picturePath : "";
-    size_t start = NameStart(path);
+    size_t start = FileNameStart(path);
     if (start == 0) return std::string();
     size_t end = start;
     // Drop the separators between the folder and the name, but keep a root ("/", "C:\").
-    while (end > 0 && IsSeparator(path[end - 1])) --end;
+    while (end > 0 && IsPathSeparator(path[end - 1])) --end;
 #ifdef _WIN32
     if (end == 2 && path[1] == ':') return path.substr(0, start == 2 ? 2 : 3);
 #endif
     if (end == 0) return path.substr(0, 1);
     return path.substr(0, end);
-}
-
-std::string FileNameOfPath(const char* path) {
-    std::string text = path ? path : "";
-    return text.substr(NameStart(text));
 }

@@ -38,6 +38,3 @@ std::string SuggestedExportName(const char* picturePath);
 // The folder part of a picture's path: "/a/b.png" -> "/a", "/b.png" -> "/", "C:\b.png" ->
 // "C:\"; "" when the path names no folder ("b.png"), so the chooser starts where it likes.
 std::string PictureFolder(const char* picturePath);
-
-// The last path component: "/a/coffee-painted.png" -> "coffee-painted.png".
-std::string FileNameOfPath(const char* path);

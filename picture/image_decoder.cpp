@@ -18,7 +18,7 @@
 
 #include "picture/helper_location.h"
 #include "picture/image_decoder_protocol.h"
-#include "picture/reason_text.h"
+#include "base/reason_text.h"
 
 extern char** environ;
 

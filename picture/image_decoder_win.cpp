@@ -17,7 +17,7 @@
 #include <cstring>
 
 #include "picture/image_decoder_win_protocol.h"
-#include "picture/reason_text.h"
+#include "base/reason_text.h"
 
 const char* ImageDecoderPath = nullptr;
 int ImageDecoderTimeLimitMs = 20000;

@@ -1,6 +1,6 @@
 #include "render/brush_filter.h"
 
-#include "app/log.h"
+#include "base/log.h"
 #include "gl/gl_loader.h"
 #include "render/brush_shaders.h"
 #include "render/cached_preview.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "picture/export_job.h"
 #include "render/offscreen_pass.h"
 

@@ -6,11 +6,10 @@
 #include <stb_image.h>
 #include <string>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "picture/image_decoder.h"
 #include "picture/image_decoder_protocol.h"
 #include "picture/picture_scaling.h"
-#include "ui/ui_state.h"
 
 GLuint DiffuseTexture = 0;
 int DiffuseWidth = 800;
@@ -88,7 +87,7 @@ void Replace(GLuint* slot, GLuint texture) {
 }
 
 // Puts decoded pixels into a slot, as every import ends: upload, replace, and for the picture
-// its size and the Options window.
+// its size.
 void Fill(TextureSlot slot, const char* source, const unsigned char* pixels, int width, int height,
           ImportOutcome* outcome) {
     char reason[512];
@@ -105,7 +104,6 @@ void Fill(TextureSlot slot, const char* source, const unsigned char* pixels, int
     Replace(&DiffuseTexture, texture);
     DiffuseWidth = width;
     DiffuseHeight = height;
-    ShowOptions = true;
 }
 
 // The end of a file's decode: the scaled-down line, the upload, the pixels handed back.

@@ -19,8 +19,8 @@
 // owns exactly one GL texture (GL_RGBA, GL_LINEAR both ways, default repeat wrap, no mipmaps,
 // row 0 = top row); an import binds its new texture on the active unit and deletes the one it
 // replaces, unless an export still renders from it (HoldSlotTextures): it is then deleted when
-// the export lets it go. A picture import also sets the diffuse size (the texture's) and
-// ShowOptions.
+// the export lets it go. A picture import also sets the diffuse size (the texture's); showing
+// the Options window for it is the interface's part (ui/main_menu.h).
 //
 // A failed import changes no slot and no size: it writes one line
 // "[Error]: Failed to load texture: <path>: <reason>" and answers the reason in its outcome.

@@ -7,7 +7,8 @@
 #include <SDL.h>
 #include <imgui.h>
 
-#include "app/log.h"
+#include "base/file_name.h"
+#include "base/log.h"
 #include "picture/export_name.h"
 #include "picture/file_paths.h"
 #include "ui/export_progress.h"
@@ -43,7 +44,7 @@ enum class WayOut { None, Close, Exit };
 WayOut Leaving = WayOut::None;
 
 void NoticeFailure(const std::string& path, const char* reason) {
-    std::string text = "The picture could not be exported to \"" + NoticeFileName(path.c_str()) + "\".";
+    std::string text = "The picture could not be exported to \"" + DisplayFileName(path.c_str()) + "\".";
     if (reason && *reason) text += std::string("\n") + reason;
     PostNotice(ExportNoticeTitle, text);
 }
@@ -67,7 +68,7 @@ void Failed(const std::string& path, const char* reason) {
 
 void Succeeded(const ExportOutcome& outcome) {
     Export.Now = Phase::Idle;
-    Confirmation.Text = "Saved " + NoticeFileName(Export.Path.c_str()) + ", " + std::to_string(outcome.width) +
+    Confirmation.Text = "Saved " + DisplayFileName(Export.Path.c_str()) + ", " + std::to_string(outcome.width) +
                         " x " + std::to_string(outcome.height);
     Confirmation.Since = ImGui::GetTime();
 }
@@ -117,7 +118,7 @@ void DrawQuestion() {
     }
     ImGui::PushTextWrapPos(ImGui::GetFontSize() * 24.0f);
     ImGui::Text("A file named \"%s\" already exists.\nDo you want to replace it?",
-                NoticeFileName(Question.Target.path.c_str()).c_str());
+                DisplayFileName(Question.Target.path.c_str()).c_str());
     ImGui::PopTextWrapPos();
     ImGui::Spacing();
     const ImVec2 button(ImGui::GetFontSize() * 5.0f, 0.0f);
@@ -142,7 +143,7 @@ const char* ExportablePicturePath() { return PicturePath.empty() ? nullptr : Pic
 void ExportPicture() {
     if (PicturePath.empty() || Question.Pending) return;
     if (Export.Now != Phase::Idle) {
-        PostNotice(ExportBusyTitle, "\"" + NoticeFileName(Export.Path.c_str()) +
+        PostNotice(ExportBusyTitle, "\"" + DisplayFileName(Export.Path.c_str()) +
                                         "\" is still being exported.\nExport again once it is saved.");
         return;
     }

@@ -4,6 +4,7 @@
 
 #include <imgui.h>
 
+#include "base/file_name.h"
 #include "ui/import_notice.h"
 
 namespace {
@@ -27,7 +28,7 @@ std::string ExportProgressText(const char* path, float progress) {
     percent = percent < 0 ? 0 : percent > 100 ? 100 : percent;
     char text[64];
     snprintf(text, sizeof text, ": %d %%", percent);
-    return "Exporting " + NoticeFileName(path) + text;
+    return "Exporting " + DisplayFileName(path) + text;
 }
 
 void DrawExportProgress(const char* path, float progress, bool closing, float lift) {

@@ -6,7 +6,7 @@
 
 #include <imgui.h>
 
-#include "picture/reason_text.h"
+#include "base/file_name.h"
 
 namespace {
 
@@ -16,20 +16,11 @@ bool NoticeRequested = false;                  // posted, not yet opened as a po
 
 }  // namespace
 
-std::string NoticeFileName(const char* path) {
-    const char* name = path;
-    for (const char* c = path; *c; ++c)
-        if (*c == '/' || *c == '\\') name = c + 1;
-    std::string shown = *name ? name : path;
-    CleanReasonText(&shown[0]);
-    return shown;
-}
-
 void PostImportNotice(const char* subject, const char* path, const char* reason) {
     std::string text = subject ? subject : "The file";
     if (path) {
         text += " \"";
-        text += NoticeFileName(path);
+        text += DisplayFileName(path);
         text += "\" could not be loaded.";
     } else {
         text += " could not be opened.";

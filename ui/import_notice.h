@@ -25,7 +25,3 @@ const char* ImportNoticeText();
 
 // The import notice's window title.
 constexpr const char* ImportNoticeTitle = "Import failed";
-
-// The last component of a path (either separator), with control characters and bytes that are
-// not UTF-8 shown as '?' (CleanReasonText), so that a name cannot break a message's lines.
-std::string NoticeFileName(const char* path);

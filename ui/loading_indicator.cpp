@@ -6,6 +6,7 @@
 
 #include <imgui.h>
 
+#include "base/file_name.h"
 #include "ui/import_notice.h"
 
 namespace {
@@ -46,7 +47,7 @@ bool DrawLoadingIndicator(const char* path, double seconds) {
         Spinner(ImGui::GetFrameHeight());
         ImGui::SameLine();
         ImGui::AlignTextToFramePadding();
-        const std::string name = NoticeFileName(path);
+        const std::string name = DisplayFileName(path);
         ImGui::Text("Loading %s... %d s", name.c_str(), static_cast<int>(seconds));
         ImGui::SameLine();
         cancel = ImGui::Button("Cancel");

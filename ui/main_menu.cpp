@@ -7,7 +7,7 @@
 #include <SDL.h>
 #include <imgui.h>
 
-#include "app/log.h"
+#include "base/log.h"
 #include "picture/file_paths.h"
 #include "render/brush_filter.h"
 #include "render/picture_export.h"
@@ -86,7 +86,9 @@ void TakeFinishedImport() {
     if (!outcome.done) {
         PostImportNotice(Subject(Loading.Slot), Loading.Path.c_str(), outcome.reason);
     } else if (Loading.Slot == TEXTURE_SLOT_DIFFUSE) {
-        // What an export names its file after and where its chooser opens.
+        // A new picture to tune: the Options window opens. What an export names its file after
+        // and where its chooser opens.
+        ShowOptions = true;
         RememberPicturePath(Loading.Path.c_str());
     }
 }

@@ -20,7 +20,6 @@
 #include "render/embedded_assets.h"
 #include "picture/image_decoder.h"
 #include "render/texture_import.h"
-#include "ui/ui_state.h"
 
 namespace {
 
@@ -127,11 +126,9 @@ TEST_F(TextureImport, PictureImportUploadsExactPixelsAndShowsOptions) {
     std::string greyPath = WritePng("grey.png", grey, width, height, 1);
     std::string alphaPath = WritePng("alpha.png", rgba, width, height, 4);
 
-    ShowOptions = false;
     glActiveTexture(GL_TEXTURE0 + 3);  // the import binds on whichever unit is active
     LoadDiffuseTexture(greyPath.c_str());
     ASSERT_NE(0u, DiffuseTexture);
-    EXPECT_TRUE(ShowOptions);
     EXPECT_EQ(width, DiffuseWidth);
     EXPECT_EQ(height, DiffuseHeight);
     GLint bound = 0;
@@ -159,9 +156,7 @@ TEST_F(TextureImport, PictureImportUploadsExactPixelsAndShowsOptions) {
     glGetTexLevelParameteriv(GL_TEXTURE_2D, 1, GL_TEXTURE_WIDTH, &value);
     EXPECT_EQ(0, value) << "no mipmaps";
 
-    ShowOptions = false;
     LoadDiffuseTexture(alphaPath.c_str());
-    EXPECT_TRUE(ShowOptions);
     EXPECT_EQ(rgba, ReadTexture(DiffuseTexture).pixels);
 }
 
@@ -202,7 +197,6 @@ TEST_F(TextureImport, EveryFailureKeepsTheSlotsAndWritesOneLine) {
             SCOPED_TRACE(std::string(input.name) + (filter ? " as paper" : " as picture"));
             const char* helper = ImageDecoderPath;
             if (input.path == crash) ImageDecoderPath = MISBEHAVING_DECODER;
-            ShowOptions = false;
             LogCapture log;
             ImportOutcome outcome =
                 filter ? LoadFilterTexture(input.path.c_str()) : LoadDiffuseTexture(input.path.c_str());
@@ -214,7 +208,6 @@ TEST_F(TextureImport, EveryFailureKeepsTheSlotsAndWritesOneLine) {
             EXPECT_TRUE(glIsTexture(paper));
             EXPECT_EQ(6, DiffuseWidth);
             EXPECT_EQ(6, DiffuseHeight);
-            EXPECT_FALSE(ShowOptions);
             std::string expected = "[Error]: Failed to load texture: " + input.path + ": ";
             std::vector<std::string> lines = log.Lines();
             ASSERT_EQ(1u, lines.size());
@@ -306,14 +299,12 @@ TEST_F(TextureImport, AnImportInTheBackgroundChangesTheSlotWhenItsAnswerIsTaken)
     std::string second = WritePng("second.png", pixels, 9, 3, 4);
     ASSERT_TRUE(LoadDiffuseTexture(first.c_str()).done);
     const GLuint before = DiffuseTexture;
-    ShowOptions = false;
     LogCapture log;
     ImportOutcome outcome;
     ASSERT_TRUE(StartTextureImport(TEXTURE_SLOT_DIFFUSE, second.c_str(), &outcome));
     EXPECT_STREQ(second.c_str(), LoadingTexturePath());
     EXPECT_EQ(before, DiffuseTexture);
     EXPECT_EQ(7, DiffuseWidth);
-    EXPECT_FALSE(ShowOptions);
     int looks = 0;
     ASSERT_TRUE(FinishWithin(&outcome, &looks));
     EXPECT_TRUE(outcome.done) << outcome.reason;
@@ -321,7 +312,6 @@ TEST_F(TextureImport, AnImportInTheBackgroundChangesTheSlotWhenItsAnswerIsTaken)
     EXPECT_FALSE(glIsTexture(before));
     EXPECT_EQ(9, DiffuseWidth);
     EXPECT_EQ(3, DiffuseHeight);
-    EXPECT_TRUE(ShowOptions);
     EXPECT_EQ(pixels, ReadTexture(DiffuseTexture).pixels);
     EXPECT_FALSE(FinishTextureImport(&outcome)) << "an import ends once";
     EXPECT_TRUE(log.Lines().empty());

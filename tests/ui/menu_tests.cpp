@@ -2,6 +2,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/file_name.h"
 #include "ui/import_notice.h"
 #include "ui/main_menu.h"
 #include "ui/ui_state.h"
@@ -249,11 +250,16 @@ TEST_F(Imports, PictureThatDoesNotLoadIsNamedWithTheReason) {
 
 // What a notice, the loading indicator and the export's strip show of a path: its last
 // component, whole UTF-8 kept, anything that could break or garble the line as '?'.
-TEST(NoticeFileNameOf, APathIsItsLastComponentOnOneLine) {
-    EXPECT_EQ(NoticeFileName("/pictures/caf\xc3\xa9.png"), "caf\xc3\xa9.png");
-    EXPECT_EQ(NoticeFileName("C:\\pictures\\cat.png"), "cat.png");
-    EXPECT_EQ(NoticeFileName("/pictures/two\nlines\x7f.png"), "two?lines?.png");
+TEST(DisplayFileNameOf, APathIsItsLastComponentOnOneLine) {
+    EXPECT_EQ(DisplayFileName("/pictures/caf\xc3\xa9.png"), "caf\xc3\xa9.png");
+#ifdef _WIN32
+    EXPECT_EQ(DisplayFileName("C:\\pictures\\cat.png"), "cat.png");
+#else
+    // A backslash is part of a name on Linux.
+    EXPECT_EQ(DisplayFileName("/pictures/back\\slash.png"), "back\\slash.png");
+#endif
+    EXPECT_EQ(DisplayFileName("/pictures/two\nlines\x7f.png"), "two?lines?.png");
     // A lead byte without its sequence would take the letters after it along when drawn.
-    EXPECT_EQ(NoticeFileName("/pictures/\xe0" "ab.png"), "?ab.png");
-    EXPECT_EQ(NoticeFileName("/pictures/"), "/pictures/") << "no name: the path as it is";
+    EXPECT_EQ(DisplayFileName("/pictures/\xe0" "ab.png"), "?ab.png");
+    EXPECT_EQ(DisplayFileName("/pictures/"), "/pictures/") << "no name: the path as it is";
 }

@@ -49,8 +49,6 @@ bool FakeFinishImport(ImportOutcome* outcome) {
     if (!Fake.Loading || Fake.HoldAnswer) return false;
     Fake.Loading = false;
     Outcome(outcome, Fake.LoadFailure);
-    // What the real picture import does.
-    if (outcome->done && !Fake.Loads.empty() && Fake.Loads.back().Diffuse) ShowOptions = true;
     return true;
 }
 

@@ -1,10 +1,10 @@
-#include "app/log.h"
+#include "base/log.h"
 
 #include <cstdlib>
 #include <iostream>
 #include <string>
 
-#include "picture/reason_text.h"
+#include "base/reason_text.h"
 
 static void WriteLine(const char* prefix, const char* text, const char* detail) {
     std::cerr << prefix << text << (detail ? detail : "") << "\n";

@@ -1,4 +1,4 @@
-#include "picture/reason_text.h"
+#include "base/reason_text.h"
 
 // The length of the well-formed UTF-8 sequence at `at` (2 to 4 bytes), or 0.
 static int Utf8Length(const unsigned char* at) {
