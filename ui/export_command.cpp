@@ -13,7 +13,7 @@
 #include "picture/file_paths.h"
 #include "ui/export_progress.h"
 #include "ui/import_notice.h"
-#include "ui/main_menu.h"
+#include "ui/ui_services.h"
 
 namespace {
 
@@ -26,6 +26,7 @@ struct {
     PictureFormat Format = PICTURE_PNG;
     int ChosenInFrame = 0;  // the render waits for a later frame, so the strip shows first
     float Progress = 0.0f;
+    unsigned Failures = 0;  // since start-up: a way out asked for before one is given up
 } Export;
 
 // The name the user typed without an extension, now with ".png", names a file that exists.
@@ -39,9 +40,6 @@ struct {
     std::string Text;  // "" while none is shown
     double Since = 0.0;
 } Confirmation;
-
-enum class WayOut { None, Close, Exit };
-WayOut Leaving = WayOut::None;
 
 void NoticeFailure(const std::string& path, const char* reason) {
     std::string text = "The picture could not be exported to \"" + DisplayFileName(path.c_str()) + "\".";
@@ -59,17 +57,17 @@ void Begin(const ExportName& target) {
     Confirmation.Text.clear();
 }
 
-// The way out waits for a file that does not come: it is given up, and the notice shows.
+// A way out waiting for the file is given up when it sees the count grow, and the notice shows.
 void Failed(const std::string& path, const char* reason) {
     Export.Now = Phase::Idle;
-    Leaving = WayOut::None;
+    ++Export.Failures;
     NoticeFailure(path, reason);
 }
 
 void Succeeded(const ExportOutcome& outcome) {
     Export.Now = Phase::Idle;
-    Confirmation.Text = "Saved " + DisplayFileName(Export.Path.c_str()) + ", " + std::to_string(outcome.width) +
-                        " x " + std::to_string(outcome.height);
+    Confirmation.Text = "Saved " + DisplayFileName(Export.Path.c_str()) + ", " + std::to_string(outcome.width) + " x " +
+                        std::to_string(outcome.height);
     Confirmation.Since = ImGui::GetTime();
 }
 
@@ -158,7 +156,8 @@ void ExportPicture() {
         UIServices.SaveFileAs(ExportFilterList, folder.empty() ? nullptr : folder.c_str(), name.c_str(), &chosen);
     SDL_StartTextInput();
     if (result == NFD_RESULT_ERROR) {
-        PostNotice(ExportNoticeTitle, std::string("The file chooser could not be opened.\n") + UIServices.DialogError());
+        PostNotice(ExportNoticeTitle,
+                   std::string("The file chooser could not be opened.\n") + UIServices.DialogError());
         return;
     }
     // Cancelled: no line, no change.
@@ -180,14 +179,13 @@ void ExportPicture() {
     free(chosen);
 }
 
-void DrawPictureExport() {
+void DrawPictureExport(bool loadingShown, bool leaving) {
     FollowExport();
     // Above the loading indicator when an import shows it too.
     const ImGuiStyle& style = ImGui::GetStyle();
-    const float lift = ImportInProgress() ? ImGui::GetFrameHeight() + style.WindowPadding.y * 2 + style.ItemSpacing.y
-                                          : 0.0f;
+    const float lift = loadingShown ? ImGui::GetFrameHeight() + style.WindowPadding.y * 2 + style.ItemSpacing.y : 0.0f;
     if (Export.Now != Phase::Idle) {
-        DrawExportProgress(Export.Path.c_str(), Export.Progress, Leaving != WayOut::None, lift);
+        DrawExportProgress(Export.Path.c_str(), Export.Progress, leaving, lift);
     } else if (!Confirmation.Text.empty()) {
         const double age = ImGui::GetTime() - Confirmation.Since;
         const double left = ExportConfirmationSeconds - age;
@@ -204,15 +202,7 @@ bool ExportProgressShown(float* progress) {
 
 const char* ExportConfirmationText() { return Confirmation.Text.c_str(); }
 
-void RequestClose() {
-    if (Leaving == WayOut::None) Leaving = WayOut::Close;
-}
-
-bool CloseDue() { return Leaving == WayOut::Close && Export.Now == Phase::Idle; }
-
-void RequestExit() { Leaving = WayOut::Exit; }
-
-bool ExitDue() { return Leaving == WayOut::Exit && Export.Now == Phase::Idle; }
+unsigned ExportsFailed() { return Export.Failures; }
 
 void ResetExportCommand() {
     PicturePath.clear();
@@ -221,5 +211,4 @@ void ResetExportCommand() {
     Export.Progress = 0.0f;
     Question.Pending = Question.OpenRequested = false;
     Confirmation.Text.clear();
-    Leaving = WayOut::None;
 }
