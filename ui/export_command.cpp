@@ -13,6 +13,7 @@
 #include "picture/file_paths.h"
 #include "ui/export_progress.h"
 #include "ui/import_notice.h"
+#include "ui/modal.h"
 #include "ui/ui_services.h"
 
 namespace {
@@ -101,35 +102,23 @@ void DrawQuestion() {
         Question.OpenRequested = false;
     }
     if (!Question.Pending) return;
-    const ImGuiIO& io = ImGui::GetIO();
-    ImGui::SetNextWindowPos(ImVec2(io.DisplaySize.x * 0.5f, io.DisplaySize.y * 0.5f), ImGuiCond_Appearing,
-                            ImVec2(0.5f, 0.5f));
-    ImVec4 background = ImGui::GetStyle().Colors[ImGuiCol_PopupBg];
-    background.w = 0.94f;
-    ImGui::PushStyleColor(ImGuiCol_PopupBg, background);
-    const bool shown = ImGui::BeginPopupModal(ReplaceQuestionTitle, nullptr, ImGuiWindowFlags_AlwaysAutoResize);
-    ImGui::PopStyleColor();
-    if (!shown) {
+    if (!BeginCentredModal(ReplaceQuestionTitle)) {
         // Closed from outside (another notice took its place): nothing is written.
         Question.Pending = false;
         return;
     }
-    ImGui::PushTextWrapPos(ImGui::GetFontSize() * 24.0f);
-    ImGui::Text("A file named \"%s\" already exists.\nDo you want to replace it?",
-                DisplayFileName(Question.Target.path.c_str()).c_str());
-    ImGui::PopTextWrapPos();
-    ImGui::Spacing();
-    const ImVec2 button(ImGui::GetFontSize() * 5.0f, 0.0f);
-    const bool replace = ImGui::Button("Replace", button);
+    const std::string question = "A file named \"" + DisplayFileName(Question.Target.path.c_str()) +
+                                 "\" already exists.\nDo you want to replace it?";
+    ModalText(question.c_str());
+    const bool replace = ModalButton("Replace");
     ImGui::SameLine();
-    const bool cancel =
-        ImGui::Button("Cancel", button) || ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape), false);
+    const bool cancel = ModalButton("Cancel") || ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape), false);
     if (replace || cancel) {
         ImGui::CloseCurrentPopup();
         Question.Pending = false;
         if (replace) Begin(Question.Target);
     }
-    ImGui::EndPopup();
+    EndCentredModal();
 }
 
 }  // namespace
