@@ -15,10 +15,11 @@
 #include "render/brush_filter.h"
 #include "render/texture_import.h"
 #include "ui/canvas_hint.h"
+#include "ui/draw_ui.h"
 #include "ui/drop_import.h"
-#include "ui/export_command.h"
-#include "ui/main_menu.h"
+#include "ui/import_command.h"
 #include "ui/theme.h"
+#include "ui/way_out.h"
 
 // glGetString answers null without a current context; the line then has an empty detail.
 static const char* GLText(GLenum name) {

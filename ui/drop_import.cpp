@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include "ui/import_command.h"
 #include "ui/import_notice.h"
-#include "ui/main_menu.h"
 #include "ui/tool_windows.h"
 #include "ui/ui_state.h"
 

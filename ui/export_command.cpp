@@ -13,7 +13,8 @@
 #include "picture/file_paths.h"
 #include "ui/export_progress.h"
 #include "ui/import_notice.h"
-#include "ui/main_menu.h"
+#include "ui/modal.h"
+#include "ui/ui_services.h"
 
 namespace {
 
@@ -26,6 +27,7 @@ struct {
     PictureFormat Format = PICTURE_PNG;
     int ChosenInFrame = 0;  // the render waits for a later frame, so the strip shows first
     float Progress = 0.0f;
+    unsigned Failures = 0;  // since start-up: a way out asked for before one is given up
 } Export;
 
 // The name the user typed without an extension, now with ".png", names a file that exists.
@@ -39,9 +41,6 @@ struct {
     std::string Text;  // "" while none is shown
     double Since = 0.0;
 } Confirmation;
-
-enum class WayOut { None, Close, Exit };
-WayOut Leaving = WayOut::None;
 
 void NoticeFailure(const std::string& path, const char* reason) {
     std::string text = "The picture could not be exported to \"" + DisplayFileName(path.c_str()) + "\".";
@@ -59,17 +58,17 @@ void Begin(const ExportName& target) {
     Confirmation.Text.clear();
 }
 
-// The way out waits for a file that does not come: it is given up, and the notice shows.
+// A way out waiting for the file is given up when it sees the count grow, and the notice shows.
 void Failed(const std::string& path, const char* reason) {
     Export.Now = Phase::Idle;
-    Leaving = WayOut::None;
+    ++Export.Failures;
     NoticeFailure(path, reason);
 }
 
 void Succeeded(const ExportOutcome& outcome) {
     Export.Now = Phase::Idle;
-    Confirmation.Text = "Saved " + DisplayFileName(Export.Path.c_str()) + ", " + std::to_string(outcome.width) +
-                        " x " + std::to_string(outcome.height);
+    Confirmation.Text = "Saved " + DisplayFileName(Export.Path.c_str()) + ", " + std::to_string(outcome.width) + " x " +
+                        std::to_string(outcome.height);
     Confirmation.Since = ImGui::GetTime();
 }
 
@@ -103,35 +102,23 @@ void DrawQuestion() {
         Question.OpenRequested = false;
     }
     if (!Question.Pending) return;
-    const ImGuiIO& io = ImGui::GetIO();
-    ImGui::SetNextWindowPos(ImVec2(io.DisplaySize.x * 0.5f, io.DisplaySize.y * 0.5f), ImGuiCond_Appearing,
-                            ImVec2(0.5f, 0.5f));
-    ImVec4 background = ImGui::GetStyle().Colors[ImGuiCol_PopupBg];
-    background.w = 0.94f;
-    ImGui::PushStyleColor(ImGuiCol_PopupBg, background);
-    const bool shown = ImGui::BeginPopupModal(ReplaceQuestionTitle, nullptr, ImGuiWindowFlags_AlwaysAutoResize);
-    ImGui::PopStyleColor();
-    if (!shown) {
+    if (!BeginCentredModal(ReplaceQuestionTitle)) {
         // Closed from outside (another notice took its place): nothing is written.
         Question.Pending = false;
         return;
     }
-    ImGui::PushTextWrapPos(ImGui::GetFontSize() * 24.0f);
-    ImGui::Text("A file named \"%s\" already exists.\nDo you want to replace it?",
-                DisplayFileName(Question.Target.path.c_str()).c_str());
-    ImGui::PopTextWrapPos();
-    ImGui::Spacing();
-    const ImVec2 button(ImGui::GetFontSize() * 5.0f, 0.0f);
-    const bool replace = ImGui::Button("Replace", button);
+    const std::string question = "A file named \"" + DisplayFileName(Question.Target.path.c_str()) +
+                                 "\" already exists.\nDo you want to replace it?";
+    ModalText(question.c_str());
+    const bool replace = ModalButton("Replace");
     ImGui::SameLine();
-    const bool cancel =
-        ImGui::Button("Cancel", button) || ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape), false);
+    const bool cancel = ModalButton("Cancel") || ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape), false);
     if (replace || cancel) {
         ImGui::CloseCurrentPopup();
         Question.Pending = false;
         if (replace) Begin(Question.Target);
     }
-    ImGui::EndPopup();
+    EndCentredModal();
 }
 
 }  // namespace
@@ -158,7 +145,8 @@ void ExportPicture() {
         UIServices.SaveFileAs(ExportFilterList, folder.empty() ? nullptr : folder.c_str(), name.c_str(), &chosen);
     SDL_StartTextInput();
     if (result == NFD_RESULT_ERROR) {
-        PostNotice(ExportNoticeTitle, std::string("The file chooser could not be opened.\n") + UIServices.DialogError());
+        PostNotice(ExportNoticeTitle,
+                   std::string("The file chooser could not be opened.\n") + UIServices.DialogError());
         return;
     }
     // Cancelled: no line, no change.
@@ -180,14 +168,13 @@ void ExportPicture() {
     free(chosen);
 }
 
-void DrawPictureExport() {
+void DrawPictureExport(bool loadingShown, bool leaving) {
     FollowExport();
     // Above the loading indicator when an import shows it too.
     const ImGuiStyle& style = ImGui::GetStyle();
-    const float lift = ImportInProgress() ? ImGui::GetFrameHeight() + style.WindowPadding.y * 2 + style.ItemSpacing.y
-                                          : 0.0f;
+    const float lift = loadingShown ? ImGui::GetFrameHeight() + style.WindowPadding.y * 2 + style.ItemSpacing.y : 0.0f;
     if (Export.Now != Phase::Idle) {
-        DrawExportProgress(Export.Path.c_str(), Export.Progress, Leaving != WayOut::None, lift);
+        DrawExportProgress(Export.Path.c_str(), Export.Progress, leaving, lift);
     } else if (!Confirmation.Text.empty()) {
         const double age = ImGui::GetTime() - Confirmation.Since;
         const double left = ExportConfirmationSeconds - age;
@@ -204,15 +191,7 @@ bool ExportProgressShown(float* progress) {
 
 const char* ExportConfirmationText() { return Confirmation.Text.c_str(); }
 
-void RequestClose() {
-    if (Leaving == WayOut::None) Leaving = WayOut::Close;
-}
-
-bool CloseDue() { return Leaving == WayOut::Close && Export.Now == Phase::Idle; }
-
-void RequestExit() { Leaving = WayOut::Exit; }
-
-bool ExitDue() { return Leaving == WayOut::Exit && Export.Now == Phase::Idle; }
+unsigned ExportsFailed() { return Export.Failures; }
 
 void ResetExportCommand() {
     PicturePath.clear();
@@ -221,5 +200,4 @@ void ResetExportCommand() {
     Export.Progress = 0.0f;
     Question.Pending = Question.OpenRequested = false;
     Confirmation.Text.clear();
-    Leaving = WayOut::None;
 }

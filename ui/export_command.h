@@ -3,9 +3,8 @@
 //
 //   RememberPicturePath(path);   // each picture that arrives in the slot, however it came
 //   ExportPicture();             // the menu item or the shortcut (only with a picture)
-//   DrawPictureExport();         // once a frame, after the menus: progress, outcome, question
-//   RequestClose(); if (CloseDue()) ...;   // the window's close button
-//   RequestExit(); if (ExitDue()) ...;     // File > Exit
+//   DrawPictureExport(ImportInProgress() != nullptr, WayOutRequested());
+//                                // once a frame, after the menus: progress, outcome, question
 //
 // The command opens the desktop's save chooser in the picture's folder with the name
 // "<picture's name>-painted.png" and the types PNG and JPEG. The extension picks the format
@@ -19,10 +18,10 @@
 // following both (render/picture_export.h), and a confirmation
 // ("Saved coffee-painted.png, 6000 x 4000") follows that the user dismisses or that fades out.
 // A failure shows a notice with the file's name and the system's reason.
-// Leaving while the picture is rendered or written waits for the file, the strip still showing: the window's close
-// and "Exit" each become due once the file is in place, and end as they would have. An export
-// that fails meanwhile cancels the way out, so that the notice is seen and the painting is not
-// lost. Main thread only, inside the UI frame (DrawUI calls these).
+// The window's close and "Exit" wait while the picture is rendered or written (ui/way_out.h):
+// they ask here whether a file is on its way (ExportProgressShown) and whether an export has
+// failed since they were asked for (ExportsFailed); the strip's second line says the program
+// waits. Main thread only, inside the UI frame (DrawUI calls these).
 #pragma once
 
 // The picture now in the slot came from this file (made absolute against the working folder).
@@ -31,7 +30,9 @@ void RememberPicturePath(const char* path);
 const char* ExportablePicturePath();
 
 void ExportPicture();
-void DrawPictureExport();
+// loadingShown: the loading indicator shows too (the strip goes above it); leaving: a way out
+// waits for the file.
+void DrawPictureExport(bool loadingShown, bool leaving);
 
 // Whether an export is being prepared or written, and its share written (0..1) as the strip
 // shows it.
@@ -40,13 +41,12 @@ bool ExportProgressShown(float* progress);
 // The confirmation's text while it shows ("Saved coffee-painted.png, 6000 x 4000"), else "".
 const char* ExportConfirmationText();
 
-void RequestClose();
-bool CloseDue();
-void RequestExit();
-bool ExitDue();
+// How many exports have failed since start-up (a failure of the export itself, not a name
+// refused or a chooser that failed).
+unsigned ExportsFailed();
 
-// Back to the state at start-up: no picture, no export shown, no question, no way out asked
-// for. An export still being written goes on; its outcome is then not shown. For tests.
+// Back to the state at start-up: no picture, no export shown, no question (the count of failures
+// goes on). An export still being written goes on; its outcome is then not shown. For tests.
 void ResetExportCommand();
 
 // The titles of the notices and of the question.

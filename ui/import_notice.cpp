@@ -7,12 +7,13 @@
 #include <imgui.h>
 
 #include "base/file_name.h"
+#include "ui/modal.h"
 
 namespace {
 
 std::string NoticeTitle = ImportNoticeTitle;  // also the popup's identity
-std::string NoticeText;                        // empty while no notice is up
-bool NoticeRequested = false;                  // posted, not yet opened as a popup
+std::string NoticeText;                       // empty while no notice is up
+bool NoticeRequested = false;                 // posted, not yet opened as a popup
 
 }  // namespace
 
@@ -48,32 +49,19 @@ void DrawImportNotice() {
     }
     if (NoticeText.empty()) return;
 
-    const ImGuiIO& io = ImGui::GetIO();
-    ImGui::SetNextWindowPos(ImVec2(io.DisplaySize.x * 0.5f, io.DisplaySize.y * 0.5f), ImGuiCond_Appearing,
-                            ImVec2(0.5f, 0.5f));
-    // The theme leaves popups nearly transparent; a message must stay readable over any picture.
-    ImVec4 background = ImGui::GetStyle().Colors[ImGuiCol_PopupBg];
-    background.w = 0.94f;
-    ImGui::PushStyleColor(ImGuiCol_PopupBg, background);
-    const bool shown = ImGui::BeginPopupModal(NoticeTitle.c_str(), nullptr, ImGuiWindowFlags_AlwaysAutoResize);
-    ImGui::PopStyleColor();
-    if (!shown) {
+    if (!BeginCentredModal(NoticeTitle.c_str())) {
         // Closed from outside (the library closes popups it no longer sees requested).
         NoticeText.clear();
         return;
     }
-    ImGui::PushTextWrapPos(ImGui::GetFontSize() * 24.0f);
-    ImGui::TextUnformatted(NoticeText.c_str());
-    ImGui::PopTextWrapPos();
-    ImGui::Spacing();
-    const bool dismissed = ImGui::Button("OK", ImVec2(ImGui::GetFontSize() * 5.0f, 0.0f)) ||
-                           ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter), false) ||
+    ModalText(NoticeText.c_str());
+    const bool dismissed = ModalButton("OK") || ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Enter), false) ||
                            ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape), false);
     if (dismissed) {
         ImGui::CloseCurrentPopup();
         NoticeText.clear();
     }
-    ImGui::EndPopup();
+    EndCentredModal();
 }
 
 const char* ImportNoticeText() { return NoticeText.c_str(); }

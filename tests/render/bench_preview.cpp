@@ -28,7 +28,7 @@
 #include "render/brush_filter.h"
 #include "render/cached_preview.h"
 #include "render/texture_import.h"
-#include "ui/main_menu.h"
+#include "ui/draw_ui.h"
 #include "ui/theme.h"
 #include "ui/ui_state.h"
 #include "tests/support/bench_timing.h"

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "render/brush_filter.h"
-#include "ui/main_menu.h"
 #include "ui/ui_state.h"
 #include "ui_harness.h"
 

@@ -10,7 +10,8 @@
 #include "ui/export_command.h"
 #include "ui/export_progress.h"
 #include "ui/import_notice.h"
-#include "ui/main_menu.h"
+#include "ui/loading_indicator.h"
+#include "ui/way_out.h"
 #include "ui_harness.h"
 
 namespace {
@@ -318,7 +319,8 @@ TEST_F(ExportCommand, ASecondExportWhileOneIsWrittenIsRefusedWithANotice) {
     ExportAs("/out/second.png");
     EXPECT_EQ(Fake.SaveCalls, 1) << "refused before the chooser";
     EXPECT_EQ(Fake.Exports.size(), 1u);
-    EXPECT_EQ(std::string(ImportNoticeText()), "\"first.png\" is still being exported.\nExport again once it is saved.");
+    EXPECT_EQ(std::string(ImportNoticeText()),
+              "\"first.png\" is still being exported.\nExport again once it is saved.");
     EXPECT_TRUE(Shown(ExportBusyTitle));
     EXPECT_TRUE(Shown(ExportProgressName)) << "the first goes on";
 }
@@ -346,7 +348,8 @@ TEST_F(ExportCommand, FailuresShowTheFileAndTheReason) {
     Fake.SaveAnswer = NFD_RESULT_ERROR;
     Fake.DialogError = "zenity ended with exit status 5.";
     PressCtrl(SDL_SCANCODE_S);
-    EXPECT_EQ(std::string(ImportNoticeText()), "The file chooser could not be opened.\nzenity ended with exit status 5.");
+    EXPECT_EQ(std::string(ImportNoticeText()),
+              "The file chooser could not be opened.\nzenity ended with exit status 5.");
     EXPECT_EQ(Fake.Exports.size(), 2u) << "the one that could not start, none more";
 }
 
@@ -354,6 +357,7 @@ TEST_F(ExportCommand, ClosingWaitsForTheFileAndAFailureCancelsTheClose) {
     RequestClose();
     EXPECT_TRUE(CloseDue()) << "nothing to wait for";
     ResetExportCommand();
+    ResetWayOut();
 
     ImportPicture("/pictures/coffee.jpg");
     Fake.HoldExport = true;
@@ -368,6 +372,7 @@ TEST_F(ExportCommand, ClosingWaitsForTheFileAndAFailureCancelsTheClose) {
     EXPECT_TRUE(CloseDue());
 
     ResetExportCommand();
+    ResetWayOut();
     ImportPicture("/pictures/coffee.jpg");
     Fake.HoldExport = true;
     ExportAs("/out/coffee-painted.png");
@@ -382,6 +387,30 @@ TEST_F(ExportCommand, ClosingWaitsForTheFileAndAFailureCancelsTheClose) {
     EXPECT_FALSE(CloseDue());
     RequestClose();
     EXPECT_TRUE(CloseDue()) << "asked again, it closes";
+}
+
+// The strip learns from the frame's step where the loading indicator is and whether a way out
+// waits, each kept by a module of its own.
+TEST_F(ExportCommand, TheStripSitsAboveALoadingImportAndSaysAWaitingClose) {
+    ImportPicture("/pictures/coffee.jpg");
+    Fake.HoldExport = true;
+    ExportAs("/out/coffee-painted.png");
+    Frames(2);
+    ImGuiWindow* strip = WindowNamed(ExportProgressName);
+    ASSERT_TRUE(Shown(ExportProgressName));
+    const float height = strip->Size.y;
+
+    Fake.HoldAnswer = true;
+    ImportPicture("/pictures/tea.jpg");
+    ASSERT_TRUE(Shown(LoadingIndicatorName));
+    EXPECT_LE(strip->Pos.y + strip->Size.y, WindowNamed(LoadingIndicatorName)->Pos.y);
+
+    RequestClose();
+    Frames(2);
+    EXPECT_GT(strip->Size.y, height + ImGui::GetFontSize() * 0.5f) << "a second line: " << ExportClosingText;
+    Fake.HoldExport = false;
+    Frame();
+    EXPECT_TRUE(CloseDue());
 }
 
 TEST_F(ExportCommand, ExitDuringAnExportEndsWithStatusZeroOnceTheFileIsInPlace) {

@@ -3,9 +3,9 @@
 // notice taking the reason from the import's outcome.
 #include <string>
 
+#include "ui/import_command.h"
 #include "ui/import_notice.h"
 #include "ui/loading_indicator.h"
-#include "ui/main_menu.h"
 #include "ui/ui_state.h"
 #include "ui_harness.h"
 

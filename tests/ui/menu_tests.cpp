@@ -4,7 +4,6 @@
 
 #include "base/file_name.h"
 #include "ui/import_notice.h"
-#include "ui/main_menu.h"
 #include "ui/ui_state.h"
 #include "ui_harness.h"
 

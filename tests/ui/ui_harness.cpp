@@ -8,11 +8,14 @@
 #include <sstream>
 
 #include "render/brush_filter.h"
+#include "ui/draw_ui.h"
 #include "ui/export_command.h"
-#include "ui/main_menu.h"
+#include "ui/import_command.h"
 #include "ui/theme.h"
 #include "ui/tool_windows.h"
+#include "ui/ui_services.h"
 #include "ui/ui_state.h"
+#include "ui/way_out.h"
 
 FakeServices Fake;
 
@@ -109,6 +112,7 @@ void UITest::SetUp() {
                                 FakeFinishImport, FakeCancelImport, FakeSaveFileAs,  FakeFileExists,
                                 FakeStartExport, FakeFinishExport};
     ResetExportCommand();
+    ResetWayOut();
 
     ImGui::CreateContext();
     ImGuiIO& io = ImGui::GetIO();

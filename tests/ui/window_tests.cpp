@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "render/brush_filter.h"
-#include "ui/main_menu.h"
+#include "ui/draw_ui.h"
 #include "ui/tool_windows.h"
 #include "ui/ui_state.h"
 #include "ui_harness.h"
