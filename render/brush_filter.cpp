@@ -7,32 +7,14 @@
 #include "render/embedded_assets.h"
 #include "render/offscreen_pass.h"
 #include "render/texture_import.h"
+#include "render/texture_slots.h"
 
 BrushProperties BrushParameters = InitialBrushParameters;
 bool CompareWithOriginal = false;
 
-static GLuint QuadVertexArray = 0;
-static GLuint QuadVertexBuffer = 0;
-static GLuint QuadIndexBuffer = 0;
-static GLuint BrushProgram = 0;
-static GLint ResolutionLocation = -1;
-static GLint OpacityLocation = -1;
-static GLint StrokeCoeffLocation = -1;
-static GLint BackgroundCoeffLocation = -1;
 // The window of the latest frame that had room to draw in; the export takes its brush reach
 // from the fit of the picture into it.
 static int LastWindowWidth = 0, LastWindowHeight = 0;
-
-// Four corners, interleaved position (x, y) and texture coordinate (u, v): top-left,
-// bottom-left, bottom-right, top-right of the viewport.
-static const float QuadVertices[16] = {
-    -1.0f, 1.0f,  0.0f, 1.0f,
-    -1.0f, -1.0f, 0.0f, 0.0f,
-    1.0f,  -1.0f, 1.0f, 0.0f,
-    1.0f,  1.0f,  1.0f, 1.0f,
-};
-// The two triangles wind in opposite directions, so face culling must stay off.
-static const GLuint QuadIndices[6] = {0, 1, 2, 0, 3, 2};
 
 BrushViewport ComputeBrushViewport(int windowWidth, int windowHeight, int pictureWidth, int pictureHeight) {
     // The import keeps the picture size positive; a zero here would divide by zero and turn
@@ -51,62 +33,8 @@ BrushViewport ComputeBrushViewport(int windowWidth, int windowHeight, int pictur
     return viewport;
 }
 
-// The driver's log is read into 1024 bytes, so a longer one is cut at 1023 characters.
-static void CompileShader(GLuint shader, const char* source, const char* failureText) {
-    glShaderSource(shader, 1, &source, nullptr);
-    glCompileShader(shader);
-    GLint CompilationStatus = 0;
-    glGetShaderiv(shader, GL_COMPILE_STATUS, &CompilationStatus);
-    if (CompilationStatus == 0) {
-        char LogBuffer[1024] = {};
-        glGetShaderInfoLog(shader, sizeof LogBuffer, nullptr, LogBuffer);
-        LogFatal(failureText, LogBuffer);
-    }
-}
-
 void InitBrushFilterWithSources(const char* vertexSource, const char* pixelSource) {
-    glGenVertexArrays(1, &QuadVertexArray);
-    glGenBuffers(1, &QuadVertexBuffer);
-    glGenBuffers(1, &QuadIndexBuffer);
-    glBindVertexArray(QuadVertexArray);
-    glBindBuffer(GL_ARRAY_BUFFER, QuadVertexBuffer);
-    glBufferData(GL_ARRAY_BUFFER, sizeof QuadVertices, QuadVertices, GL_STATIC_DRAW);
-    // The element binding is recorded in the vertex array.
-    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, QuadIndexBuffer);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, sizeof QuadIndices, QuadIndices, GL_STATIC_DRAW);
-    const GLsizei stride = 4 * sizeof(float);
-    glEnableVertexAttribArray(0);
-    glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(0));
-    glEnableVertexAttribArray(1);
-    glVertexAttribPointer(1, 2, GL_FLOAT, GL_FALSE, stride, reinterpret_cast<const void*>(2 * sizeof(float)));
-
-    const GLuint vertexShader = glCreateShader(GL_VERTEX_SHADER);
-    const GLuint pixelShader = glCreateShader(GL_FRAGMENT_SHADER);
-    CompileShader(vertexShader, vertexSource, "Failed to compile quad vertex shader:\n");
-    CompileShader(pixelShader, pixelSource, "Failed to compile brush pixel shader:\n");
-    LogInfo("Compiled shaders");
-
-    BrushProgram = glCreateProgram();
-    glAttachShader(BrushProgram, vertexShader);
-    glAttachShader(BrushProgram, pixelShader);
-    // The sources declare no layout qualifiers; the quad's attributes are fed to 0 and 1.
-    glBindAttribLocation(BrushProgram, 0, "aPosition");
-    glBindAttribLocation(BrushProgram, 1, "aTexCoord");
-    glBindFragDataLocation(BrushProgram, 0, "OutputColor");
-    glLinkProgram(BrushProgram);
-    GLint CompilationStatus = 0;
-    glGetProgramiv(BrushProgram, GL_LINK_STATUS, &CompilationStatus);
-    if (CompilationStatus == 0) {
-        char LogBuffer[1024] = {};
-        glGetProgramInfoLog(BrushProgram, sizeof LogBuffer, nullptr, LogBuffer);
-        LogFatal("Failed to link brush shader program:\n", LogBuffer);
-    }
-    LogInfo("Created shader program");
-
-    ResolutionLocation = glGetUniformLocation(BrushProgram, "uResolution");
-    OpacityLocation = glGetUniformLocation(BrushProgram, "uBrush.Opacity");
-    StrokeCoeffLocation = glGetUniformLocation(BrushProgram, "uBrush.StrokeCoeff");
-    BackgroundCoeffLocation = glGetUniformLocation(BrushProgram, "uBrush.BackgroundCoeff");
+    CreateBrushProgram(vertexSource, pixelSource);
 
     // Written whatever the outcome of the load; a paper that failed to decode leaves the slot
     // empty, and an empty unit samples as black.
@@ -114,15 +42,14 @@ void InitBrushFilterWithSources(const char* vertexSource, const char* pixelSourc
     LogInfo("Loaded default filter texture");
 
     // Current from here on; the draw counts on finding both still current.
-    glUseProgram(BrushProgram);
-    glBindVertexArray(QuadVertexArray);
-    glUniform1i(glGetUniformLocation(BrushProgram, "sTexture"), 0);
-    glUniform1i(glGetUniformLocation(BrushProgram, "sBackgroundTexture"), 1);
+    const BrushProgram& brush = BrushProgramObjects();
+    glUseProgram(brush.Program);
+    glBindVertexArray(brush.QuadVertexArray);
+    glUniform1i(glGetUniformLocation(brush.Program, "sTexture"), 0);
+    glUniform1i(glGetUniformLocation(brush.Program, "sBackgroundTexture"), 1);
 }
 
-void InitBrushFilter() {
-    InitBrushFilterWithSources(QuadVertexShaderSource, BrushPixelShaderSource);
-}
+void InitBrushFilter() { InitBrushFilterWithSources(QuadVertexShaderSource, BrushPixelShaderSource); }
 
 void DrawBrushFilter(int windowWidth, int windowHeight) {
     const BrushViewport viewport = ComputeBrushViewport(windowWidth, windowHeight, DiffuseWidth, DiffuseHeight);
@@ -139,7 +66,8 @@ void DrawBrushFilter(int windowWidth, int windowHeight) {
         LastWindowWidth = windowWidth;
         LastWindowHeight = windowHeight;
         // The cached window, bars and painting, covers every pixel: no clear.
-        if (!CompareWithOriginal && PreviewCaching && PaintPreview(viewport, windowWidth, windowHeight)) {
+        if (!CompareWithOriginal && PreviewCaching &&
+            PaintPreview(viewport, windowWidth, windowHeight, BrushParameters)) {
             PresentPreview();
             return;
         }
@@ -156,11 +84,7 @@ void DrawBrushFilter(int windowWidth, int windowHeight) {
     if (PreviewCaching && !drawsPicture) return;
 
     // The pixel unit follows the drawn size, not the picture's own size.
-    glUniform2f(ResolutionLocation, float(viewport.Width), float(viewport.Height));
-    glUniform1f(OpacityLocation, BrushParameters.Opacity);
-    glUniform1f(StrokeCoeffLocation, BrushParameters.StrokeCoeff);
-    glUniform1f(BackgroundCoeffLocation, BrushParameters.BackgroundCoeff);
-
+    SetBrushUniforms(float(viewport.Width), float(viewport.Height), BrushParameters);
     glDrawElements(GL_TRIANGLES, 6, GL_UNSIGNED_INT, nullptr);
 }
 
@@ -171,23 +95,10 @@ void LastDrawnPictureSize(int* width, int* height) {
     *height = drawn ? viewport.Height : DiffuseHeight;
 }
 
-BrushPassObjects BrushPassObjectsForOffscreen() {
-    return BrushPassObjects{BrushProgram, ResolutionLocation, OpacityLocation, StrokeCoeffLocation,
-                            BackgroundCoeffLocation, QuadIndexBuffer};
-}
-
 void ShutdownBrushFilter() {
     // What the cache and the offscreen passes made, before the objects they share.
     ShutdownCachedPreview();
     ShutdownOffscreenPass();
-    glDeleteTextures(1, &DiffuseTexture);
-    glDeleteTextures(1, &FilterTexture);
-    glDeleteVertexArrays(1, &QuadVertexArray);
-    glDeleteBuffers(1, &QuadVertexBuffer);
-    glDeleteBuffers(1, &QuadIndexBuffer);
-    // The names may be reused by the GL; nothing must delete them a second time.
-    DiffuseTexture = 0;
-    FilterTexture = 0;
-    ++TextureSlotChanges;
-    QuadVertexArray = QuadVertexBuffer = QuadIndexBuffer = 0;
+    EmptyTextureSlots();
+    DeleteBrushQuad();
 }

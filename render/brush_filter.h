@@ -13,39 +13,27 @@
 // presents that painting, pixel for pixel what the pass would draw there. Where the GL cannot
 // hold that texture, the pass runs straight into the window in every frame instead. With no
 // picture imported nothing is painted and the drawn area stays black.
-// The same program also paints outside the window (render/offscreen_pass.h: the cache and the
-// export's render): BrushPassObjectsForOffscreen hands it over, and LastDrawnPictureSize gives
-// the export the brush's reach as the window showed it.
+// The program and its quad are render/brush_program.h's, shared with the passes drawn outside
+// the window (render/offscreen_pass.h); LastDrawnPictureSize gives the export the brush's reach
+// as the window showed it.
 // Init leaves the brush program and the quad's vertex array current for the rest of the run;
 // every other user of the GL puts them back after drawing (the UI binding does). The draw binds
 // both texture units afresh, leaves unit 1 active and the viewport on the drawn area.
 // A shader that fails to compile or a program that fails to link is fatal: one error line
 // with the driver's log (cut at 1023 characters), then abort.
-// Shutdown deletes what the renderer, the cache and the offscreen passes made, and the two
-// slots' textures. It does not own the textures' loading (render/texture_import.h) and checks
-// no GL error of its own draw.
+// Shutdown deletes what the renderer, the cache and the offscreen passes made (ending a render
+// in tiles still running), and the two slots' textures with those held for a render. It does
+// not own the textures' loading (render/texture_import.h) and checks no GL error of its own draw.
 #pragma once
 #include "gl/gl_loader.h"
+#include "render/brush_program.h"
 
-struct BrushProperties {
-    float Opacity;
-    float StrokeCoeff;
-    float BackgroundCoeff;
-};
-
-// What the parameters start at and what the Options window's Reset puts back.
-constexpr BrushProperties InitialBrushParameters = {1.0f, 1.0f / 3, 1.0f / 3};
 // InitialBrushParameters at start; never saved.
 extern BrushProperties BrushParameters;
 
 // While true the drawn area shows the picture as imported (scaled the same way, bilinear, no
 // brush and no paper); the painting stays cached meanwhile. The UI sets it from the C key.
 extern bool CompareWithOriginal;
-
-// The drawn area in window pixels, GL convention (y from the bottom).
-struct BrushViewport {
-    int X, Y, Width, Height;
-};
 
 // The fit of a picture into a window, in single precision with truncation toward zero: the
 // smaller of the two scales (the vertical one on equality), centred with any odd spare column
@@ -60,15 +48,6 @@ void ShutdownBrushFilter();
 // The drawn size of the picture now in the slot, as the latest frame that drew a picture fitted
 // it (the reach the brush had on screen), or the picture's own size before any such frame.
 void LastDrawnPictureSize(int* width, int* height);
-
-// The linked brush program, its uniform locations and the quad's index buffer, for the passes
-// drawn outside the window (render/offscreen_pass.h).
-struct BrushPassObjects {
-    GLuint Program;
-    GLint Resolution, Opacity, StrokeCoeff, BackgroundCoeff;
-    GLuint QuadIndexBuffer;
-};
-BrushPassObjects BrushPassObjectsForOffscreen();
 
 // InitBrushFilter with other shader sources; lets tests reach the compile and link failures.
 void InitBrushFilterWithSources(const char* vertexSource, const char* pixelSource);

@@ -4,11 +4,12 @@
 //   glShaderSource(pixelShader, 1, &BrushPixelShaderSource, nullptr);
 //
 // The quad vertex shader passes a full-viewport quad through (attributes `aPosition`, location
-// 0, and `aTexCoord`, location 1; the locations are bound by the renderer before linking).
+// 0, and `aTexCoord`, location 1; the locations are bound before linking).
 // The brush pixel shader reads the picture (`sTexture`, unit 0) and the paper
 // (`sBackgroundTexture`, unit 1) and the uniforms `uResolution`, `uBrush.Opacity`,
 // `uBrush.StrokeCoeff`, `uBrush.BackgroundCoeff`, and writes `OutputColor`.
-// Compiling, linking and drawing belong to render/brush_filter.h; nothing here touches the GL.
+// Compiling and linking belong to render/brush_program.h, drawing to the passes; nothing here
+// touches the GL.
 #pragma once
 
 extern const char* const QuadVertexShaderSource;

@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-#include "render/texture_import.h"
+#include "render/gl_state.h"
+#include "render/texture_slots.h"
 
 bool PreviewCaching = true;
 
@@ -26,74 +27,58 @@ static bool SameInputs(const PaintInputs& a, const PaintInputs& b) {
     const BrushViewport &v = a.Target, &w = b.Target;
     // Parameters compared bit for bit: a value that does not equal itself must not repaint
     // every frame.
-    return v.X == w.X && v.Y == w.Y && v.Width == w.Width && v.Height == w.Height &&
-           a.WindowWidth == b.WindowWidth && a.WindowHeight == b.WindowHeight && a.TopRowFirst == b.TopRowFirst &&
+    return v.X == w.X && v.Y == w.Y && v.Width == w.Width && v.Height == w.Height && a.WindowWidth == b.WindowWidth &&
+           a.WindowHeight == b.WindowHeight && a.TopRowFirst == b.TopRowFirst &&
            std::memcmp(&a.Parameters, &b.Parameters, sizeof a.Parameters) == 0 && a.SlotChanges == b.SlotChanges;
 }
 
-bool PaintPreview(BrushViewport viewport, int windowWidth, int windowHeight) {
+bool PaintPreview(BrushViewport viewport, int windowWidth, int windowHeight, const BrushProperties& parameters) {
     GLint drawFramebuffer = 0;
     glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawFramebuffer);
     const bool topRowFirst = drawFramebuffer == 0;
     BrushViewport target = viewport;
     if (topRowFirst) target.Y = windowHeight - viewport.Y - viewport.Height;
-    const PaintInputs inputs = {target, windowWidth, windowHeight, topRowFirst, BrushParameters, TextureSlotChanges};
+    const PaintInputs inputs = {target, windowWidth, windowHeight, topRowFirst, parameters, TextureSlotChanges};
     if (CacheHoldsPainting && SameInputs(inputs, Painted)) return true;
     CacheHoldsPainting = false;
     char reason[256];
     if (!SizeOffscreenTarget(&Cache, windowWidth, windowHeight, reason, sizeof reason)) return false;
     ClearOffscreenTarget(Cache);
-    RunBrushPassOffscreen(Cache, WholePictureRegion(target, topRowFirst), BrushParameters);
+    RunBrushPassOffscreen(Cache, WholePictureRegion(target, topRowFirst), parameters);
     Painted = inputs;
     CacheHoldsPainting = true;
     ++PaintCount;
     return true;
 }
 
-namespace {
-
 // The blits below are clipped by the scissor box; the frame keeps the test off, but a caller
 // inside the UI's drawing may not.
-struct BlitState {
-    GLint ReadFramebuffer;
-    GLboolean Scissor;
-};
-
-BlitState BeginBlit(GLuint readFramebuffer) {
-    BlitState saved;
-    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &saved.ReadFramebuffer);
-    saved.Scissor = glIsEnabled(GL_SCISSOR_TEST);
-    if (saved.Scissor) glDisable(GL_SCISSOR_TEST);
+static SavedGLState BeginBlit(GLuint readFramebuffer) {
+    const SavedGLState saved = SaveGLState(SAVE_READ_FRAMEBUFFER | SAVE_SCISSOR_TEST);
+    glDisable(GL_SCISSOR_TEST);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, readFramebuffer);
     return saved;
 }
 
-void EndBlit(const BlitState& saved) {
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, GLuint(saved.ReadFramebuffer));
-    if (saved.Scissor) glEnable(GL_SCISSOR_TEST);
-}
-
-}  // namespace
-
 void PresentPreview() {
     const int w = Painted.WindowWidth, h = Painted.WindowHeight;
-    const BlitState saved = BeginBlit(Cache.Framebuffer);
+    const SavedGLState saved = BeginBlit(Cache.Framebuffer);
     // Upside down again for a window: the rows go back into the raster order they were drawn in.
     glBlitFramebuffer(0, Painted.TopRowFirst ? h : 0, w, Painted.TopRowFirst ? 0 : h, 0, 0, w, h, GL_COLOR_BUFFER_BIT,
                       GL_NEAREST);
-    EndBlit(saved);
+    RestoreGLState(saved);
 }
 
 void PresentOriginalPicture(BrushViewport v) {
     if (!OriginalFramebuffer) glGenFramebuffers(1, &OriginalFramebuffer);
-    const BlitState saved = BeginBlit(OriginalFramebuffer);
+    const SavedGLState saved = BeginBlit(OriginalFramebuffer);
     glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, DiffuseTexture, 0);
     // The texture's row 0 is the picture's top row, so the source runs from its last row up.
-    glBlitFramebuffer(0, DiffuseHeight, DiffuseWidth, 0, v.X, v.Y, v.X + v.Width, v.Y + v.Height,
-                      GL_COLOR_BUFFER_BIT, GL_LINEAR);
+    glBlitFramebuffer(0, DiffuseHeight, DiffuseWidth, 0, v.X, v.Y, v.X + v.Width, v.Y + v.Height, GL_COLOR_BUFFER_BIT,
+                      GL_LINEAR);
     // Detached at once: an attachment would keep a replaced picture's texture alive.
     glFramebufferTexture2D(GL_READ_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, 0, 0);
-    EndBlit(saved);
+    RestoreGLState(saved);
 }
 
 int PreviewPaintCount() { return PaintCount; }

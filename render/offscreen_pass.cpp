@@ -1,11 +1,14 @@
 #include "render/offscreen_pass.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <initializer_list>
 #include <limits>
+#include <vector>
 
-#include "render/texture_import.h"
+#include "render/gl_state.h"
+#include "render/texture_slots.h"
 
 int OffscreenTileLimit = 256;
 
@@ -13,77 +16,19 @@ int OffscreenTileLimit = 256;
 // coordinates written for each region.
 static GLuint PassVertexArray = 0;
 static GLuint PassVertexBuffer = 0;
+// The tiled renders begun and not ended: the shutdown takes their targets.
+static std::vector<TiledRender*> RunningRenders;
 
 namespace {
 
-struct SavedGLState {
-    GLint DrawFramebuffer, ReadFramebuffer;
-    GLint Viewport[4];
-    GLint Program, VertexArray, ArrayBuffer;
-    GLint ActiveTexture, Textures[2];
-    GLboolean Scissor, Blend, Depth, Cull;
-    GLboolean ColorMask[4];
-};
-
-SavedGLState SaveGLState() {
-    SavedGLState s;
-    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &s.DrawFramebuffer);
-    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &s.ReadFramebuffer);
-    glGetIntegerv(GL_VIEWPORT, s.Viewport);
-    glGetIntegerv(GL_CURRENT_PROGRAM, &s.Program);
-    glGetIntegerv(GL_VERTEX_ARRAY_BINDING, &s.VertexArray);
-    glGetIntegerv(GL_ARRAY_BUFFER_BINDING, &s.ArrayBuffer);
-    glGetIntegerv(GL_ACTIVE_TEXTURE, &s.ActiveTexture);
-    for (int unit = 0; unit < 2; ++unit) {
-        glActiveTexture(GLenum(GL_TEXTURE0 + unit));
-        glGetIntegerv(GL_TEXTURE_BINDING_2D, &s.Textures[unit]);
-    }
-    glActiveTexture(GLenum(s.ActiveTexture));
-    s.Scissor = glIsEnabled(GL_SCISSOR_TEST);
-    s.Blend = glIsEnabled(GL_BLEND);
-    s.Depth = glIsEnabled(GL_DEPTH_TEST);
-    s.Cull = glIsEnabled(GL_CULL_FACE);
-    glGetBooleanv(GL_COLOR_WRITEMASK, s.ColorMask);
-    return s;
-}
-
-void SetEnabled(GLenum capability, GLboolean enabled) {
-    if (enabled)
-        glEnable(capability);
-    else
-        glDisable(capability);
-}
-
-void RestoreGLState(const SavedGLState& s) {
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, GLuint(s.DrawFramebuffer));
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, GLuint(s.ReadFramebuffer));
-    glViewport(s.Viewport[0], s.Viewport[1], s.Viewport[2], s.Viewport[3]);
-    glUseProgram(GLuint(s.Program));
-    glBindVertexArray(GLuint(s.VertexArray));
-    glBindBuffer(GL_ARRAY_BUFFER, GLuint(s.ArrayBuffer));
-    for (int unit = 0; unit < 2; ++unit) {
-        glActiveTexture(GLenum(GL_TEXTURE0 + unit));
-        glBindTexture(GL_TEXTURE_2D, GLuint(s.Textures[unit]));
-    }
-    glActiveTexture(GLenum(s.ActiveTexture));
-    SetEnabled(GL_SCISSOR_TEST, s.Scissor);
-    SetEnabled(GL_BLEND, s.Blend);
-    SetEnabled(GL_DEPTH_TEST, s.Depth);
-    SetEnabled(GL_CULL_FACE, s.Cull);
-    glColorMask(s.ColorMask[0], s.ColorMask[1], s.ColorMask[2], s.ColorMask[3]);
-}
-
 // Errors left by others must not be taken for ours.
 void ClearGLErrors() {
-    for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; ++i) {
-    }
+    for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; ++i) {}
 }
 
 void DescribeGLError(GLenum error, const char* doing, char* reason, size_t reasonSize) {
-    if (error == GL_OUT_OF_MEMORY)
-        snprintf(reason, reasonSize, "the graphics driver ran out of memory %s", doing);
-    else
-        snprintf(reason, reasonSize, "the graphics driver failed %s (GL error 0x%04x)", doing, error);
+    if (error == GL_OUT_OF_MEMORY) snprintf(reason, reasonSize, "the graphics driver ran out of memory %s", doing);
+    else snprintf(reason, reasonSize, "the graphics driver failed %s (GL error 0x%04x)", doing, error);
 }
 
 }  // namespace
@@ -93,18 +38,16 @@ bool SizeOffscreenTarget(OffscreenTarget* target, int width, int height, char* r
     GLint largestTexture = 0, largestViewport[2] = {};
     glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largestTexture);
     glGetIntegerv(GL_MAX_VIEWPORT_DIMS, largestViewport);
-    if (width <= 0 || height <= 0 || width > largestTexture || height > largestTexture ||
-        width > largestViewport[0] || height > largestViewport[1]) {
+    if (width <= 0 || height <= 0 || width > largestTexture || height > largestTexture || width > largestViewport[0] ||
+        height > largestViewport[1]) {
         DeleteOffscreenTarget(target);
         snprintf(reason, reasonSize, "the graphics driver cannot draw into a %d x %d target", width, height);
         return false;
     }
 
     ClearGLErrors();
-    GLint activeTexture = 0, boundTexture = 0, drawFramebuffer = 0;
-    glGetIntegerv(GL_ACTIVE_TEXTURE, &activeTexture);
+    const SavedGLState saved = SaveGLState(SAVE_TEXTURES | SAVE_DRAW_FRAMEBUFFER);
     glActiveTexture(GL_TEXTURE0);
-    glGetIntegerv(GL_TEXTURE_BINDING_2D, &boundTexture);
     if (!target->Texture) glGenTextures(1, &target->Texture);
     glBindTexture(GL_TEXTURE_2D, target->Texture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
@@ -113,15 +56,12 @@ bool SizeOffscreenTarget(OffscreenTarget* target, int width, int height, char* r
     // format) takes the one of common window buffers, and copying the painting into the window
     // is then a plain memory copy instead of a pass over every pixel.
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_BGRA, GL_UNSIGNED_BYTE, nullptr);
-    glBindTexture(GL_TEXTURE_2D, GLuint(boundTexture));
-    glActiveTexture(GLenum(activeTexture));
 
-    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawFramebuffer);
     if (!target->Framebuffer) glGenFramebuffers(1, &target->Framebuffer);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target->Framebuffer);
     glFramebufferTexture2D(GL_DRAW_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, target->Texture, 0);
     const GLenum status = glCheckFramebufferStatus(GL_DRAW_FRAMEBUFFER);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, GLuint(drawFramebuffer));
+    RestoreGLState(saved);
 
     const GLenum error = glGetError();
     if (error != GL_NO_ERROR || status != GL_FRAMEBUFFER_COMPLETE) {
@@ -149,22 +89,14 @@ void DeleteOffscreenTarget(OffscreenTarget* target) {
 }
 
 void ClearOffscreenTarget(const OffscreenTarget& target) {
-    GLint drawFramebuffer = 0;
-    GLfloat clearColor[4] = {};
-    GLboolean colorMask[4] = {};
-    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawFramebuffer);
-    glGetFloatv(GL_COLOR_CLEAR_VALUE, clearColor);
-    glGetBooleanv(GL_COLOR_WRITEMASK, colorMask);
-    const GLboolean scissor = glIsEnabled(GL_SCISSOR_TEST);
+    const SavedGLState saved =
+        SaveGLState(SAVE_DRAW_FRAMEBUFFER | SAVE_SCISSOR_TEST | SAVE_COLOR_MASK | SAVE_CLEAR_COLOR);
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, target.Framebuffer);
     glDisable(GL_SCISSOR_TEST);
     glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
     glClear(GL_COLOR_BUFFER_BIT);
-    glClearColor(clearColor[0], clearColor[1], clearColor[2], clearColor[3]);
-    glColorMask(colorMask[0], colorMask[1], colorMask[2], colorMask[3]);
-    if (scissor) glEnable(GL_SCISSOR_TEST);
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, GLuint(drawFramebuffer));
+    RestoreGLState(saved);
 }
 
 BrushPassRegion WholePictureRegion(BrushViewport viewport, bool topRowFirst) {
@@ -182,8 +114,10 @@ BrushPassRegion WholePictureRegion(BrushViewport viewport, bool topRowFirst) {
 
 void RunBrushPassOffscreen(const OffscreenTarget& target, const BrushPassRegion& region,
                            const BrushProperties& parameters) {
-    const BrushPassObjects brush = BrushPassObjectsForOffscreen();
-    const SavedGLState saved = SaveGLState();
+    const BrushProgram& brush = BrushProgramObjects();
+    const SavedGLState saved =
+        SaveGLState(SAVE_DRAW_FRAMEBUFFER | SAVE_READ_FRAMEBUFFER | SAVE_VIEWPORT | SAVE_PROGRAM | SAVE_VERTEX_ARRAY |
+                    SAVE_TEXTURES | SAVE_SCISSOR_TEST | SAVE_BLEND_DEPTH_CULL | SAVE_COLOR_MASK);
 
     if (!PassVertexArray) {
         glGenVertexArrays(1, &PassVertexArray);
@@ -205,12 +139,14 @@ void RunBrushPassOffscreen(const OffscreenTarget& target, const BrushPassRegion&
     const float left = region.PictureLeft, right = region.PictureRight;
     const float top = 1.0f - region.PictureTop, bottom = 1.0f - region.PictureBottom;
     const float y = region.TopRowFirst ? -1.0f : 1.0f;
+    // clang-format off
     const float vertices[16] = {
         -1.0f, y,  left,  top,
         -1.0f, -y, left,  bottom,
         1.0f,  -y, right, bottom,
         1.0f,  y,  right, top,
     };
+    // clang-format on
     glBindVertexArray(PassVertexArray);
     glBindBuffer(GL_ARRAY_BUFFER, PassVertexBuffer);
     glBufferSubData(GL_ARRAY_BUFFER, 0, sizeof vertices, vertices);
@@ -227,10 +163,7 @@ void RunBrushPassOffscreen(const OffscreenTarget& target, const BrushPassRegion&
     glBindTexture(GL_TEXTURE_2D, region.PictureTexture);
     glActiveTexture(GL_TEXTURE1);
     glBindTexture(GL_TEXTURE_2D, region.PaperTexture);
-    glUniform2f(brush.Resolution, region.ReachWidth, region.ReachHeight);
-    glUniform1f(brush.Opacity, parameters.Opacity);
-    glUniform1f(brush.StrokeCoeff, parameters.StrokeCoeff);
-    glUniform1f(brush.BackgroundCoeff, parameters.BackgroundCoeff);
+    SetBrushUniforms(region.ReachWidth, region.ReachHeight, parameters);
     glDrawElements(GL_TRIANGLES, 6, GL_UNSIGNED_INT, nullptr);
 
     RestoreGLState(saved);
@@ -249,26 +182,13 @@ static void TileSize(int* width, int* height) {
     *height = largestViewport[1] > 0 && largestViewport[1] < side ? largestViewport[1] : side;
 }
 
-namespace {
-
-// A picture rendered tile by tile into a caller's buffer: the tiles row by row from the top,
-// each drawn into the one target and read back into its place in the picture's rows. The whole
-// render and the render in steps are both this.
-struct TiledRender {
-    int Width, Height;
-    float ReachWidth, ReachHeight;
-    BrushProperties Parameters;
-    GLuint Picture, Paper;
-    unsigned char* Rgb;
-    OffscreenTarget Target;
-    int TileWidth, TileHeight, Columns, Tiles;
-    int TilesDone;
-    double PixelsDone;
-};
+static double MillisecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+}
 
 bool BeginTiledRender(TiledRender* render, int width, int height, float reachWidth, float reachHeight,
-                      const BrushProperties& parameters, GLuint picture, GLuint paper, unsigned char* rgb,
-                      size_t size, char* reason, size_t reasonSize) {
+                      const BrushProperties& parameters, GLuint picture, GLuint paper, unsigned char* rgb, size_t size,
+                      char* reason, size_t reasonSize) {
     *render = TiledRender{};
     if (!picture) {
         snprintf(reason, reasonSize, "no picture has been imported");
@@ -280,8 +200,8 @@ bool BeginTiledRender(TiledRender* render, int width, int height, float reachWid
     }
     const size_t needed = size_t(width) * size_t(height) * 3;
     if (!rgb || size < needed) {
-        snprintf(reason, reasonSize, "the %d x %d picture needs %zu bytes, the buffer holds %zu", width, height,
-                 needed, rgb ? size : size_t(0));
+        snprintf(reason, reasonSize, "the %d x %d picture needs %zu bytes, the buffer holds %zu", width, height, needed,
+                 rgb ? size : size_t(0));
         return false;
     }
     int tileWidth = 0, tileHeight = 0;
@@ -301,16 +221,12 @@ bool BeginTiledRender(TiledRender* render, int width, int height, float reachWid
     render->TileHeight = tileHeight;
     render->Columns = (width + tileWidth - 1) / tileWidth;
     render->Tiles = render->Columns * ((height + tileHeight - 1) / tileHeight);
+    if (std::find(RunningRenders.begin(), RunningRenders.end(), render) == RunningRenders.end())
+        RunningRenders.push_back(render);
     return true;
 }
 
-double MillisecondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
-}
-
-// Draws and reads back the next tiles: at least one, then more while the next, taking as long as
-// the last, would still end within the budget. Puts back the read framebuffer and the pack
-// settings; the pass puts back the rest.
+// The read framebuffer and the pack settings are put back here; the pass puts back the rest.
 RenderStep StepTiledRender(TiledRender* render, double budgetMilliseconds, char* reason, size_t reasonSize) {
     if (!render->Target.Framebuffer) {
         snprintf(reason, reasonSize, "the render was ended before it was complete");
@@ -319,13 +235,7 @@ RenderStep StepTiledRender(TiledRender* render, double budgetMilliseconds, char*
     if (render->TilesDone >= render->Tiles) return RENDER_DONE;
     const auto start = std::chrono::steady_clock::now();
 
-    GLint readFramebuffer = 0, packBuffer = 0, alignment = 4, rowLength = 0, skipRows = 0, skipPixels = 0;
-    glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &readFramebuffer);
-    glGetIntegerv(GL_PIXEL_PACK_BUFFER_BINDING, &packBuffer);
-    glGetIntegerv(GL_PACK_ALIGNMENT, &alignment);
-    glGetIntegerv(GL_PACK_ROW_LENGTH, &rowLength);
-    glGetIntegerv(GL_PACK_SKIP_ROWS, &skipRows);
-    glGetIntegerv(GL_PACK_SKIP_PIXELS, &skipPixels);
+    const SavedGLState saved = SaveGLState(SAVE_READ_FRAMEBUFFER | SAVE_PACK);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, render->Target.Framebuffer);
     glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
     // Each tile's rows land in place in the picture's rows: tight RGB rows of the full width.
@@ -368,12 +278,7 @@ RenderStep StepTiledRender(TiledRender* render, double budgetMilliseconds, char*
         if (now + (now - tileStart) > budgetMilliseconds) break;
     }
 
-    glPixelStorei(GL_PACK_ALIGNMENT, alignment);
-    glPixelStorei(GL_PACK_ROW_LENGTH, rowLength);
-    glPixelStorei(GL_PACK_SKIP_ROWS, skipRows);
-    glPixelStorei(GL_PACK_SKIP_PIXELS, skipPixels);
-    glBindBuffer(GL_PIXEL_PACK_BUFFER, GLuint(packBuffer));
-    glBindFramebuffer(GL_READ_FRAMEBUFFER, GLuint(readFramebuffer));
+    RestoreGLState(saved);
     if (error != GL_NO_ERROR) {
         char doing[96];
         snprintf(doing, sizeof doing, "rendering the %d x %d picture", render->Width, render->Height);
@@ -388,72 +293,26 @@ float TiledRenderShare(const TiledRender& render) {
     return float(render.PixelsDone / (double(render.Width) * render.Height));
 }
 
-// The export's render in steps, and whether one has started and not ended.
-TiledRender ExportRender = {};
-bool ExportRendering = false;
+void EndTiledRender(TiledRender* render) {
+    RunningRenders.erase(std::remove(RunningRenders.begin(), RunningRenders.end(), render), RunningRenders.end());
+    DeleteOffscreenTarget(&render->Target);
+}
 
-}  // namespace
-
-bool RenderBrushPassRGB(int width, int height, float reachWidth, float reachHeight,
-                        const BrushProperties& parameters, unsigned char* rgb, size_t size, char* reason,
-                        size_t reasonSize) {
-    TiledRender render;
+bool RenderBrushPassRGB(int width, int height, float reachWidth, float reachHeight, const BrushProperties& parameters,
+                        unsigned char* rgb, size_t size, char* reason, size_t reasonSize) {
+    TiledRender render = {};
     if (!BeginTiledRender(&render, width, height, reachWidth, reachHeight, parameters, DiffuseTexture, FilterTexture,
                           rgb, size, reason, reasonSize))
         return false;
-    const RenderStep step =
-        StepTiledRender(&render, std::numeric_limits<double>::infinity(), reason, reasonSize);
-    DeleteOffscreenTarget(&render.Target);
+    const RenderStep step = StepTiledRender(&render, std::numeric_limits<double>::infinity(), reason, reasonSize);
+    EndTiledRender(&render);
     return step == RENDER_DONE;
 }
 
-void PaintedPictureSize(int* width, int* height) {
-    *width = DiffuseWidth;
-    *height = DiffuseHeight;
-}
-
-bool RenderPaintedPicture(unsigned char* rgb, size_t size, char* reason, size_t reasonSize) {
-    int reachWidth = 0, reachHeight = 0;
-    LastDrawnPictureSize(&reachWidth, &reachHeight);
-    return RenderBrushPassRGB(DiffuseWidth, DiffuseHeight, float(reachWidth), float(reachHeight), BrushParameters,
-                              rgb, size, reason, reasonSize);
-}
-
-bool StartPaintedPictureRender(unsigned char* rgb, size_t size, char* reason, size_t reasonSize) {
-    EndPaintedPictureRender();
-    int reachWidth = 0, reachHeight = 0;
-    LastDrawnPictureSize(&reachWidth, &reachHeight);
-    GLuint picture = 0, paper = 0;
-    HoldSlotTextures(&picture, &paper);
-    if (!BeginTiledRender(&ExportRender, DiffuseWidth, DiffuseHeight, float(reachWidth), float(reachHeight),
-                          BrushParameters, picture, paper, rgb, size, reason, reasonSize)) {
-        ReleaseHeldTextures();
-        return false;
-    }
-    ExportRendering = true;
-    return true;
-}
-
-RenderStep StepPaintedPictureRender(double budgetMilliseconds, float* share, char* reason, size_t reasonSize) {
-    const RenderStep step = StepTiledRender(&ExportRender, budgetMilliseconds, reason, reasonSize);
-    if (share) *share = TiledRenderShare(ExportRender);
-    return step;
-}
-
-void EndPaintedPictureRender() {
-    DeleteOffscreenTarget(&ExportRender.Target);
-    if (ExportRendering) ReleaseHeldTextures();
-    ExportRender = TiledRender{};
-    ExportRendering = false;
-}
-
-bool PaintedPictureRendering() { return ExportRendering; }
-
-const OffscreenTarget& PaintedPictureRenderTarget() { return ExportRender.Target; }
-
 void ShutdownOffscreenPass() {
-    // A render still in steps: its target, and the textures it kept from the slots.
-    EndPaintedPictureRender();
+    // A render still in steps: its target goes, and its next step says so.
+    for (TiledRender* render : RunningRenders) DeleteOffscreenTarget(&render->Target);
+    RunningRenders.clear();
     if (PassVertexArray) glDeleteVertexArrays(1, &PassVertexArray);
     if (PassVertexBuffer) glDeleteBuffers(1, &PassVertexBuffer);
     PassVertexArray = PassVertexBuffer = 0;

@@ -1,36 +1,37 @@
 // offscreen_pass: the brush pass run into an offscreen target (a framebuffer object with an
 // 8-bit RGBA texture) instead of the window: the cached preview paints with it at the drawn
-// size, and the export renders the picture with it at the picture's own size, in tiles.
+// size (render/cached_preview.h), and the export renders the picture with it at the picture's
+// own size, in tiles read back into its buffer (render/picture_export.h).
 //
 //   OffscreenTarget target = {};
 //   if (!SizeOffscreenTarget(&target, width, height, reason, sizeof reason)) ...;
-//   RunBrushPassOffscreen(target, WholePictureRegion(viewport, false), BrushParameters);
+//   RunBrushPassOffscreen(target, WholePictureRegion(viewport, false), parameters);
 //   DeleteOffscreenTarget(&target);
 //
-//   // Export: the picture in the slot, painted as the preview shows it, at its own size.
-//   int width = 0, height = 0;
-//   PaintedPictureSize(&width, &height);
-//   std::vector<unsigned char> rgb(size_t(width) * height * 3);
-//   if (!RenderPaintedPicture(rgb.data(), rgb.size(), reason, sizeof reason)) show(reason);
-//
-//   // The same render in steps, a few tiles a frame, so that the window goes on drawing.
-//   if (!StartPaintedPictureRender(rgb.data(), rgb.size(), reason, sizeof reason)) show(reason);
+//   // A picture in tiles, read back as RGB rows from the top: in one call,
+//   RenderBrushPassRGB(width, height, reachW, reachH, parameters, rgb, size, reason, sizeof reason);
+//   // or in steps, a few tiles a frame, so that the window goes on drawing.
+//   TiledRender render = {};
+//   if (!BeginTiledRender(&render, width, height, reachW, reachH, parameters, picture, paper,
+//                         rgb, size, reason, sizeof reason)) show(reason);
 //   ...once a frame:
-//   RenderStep step = StepPaintedPictureRender(25.0, &share, reason, sizeof reason);
-//   if (step != RENDER_RUNNING) EndPaintedPictureRender();   // RENDER_DONE: rgb holds the picture
+//   RenderStep step = StepTiledRender(&render, 25.0, reason, sizeof reason);
+//   if (step != RENDER_RUNNING) EndTiledRender(&render);   // RENDER_DONE: rgb holds the picture
 //
-// Every routine here puts back all the GL state it changes: the draw and read framebuffer
-// bindings, the viewport, the current program, the vertex array and the array buffer binding,
-// the active texture unit and the 2D textures bound on units 0 and 1, the scissor, blend, depth
-// and cull switches, the colour mask, the clear colour and the pack settings of the read-back. Only the brush
-// program's uniforms keep the values of the last pass; every pass sets them all before drawing.
-// Main thread only, with the context current and the renderer initialised (brush_filter.h).
+// Every routine here puts back all the GL state it changes (render/gl_state.h): the draw and
+// read framebuffer bindings, the viewport, the current program, the vertex array and the array
+// buffer binding, the active texture unit and the 2D textures bound on units 0 and 1, the
+// scissor, blend, depth and cull switches, the colour mask, the clear colour and the pack
+// settings of the read-back. Only the brush program's uniforms keep the values of the last pass;
+// every pass sets them all before drawing.
+// Main thread only, with the context current and the brush program made (brush_program.h).
 // Nothing here writes files or logs; failures come back as a reason for the caller to show.
+// What a render samples is the caller's to keep alive while it runs (texture_slots.h's holds).
 #pragma once
 #include <cstddef>
 
 #include "gl/gl_loader.h"
-#include "render/brush_filter.h"
+#include "render/brush_program.h"
 
 struct OffscreenTarget {
     GLuint Framebuffer;
@@ -66,52 +67,53 @@ struct BrushPassRegion {
 // textures: the region of the window's pass.
 BrushPassRegion WholePictureRegion(BrushViewport viewport, bool topRowFirst);
 
-// Runs the brush pass over the region of the target with the slots' textures and the given
+// Runs the brush pass over the region of the target with the region's textures and the given
 // parameters. The target must be sized (SizeOffscreenTarget).
 void RunBrushPassOffscreen(const OffscreenTarget& target, const BrushPassRegion& region,
                            const BrushProperties& parameters);
 
-// The picture in the slot at width x height with the brush reach of a drawn area of
-// reachWidth x reachHeight, read back into `rgb`: opaque RGB, 3 bytes a pixel, rows from the top
-// row down with no gap between them (width * height * 3 bytes; `size` says what `rgb` holds).
-// Pictures larger than what the GL can render in one pass (its largest viewport, renderbuffer
-// or texture) are rendered in tiles, each with the same reach and its own part of the picture,
-// so the result is the same. False, with a reason, when there is no picture, the buffer is too
-// small, or the GL fails (out of memory, typically); `rgb` is then undefined.
-bool RenderBrushPassRGB(int width, int height, float reachWidth, float reachHeight,
-                        const BrushProperties& parameters, unsigned char* rgb, size_t size, char* reason,
-                        size_t reasonSize);
+// A picture rendered tile by tile into a caller's buffer: the tiles row by row from the top, each
+// drawn into the one target and read back into its place in the picture's rows.
+struct TiledRender {
+    int Width, Height;
+    float ReachWidth, ReachHeight;
+    BrushProperties Parameters;
+    GLuint Picture, Paper;
+    unsigned char* Rgb;
+    OffscreenTarget Target;  // empty once the render has ended (or before it began)
+    int TileWidth, TileHeight, Columns, Tiles;
+    int TilesDone;
+    double PixelsDone;
+};
 
-// What the export writes: the picture in the slot at its own size (the diffuse width and height)
-// painted with the current parameters and paper and with the reach of the latest frame's drawn
-// size (LastDrawnPictureSize), so the file is the preview at full resolution.
-void PaintedPictureSize(int* width, int* height);
-bool RenderPaintedPicture(unsigned char* rgb, size_t size, char* reason, size_t reasonSize);
+// Begins a render of `picture` on `paper` at width x height with the brush reach of a drawn area
+// of reachWidth x reachHeight into `rgb`: opaque RGB, 3 bytes a pixel, rows from the top row down
+// with no gap between them (width * height * 3 bytes; `size` says what `rgb` holds). Pictures
+// larger than what the GL can render in one pass (its largest viewport, renderbuffer or texture)
+// are rendered in tiles, each with the same reach and its own part of the picture, so the result
+// is the same. Makes the target and draws nothing yet. False, with a reason, when there is no
+// picture, nothing to render, the buffer is too small, or the GL refuses the target; nothing is
+// then kept. `render` must not be running (a fresh TiledRender{}, or one ended).
+bool BeginTiledRender(TiledRender* render, int width, int height, float reachWidth, float reachHeight,
+                      const BrushProperties& parameters, GLuint picture, GLuint paper, unsigned char* rgb, size_t size,
+                      char* reason, size_t reasonSize);
 
-// RenderPaintedPicture in steps, for the export: the same tiles in the same order, so the same
-// pixels byte for byte, each step drawing and reading back a few of them straight into `rgb`.
-// Start takes what the render paints with as it is then: the picture's size, the parameters,
-// the reach of the latest frame, and the slots' textures, which it holds (texture_import.h), so
-// that sliders moved, a window resized or another picture or paper imported meanwhile change
-// the window and not the render. Start fails as RenderPaintedPicture does (no picture, a buffer
-// too small, the GL refusing the target), holding nothing then. One render at a time: a start
-// ends the one before.
-// Each step draws at least one tile, then goes on while another, taking as long as the last,
-// would still end within `budgetMilliseconds` (infinity: to the end); `share` (when not null)
-// becomes the part of the picture's pixels read back so far, 0..1. RENDER_FAILED carries a
-// reason (the GL failing: out of memory, typically). A step puts back all the GL state it
-// changes, as every routine here does. `rgb` must stay where it is until the render has ended.
-// End deletes the render's target and lets go of the textures (those replaced meanwhile are
-// deleted then); call it once the steps are done or given up. The renderer's shutdown ends a
-// render still running.
+// Draws and reads back the next tiles: at least one, then more while another, taking as long as
+// the last, would still end within `budgetMilliseconds` (infinity: to the end). RENDER_FAILED
+// carries a reason (the GL failing: out of memory, typically; or the render ended by the
+// renderer's shutdown). `rgb` must stay where it is until the render has ended.
 enum RenderStep { RENDER_RUNNING, RENDER_DONE, RENDER_FAILED };
-bool StartPaintedPictureRender(unsigned char* rgb, size_t size, char* reason, size_t reasonSize);
-RenderStep StepPaintedPictureRender(double budgetMilliseconds, float* share, char* reason, size_t reasonSize);
-void EndPaintedPictureRender();
-// Whether a render has started and not ended.
-bool PaintedPictureRendering();
-// Its target, for tests: empty when none runs.
-const OffscreenTarget& PaintedPictureRenderTarget();
+RenderStep StepTiledRender(TiledRender* render, double budgetMilliseconds, char* reason, size_t reasonSize);
+// The part of the picture's pixels read back so far, 0..1.
+float TiledRenderShare(const TiledRender& render);
+// Deletes the render's target; call it once the steps are done or given up.
+void EndTiledRender(TiledRender* render);
+
+// A tiled render begun and ended in one call, with the slots' textures and no budget: the
+// reference the render in steps must equal byte for byte. False, with a reason, as Begin or a
+// step fails; `rgb` is then undefined.
+bool RenderBrushPassRGB(int width, int height, float reachWidth, float reachHeight, const BrushProperties& parameters,
+                        unsigned char* rgb, size_t size, char* reason, size_t reasonSize);
 
 // The largest tile side the tiled render uses: the GL's limits and at most 256, so that a tile
 // takes about 10 ms on a software GL (Mesa's llvmpipe on two cores) and a step of the export's
@@ -119,6 +121,7 @@ const OffscreenTarget& PaintedPictureRenderTarget();
 // hung device. Tests lower it.
 extern int OffscreenTileLimit;
 
-// Deletes what the passes keep between calls (their vertex array and buffer) and ends the
-// export's render if one is running; the renderer's shutdown calls it.
+// Deletes what the passes keep between calls (their vertex array and buffer) and the targets of
+// tiled renders still running, whose next step then fails ("the render was ended before it was
+// complete"); the renderer's shutdown calls it.
 void ShutdownOffscreenPass();

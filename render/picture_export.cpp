@@ -8,7 +8,9 @@
 
 #include "base/log.h"
 #include "picture/export_job.h"
+#include "render/brush_filter.h"
 #include "render/offscreen_pass.h"
+#include "render/texture_slots.h"
 
 double ExportRenderMillisecondsPerFrame = 25.0;
 
@@ -25,6 +27,12 @@ struct {
     int Width = 0, Height = 0;
     std::vector<unsigned char> Rgb;
 } Export;
+
+// The export's render in steps and the slots' textures it holds while it runs (0: none).
+struct {
+    TiledRender Tiles = {};
+    GLuint Picture = 0, Paper = 0;
+} ExportRender;
 
 // The bar's share for the render. Measured on a software GL (Mesa's llvmpipe on two cores), a
 // 24-megapixel painting renders in about the time libpng takes to write it at level 1, and in
@@ -86,6 +94,50 @@ bool StepRender(double budgetMilliseconds, ExportOutcome* outcome, float* progre
 
 }  // namespace
 
+void PaintedPictureSize(int* width, int* height) {
+    *width = DiffuseWidth;
+    *height = DiffuseHeight;
+}
+
+bool RenderPaintedPicture(unsigned char* rgb, size_t size, char* reason, size_t reasonSize) {
+    int reachWidth = 0, reachHeight = 0;
+    LastDrawnPictureSize(&reachWidth, &reachHeight);
+    return RenderBrushPassRGB(DiffuseWidth, DiffuseHeight, float(reachWidth), float(reachHeight), BrushParameters, rgb,
+                              size, reason, reasonSize);
+}
+
+bool StartPaintedPictureRender(unsigned char* rgb, size_t size, char* reason, size_t reasonSize) {
+    EndPaintedPictureRender();
+    int reachWidth = 0, reachHeight = 0;
+    LastDrawnPictureSize(&reachWidth, &reachHeight);
+    if (!BeginTiledRender(&ExportRender.Tiles, DiffuseWidth, DiffuseHeight, float(reachWidth), float(reachHeight),
+                          BrushParameters, DiffuseTexture, FilterTexture, rgb, size, reason, reasonSize))
+        return false;
+    ExportRender.Picture = DiffuseTexture;
+    ExportRender.Paper = FilterTexture;
+    HoldSlotTexture(ExportRender.Picture);
+    HoldSlotTexture(ExportRender.Paper);
+    return true;
+}
+
+RenderStep StepPaintedPictureRender(double budgetMilliseconds, float* share, char* reason, size_t reasonSize) {
+    const RenderStep step = StepTiledRender(&ExportRender.Tiles, budgetMilliseconds, reason, reasonSize);
+    if (share) *share = TiledRenderShare(ExportRender.Tiles);
+    return step;
+}
+
+void EndPaintedPictureRender() {
+    EndTiledRender(&ExportRender.Tiles);
+    LetGoOfSlotTexture(ExportRender.Picture);
+    LetGoOfSlotTexture(ExportRender.Paper);
+    ExportRender.Tiles = TiledRender{};
+    ExportRender.Picture = ExportRender.Paper = 0;
+}
+
+bool PaintedPictureRendering() { return ExportRender.Tiles.Target.Framebuffer != 0; }
+
+const OffscreenTarget& PaintedPictureRenderTarget() { return ExportRender.Tiles.Target; }
+
 bool StartPaintedPictureExport(const char* path, PictureFormat format, ExportOutcome* outcome) {
     int width = 0, height = 0;
     PaintedPictureSize(&width, &height);
@@ -139,8 +191,7 @@ bool FinishPaintedPictureExport(ExportOutcome* outcome, float* progress) {
 }
 
 bool WaitForPaintedPictureExport(ExportOutcome* outcome) {
-    if (Export.Now == Stage::Rendering &&
-        StepRender(std::numeric_limits<double>::infinity(), outcome, nullptr))
+    if (Export.Now == Stage::Rendering && StepRender(std::numeric_limits<double>::infinity(), outcome, nullptr))
         return true;
     const ExportStatus status = WaitForPictureExport();
     if (status.state == EXPORT_IDLE) return false;

@@ -1,9 +1,9 @@
 // picture_export: the painted picture written to a file at its own size. It is rendered here,
-// on the main thread, a few tiles a frame (render/offscreen_pass.h: the picture in the slot with
-// the parameters and paper and the brush reach of the latest frame, as they were at the start),
-// read back straight into the buffer that is then moved into the export job, which encodes and
-// writes it safely on its worker thread (picture/export_job.h). The window goes on drawing
-// throughout: no frame waits for more than a step of the render (about
+// on the main thread, a few tiles a frame (render/offscreen_pass.h's tiled render: the picture
+// in the slot with the parameters and paper and the brush reach of the latest frame, as they
+// were at the start), read back straight into the buffer that is then moved into the export
+// job, which encodes and writes it safely on its worker thread (picture/export_job.h). The
+// window goes on drawing throughout: no frame waits for more than a step of the render (about
 // ExportRenderMillisecondsPerFrame, or one tile where a tile takes longer).
 //
 //   ExportOutcome outcome;
@@ -17,10 +17,11 @@
 //
 // The file keeps what it was started with: sliders moved, the window resized, another picture
 // or paper imported meanwhile change the window, not the file (the textures it renders from are
-// held until its render ends; render/texture_import.h). One export at a time, from its start to
+// held until its render ends; render/texture_slots.h). One export at a time, from its start to
 // the frame that takes its outcome. The progress is one bar over both parts: the render fills
 // its first part (half of it for PNG, 85 % for JPEG: their shares of the time on a software GL),
-// the encoding the rest.
+// the encoding the rest. The renderer's shutdown ends a render still running: the export's next
+// step then fails with its line.
 // Log lines: "[Info]: Exported picture: <path>" once the file is in place; on any failure one
 // "[Error]: Failed to export picture: <path>: <reason>" (a render that fails, a job that cannot
 // start, an encoder or a disk that fails), and the program goes on. The line that comes before,
@@ -28,7 +29,10 @@
 // chosen it, before anything is tried.
 // Main thread only, with the context current and the renderer initialised.
 #pragma once
+#include <cstddef>
+
 #include "picture/png_jpeg_encoder.h"
+#include "render/offscreen_pass.h"
 
 // What an export came to.
 struct ExportOutcome {
@@ -65,3 +69,27 @@ bool PaintedPictureExportRendering();
 // on a software GL while the render takes little longer than in one piece. Tests set 0 (one
 // tile a frame); the benchmark compares others.
 extern double ExportRenderMillisecondsPerFrame;
+
+// The export's render on its own, for tests and the benchmark. What the export writes: the
+// picture in the slot at its own size (PaintedPictureSize, the diffuse width and height) painted
+// with the current parameters and paper and with the reach of the latest frame's drawn size
+// (LastDrawnPictureSize), so the file is the preview at full resolution.
+void PaintedPictureSize(int* width, int* height);
+// That render in one piece: the reference the render in steps equals byte for byte. False, with
+// a reason, when there is no picture, the buffer is too small or the GL fails.
+bool RenderPaintedPicture(unsigned char* rgb, size_t size, char* reason, size_t reasonSize);
+
+// The same render in steps, as the export runs it. Start takes what the render paints with as it
+// is then: the picture's size, the parameters, the reach of the latest frame, and the slots'
+// textures, which it holds (HoldSlotTexture), so that what the user changes meanwhile changes the
+// window and not the render. Start fails as RenderPaintedPicture does, holding nothing then. One
+// render at a time: a start ends the one before. Step draws a budget's worth of tiles
+// (StepTiledRender); `share` (when not null) becomes the part read back so far, 0..1. End deletes
+// the render's target and lets go of the textures (those replaced meanwhile are deleted then).
+bool StartPaintedPictureRender(unsigned char* rgb, size_t size, char* reason, size_t reasonSize);
+RenderStep StepPaintedPictureRender(double budgetMilliseconds, float* share, char* reason, size_t reasonSize);
+void EndPaintedPictureRender();
+// Whether a render has started and not ended (nor been ended by the renderer's shutdown).
+bool PaintedPictureRendering();
+// Its target: empty when none runs.
+const OffscreenTarget& PaintedPictureRenderTarget();

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <initializer_list>
 #include <stb_image.h>
 #include <string>
 
@@ -11,16 +10,7 @@
 #include "picture/image_decoder_protocol.h"
 #include "picture/picture_scaling.h"
 
-GLuint DiffuseTexture = 0;
-int DiffuseWidth = 800;
-int DiffuseHeight = 600;
-GLuint FilterTexture = 0;
-unsigned TextureSlotChanges = 0;
-
 namespace {
-
-// The slots' textures as an export started rendering from them (0: none held).
-GLuint HeldPicture = 0, HeldPaper = 0;
 
 // The import that is loading, if any.
 PictureDecode* Loading = nullptr;
@@ -59,8 +49,7 @@ void LogScaledDown(const char* source, int fromWidth, int fromHeight, int width,
 // Uploads RGBA pixels into a new texture bound on the active unit. 0 on failure, with the reason.
 GLuint Upload(const unsigned char* pixels, int width, int height, char* reason, size_t reasonSize) {
     // Errors left by others must not be taken for ours.
-    for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; ++i) {
-    }
+    for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; ++i) {}
     GLuint texture = 0;
     glGenTextures(1, &texture);
     glBindTexture(GL_TEXTURE_2D, texture);
@@ -71,19 +60,11 @@ GLuint Upload(const unsigned char* pixels, int width, int height, char* reason, 
     if (error != GL_NO_ERROR) {
         // Out of graphics memory, typically: the slot keeps what it had.
         glDeleteTextures(1, &texture);
-        snprintf(reason, reasonSize, "the graphics driver refused the %d x %d picture (GL error 0x%04x)", width,
-                 height, error);
+        snprintf(reason, reasonSize, "the graphics driver refused the %d x %d picture (GL error 0x%04x)", width, height,
+                 error);
         return 0;
     }
     return texture;
-}
-
-void Replace(GLuint* slot, GLuint texture) {
-    GLuint previous = *slot;
-    *slot = texture;
-    ++TextureSlotChanges;
-    // A held texture is the export's until it lets go.
-    if (previous && previous != HeldPicture && previous != HeldPaper) glDeleteTextures(1, &previous);
 }
 
 // Puts decoded pixels into a slot, as every import ends: upload, replace, and for the picture
@@ -97,13 +78,7 @@ void Fill(TextureSlot slot, const char* source, const unsigned char* pixels, int
         return;
     }
     *outcome = Done();
-    if (slot == TEXTURE_SLOT_FILTER) {
-        Replace(&FilterTexture, texture);
-        return;
-    }
-    Replace(&DiffuseTexture, texture);
-    DiffuseWidth = width;
-    DiffuseHeight = height;
+    SetTextureSlot(slot, texture, width, height);
 }
 
 // The end of a file's decode: the scaled-down line, the upload, the pixels handed back.
@@ -224,15 +199,3 @@ void EndTextureImports() {
 }
 
 const char* LoadingTexturePath() { return Loading ? LoadingPath.c_str() : nullptr; }
-
-void HoldSlotTextures(GLuint* picture, GLuint* paper) {
-    ReleaseHeldTextures();
-    HeldPicture = *picture = DiffuseTexture;
-    HeldPaper = *paper = FilterTexture;
-}
-
-void ReleaseHeldTextures() {
-    for (GLuint held : {HeldPicture, HeldPaper})
-        if (held && held != DiffuseTexture && held != FilterTexture) glDeleteTextures(1, &held);
-    HeldPicture = HeldPaper = 0;
-}

@@ -1,4 +1,5 @@
-// texture_import: the two texture slots the brush filter samples, and the imports that fill them.
+// texture_import: the imports that fill the two texture slots the brush filter samples
+// (render/texture_slots.h).
 //
 //   LoadFilterTextureFromMemory(DefaultFilterData, DefaultFilterDataSize);  // at start-up
 //
@@ -17,32 +18,23 @@
 // sizes); what is left here, on the main thread, is the upload, bounded by the texture's size.
 // The embedded paper, which is ours, decodes (and if need be is scaled) in process. Each slot
 // owns exactly one GL texture (GL_RGBA, GL_LINEAR both ways, default repeat wrap, no mipmaps,
-// row 0 = top row); an import binds its new texture on the active unit and deletes the one it
-// replaces, unless an export still renders from it (HoldSlotTextures): it is then deleted when
-// the export lets it go. A picture import also sets the diffuse size (the texture's); showing
-// the Options window for it is the interface's part (ui/main_menu.h).
+// row 0 = top row); an import binds its new texture on the active unit and puts it into the
+// slot (SetTextureSlot), which deletes the one it replaces unless an export still renders from
+// it. A picture import also sets the diffuse size (the texture's); showing the Options window
+// for it is the interface's part (ui/main_menu.h).
 //
 // A failed import changes no slot and no size: it writes one line
 // "[Error]: Failed to load texture: <path>: <reason>" and answers the reason in its outcome.
 // Main thread only, with the GL context current.
 #pragma once
 #include "gl/gl_loader.h"
-
-extern GLuint DiffuseTexture;            // 0 until the first picture import
-extern int DiffuseWidth, DiffuseHeight;  // 800 x 600 until then; always positive
-extern GLuint FilterTexture;             // the embedded paper from start-up on
-// Bumped whenever a slot takes another texture or is emptied. What the renderer cached from the
-// slots is stale when it changes; the GL names cannot tell, as the GL hands a deleted texture's
-// name out again. Code that fills a slot by other means (tests) bumps it too.
-extern unsigned TextureSlotChanges;
+#include "render/texture_slots.h"
 
 // What an import came to.
 struct ImportOutcome {
     bool done;         // the slot holds the new picture
     char reason[512];  // why not, in words a person understands; "" when done
 };
-
-enum TextureSlot { TEXTURE_SLOT_DIFFUSE, TEXTURE_SLOT_FILTER };
 
 ImportOutcome LoadDiffuseTexture(const char* path);
 ImportOutcome LoadFilterTexture(const char* path);
@@ -65,12 +57,3 @@ void EndTextureImports();
 // The file being loaded, or null when no import is. (The interface keeps its own record of
 // what it started, ui/main_menu.h's ImportInProgress; this one is for tests.)
 const char* LoadingTexturePath();
-
-// An export renders over several frames from the textures the slots held when it started, and
-// the user may import another picture or paper meanwhile. HoldSlotTextures answers the slots'
-// textures now and keeps them alive: an import that replaces one of them takes it out of its
-// slot (the window shows the new one at once) without deleting it. ReleaseHeldTextures deletes
-// those that no slot holds any more and ends the hold. One holder at a time; the renderer's
-// shutdown releases them before it deletes the slots' own.
-void HoldSlotTextures(GLuint* picture, GLuint* paper);
-void ReleaseHeldTextures();

@@ -30,6 +30,7 @@
 #include "picture/image_decoder.h"
 #include "picture/picture_scaling.h"
 #include "render/texture_import.h"
+#include "render/texture_slots.h"
 #include "tests/support/bench_timing.h"
 
 static double NowMs() {
@@ -88,7 +89,8 @@ static bool WritePicture(const char* path, int width, int height) {
             state = state * 1664525u + 1013904223u;
             int noise = int(state >> 27) - 16;
             unsigned char* p = &rgb[(size_t(y) * width + x) * 3];
-            p[0] = (unsigned char)std::clamp(int(128 + 100 * std::sin(x * 0.003) * std::cos(y * 0.004)) + noise, 0, 255);
+            p[0] =
+                (unsigned char)std::clamp(int(128 + 100 * std::sin(x * 0.003) * std::cos(y * 0.004)) + noise, 0, 255);
             p[1] = (unsigned char)std::clamp(int(128 + 90 * std::sin((x + y) * 0.002)) + noise, 0, 255);
             p[2] = (unsigned char)std::clamp(int(128 + 80 * std::cos(x * 0.0011 - y * 0.0023)) + noise, 0, 255);
         }
@@ -193,8 +195,7 @@ int main(int argc, char** argv) {
     printf("  for reference: stb_image in process, decode %8.1f ms\n", hugeInProcess);
     printf("  for reference: the scaling step alone       %8.1f ms\n", scale);
 
-    GLuint texture = DiffuseTexture;
-    glDeleteTextures(1, &texture);
+    SetTextureSlot(TEXTURE_SLOT_DIFFUSE, 0, 0, 0);
     SDL_GL_DeleteContext(context);
     SDL_DestroyWindow(window);
     SDL_Quit();

@@ -20,6 +20,7 @@
 #include "render/embedded_assets.h"
 #include "picture/image_decoder.h"
 #include "render/texture_import.h"
+#include "render/texture_slots.h"
 
 namespace {
 
@@ -402,4 +403,61 @@ TEST_F(TextureImport, AnAnswerLargerThanTheLargestTextureIsRefused) {
     EXPECT_FALSE(outcome.done);
     EXPECT_STREQ("the decoder's answer was malformed", outcome.reason);
     EXPECT_EQ(picture, DiffuseTexture);
+}
+
+// The one way the slots change: every call counts (the cache's only sign of new pixels under an
+// old name), and the texture a slot lets go of is deleted at once unless a render holds it; then
+// the hold's end, or the shutdown's emptying, deletes it. Runs last: it empties the slots.
+TEST_F(TextureImport, TheSlotSetterCountsEveryChangeAndSparesHeldTextures) {
+    auto newTexture = [] {
+        GLuint texture = 0;
+        glGenTextures(1, &texture);
+        glBindTexture(GL_TEXTURE_2D, texture);  // a name becomes a texture once bound
+        return texture;
+    };
+    const GLuint first = newTexture(), second = newTexture(), paper = newTexture(), nextPaper = newTexture();
+    const unsigned changes = TextureSlotChanges;
+    SetTextureSlot(TEXTURE_SLOT_DIFFUSE, first, 7, 5);
+    EXPECT_EQ(changes + 1, TextureSlotChanges);
+    EXPECT_EQ(first, DiffuseTexture);
+    EXPECT_EQ(7, DiffuseWidth);
+    EXPECT_EQ(5, DiffuseHeight);
+    // The same texture again (its pixels replaced in place): counted, and kept.
+    SetTextureSlot(TEXTURE_SLOT_DIFFUSE, first, 7, 5);
+    EXPECT_EQ(changes + 2, TextureSlotChanges);
+    EXPECT_TRUE(glIsTexture(first));
+
+    // Replaced while a render holds it: out of the slot, alive until the hold ends.
+    HoldSlotTexture(first);
+    SetTextureSlot(TEXTURE_SLOT_DIFFUSE, second, 3, 2);
+    EXPECT_EQ(second, DiffuseTexture);
+    EXPECT_TRUE(glIsTexture(first));
+    LetGoOfSlotTexture(first);
+    EXPECT_FALSE(glIsTexture(first));
+    // A hold that ends while its texture is still in the slot leaves it there.
+    HoldSlotTexture(second);
+    LetGoOfSlotTexture(second);
+    EXPECT_TRUE(glIsTexture(second));
+    // Not held: deleted at once; the paper slot leaves the picture's size alone.
+    SetTextureSlot(TEXTURE_SLOT_FILTER, paper, 0, 0);
+    SetTextureSlot(TEXTURE_SLOT_FILTER, nextPaper, 0, 0);
+    EXPECT_FALSE(glIsTexture(paper));
+    EXPECT_EQ(3, DiffuseWidth);
+    EXPECT_EQ(changes + 5, TextureSlotChanges);
+
+    // Emptying, as the renderer's shutdown does: the slots' textures and the held ones all go,
+    // the picture's size is the empty slot's, and the forgotten hold deletes nothing later.
+    HoldSlotTexture(second);
+    const GLuint third = newTexture();
+    SetTextureSlot(TEXTURE_SLOT_DIFFUSE, third, 4, 4);
+    EmptyTextureSlots();
+    for (GLuint texture : {second, third, nextPaper}) EXPECT_FALSE(glIsTexture(texture)) << texture;
+    EXPECT_EQ(0u, DiffuseTexture);
+    EXPECT_EQ(0u, FilterTexture);
+    EXPECT_EQ(800, DiffuseWidth);
+    EXPECT_EQ(600, DiffuseHeight);
+    const GLuint reused = newTexture();  // the GL may hand a deleted name out again
+    LetGoOfSlotTexture(second);
+    EXPECT_TRUE(glIsTexture(reused));
+    glDeleteTextures(1, &reused);
 }

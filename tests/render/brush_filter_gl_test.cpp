@@ -16,7 +16,7 @@
 #include "gl_test_support.h"
 #include "gl/gl_loader.h"
 #include "render/brush_filter.h"
-#include "render/texture_import.h"
+#include "render/texture_slots.h"
 
 // The tolerance of every comparison, per channel, in 8-bit steps.
 static const int Tolerance = 2;
@@ -47,7 +47,8 @@ Frame Draw(int windowWidth, int windowHeight) {
 void ExpectMatchesReference(const Picture& picture, const Picture& paper, int windowWidth, int windowHeight) {
     const Frame frame = Draw(windowWidth, windowHeight);
     const BrushViewport v = ComputeBrushViewport(windowWidth, windowHeight, DiffuseWidth, DiffuseHeight);
-    EXPECT_EQ(std::vector<GLint>(frame.Viewport, frame.Viewport + 4), (std::vector<GLint>{v.X, v.Y, v.Width, v.Height}));
+    EXPECT_EQ(std::vector<GLint>(frame.Viewport, frame.Viewport + 4),
+              (std::vector<GLint>{v.X, v.Y, v.Width, v.Height}));
     const int top = windowHeight - v.Y - v.Height;
     const ReferenceParameters parameters = {BrushParameters.Opacity, BrushParameters.StrokeCoeff,
                                             BrushParameters.BackgroundCoeff};
@@ -61,8 +62,8 @@ void ExpectMatchesReference(const Picture& picture, const Picture& paper, int wi
             const int column = x - v.X, row = y - top;
             std::vector<Rgba> outcomes = {Rgba{0, 0, 0, 1}};
             if (column >= 0 && column < v.Width && row >= 0 && row < v.Height)
-                outcomes = ReferenceBrushPixelOutcomes(picture, paper, v.Width, v.Height, column, row, parameters,
-                                                       tieMargin);
+                outcomes =
+                    ReferenceBrushPixelOutcomes(picture, paper, v.Width, v.Height, column, row, parameters, tieMargin);
             int difference = 256;
             for (const Rgba& c : outcomes) {
                 const double want[4] = {c.R, c.G, c.B, c.A};
@@ -74,8 +75,8 @@ void ExpectMatchesReference(const Picture& picture, const Picture& paper, int wi
             if (difference > Tolerance && ++mismatches <= 5)
                 ADD_FAILURE() << "pixel (" << x << ", " << y << " from the top) is (" << int(got[0]) << ", "
                               << int(got[1]) << ", " << int(got[2]) << ", " << int(got[3]) << "), the reference ("
-                              << int(ToUnorm8(c.R)) << ", " << int(ToUnorm8(c.G)) << ", " << int(ToUnorm8(c.B))
-                              << ", " << int(ToUnorm8(c.A)) << ")";
+                              << int(ToUnorm8(c.R)) << ", " << int(ToUnorm8(c.G)) << ", " << int(ToUnorm8(c.B)) << ", "
+                              << int(ToUnorm8(c.A)) << ")";
         }
     }
     EXPECT_EQ(mismatches, 0) << "pixels off by more than " << Tolerance;
@@ -94,9 +95,9 @@ struct Random {
 // the smear hangs on rounding. Some palette entries share their RGB and differ in alpha only.
 Picture BlockPicture(int width, int height, int block, uint32_t seed) {
     static const uint8_t palette[][4] = {
-        {0, 0, 0, 255},     {255, 255, 255, 255}, {255, 0, 0, 255},   {0, 255, 0, 255},  {0, 0, 255, 255},
-        {200, 40, 120, 200}, {30, 160, 90, 255},  {250, 220, 60, 255}, {90, 90, 90, 128}, {20, 70, 230, 255},
-        {250, 220, 60, 60},
+        {0, 0, 0, 255},    {255, 255, 255, 255}, {255, 0, 0, 255},   {0, 255, 0, 255},
+        {0, 0, 255, 255},  {200, 40, 120, 200},  {30, 160, 90, 255}, {250, 220, 60, 255},
+        {90, 90, 90, 128}, {20, 70, 230, 255},   {250, 220, 60, 60},
     };
     const int count = sizeof palette / sizeof palette[0];
     Random random{seed};
@@ -136,29 +137,9 @@ Picture GreyWaves(int width, int height) {
     return picture;
 }
 
-const BrushProperties InitialParameters = {1.0f, 1.0f / 3, 1.0f / 3};
-
 }  // namespace
 
-class BrushFilterGL : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        Window = OpenGLTestWindow("brush test", 320, 240, SDL_WINDOW_HIDDEN);
-        ASSERT_NE(Window.Context, nullptr) << SDL_GetError();
-        InitBrushFilter();
-    }
-    static void TearDownTestSuite() {
-        ShutdownBrushFilter();
-        CloseGLTestWindow(Window);
-    }
-    void SetUp() override {
-        ASSERT_NE(Window.Context, nullptr);
-        BrushParameters = InitialParameters;
-    }
-    void TearDown() override { EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)); }
-    static GLTestWindow Window;
-};
-GLTestWindow BrushFilterGL::Window;
+using BrushFilterGL = RendererGLTest;
 
 TEST_F(BrushFilterGL, InitLeavesProgramQuadAndSamplersInPlace) {
     GLint program = 0, vertexArray = 0;
@@ -308,11 +289,7 @@ TEST_F(BrushFilterGL, OnePixelPictureAndNoPicture) {
     PutPaperInSlot(paper);
     ExpectMatchesReference(one, paper, 30, 20);
     // No picture (the empty slot at start): nothing is painted, the drawn area is the clear.
-    glDeleteTextures(1, &DiffuseTexture);
-    DiffuseTexture = 0;
-    DiffuseWidth = 800;
-    DiffuseHeight = 600;
-    ++TextureSlotChanges;
+    RemovePictureFromSlot();
     const Frame frame = Draw(100, 60);
     for (int y = 0; y < 60; ++y)
         for (int x = 0; x < 100; ++x)
@@ -398,7 +375,8 @@ static std::string ManyErrorsSource() {
 static const char* const PassThroughVertex =
     "#version 140\nin vec2 aPosition;\nvoid main() { gl_Position = vec4(aPosition, 1.0, 1.0); }\n";
 static const char* const NeedsTexCoordPixel =
-    "#version 140\nin vec2 pTexCoord;\nout vec4 OutputColor;\nvoid main() { OutputColor = vec4(pTexCoord, 0.0, 1.0); }\n";
+    "#version 140\nin vec2 pTexCoord;\nout vec4 OutputColor;\nvoid main() { OutputColor = vec4(pTexCoord, 0.0, 1.0); "
+    "}\n";
 // Compiles, but passes on a vec3 where the pixel shader above takes a vec2.
 static const char* const MismatchedVertex =
     "#version 140\nin vec2 aPosition;\nout vec3 pTexCoord;\n"

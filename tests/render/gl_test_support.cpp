@@ -1,7 +1,8 @@
 #include "gl_test_support.h"
 
 #include "render/brush_filter.h"
-#include "render/texture_import.h"
+#include "render/cached_preview.h"
+#include "render/texture_slots.h"
 
 GLTestWindow OpenGLTestWindow(const char* title, int width, int height, Uint32 flags) {
     GLTestWindow w;
@@ -30,18 +31,14 @@ GLuint UploadSlotTexture(const uint8_t* texels, int width, int height) {
 }
 
 void PutPictureInSlot(const uint8_t* texels, int width, int height) {
-    glDeleteTextures(1, &DiffuseTexture);
-    DiffuseTexture = UploadSlotTexture(texels, width, height);
-    DiffuseWidth = width;
-    DiffuseHeight = height;
-    ++TextureSlotChanges;
+    SetTextureSlot(TEXTURE_SLOT_DIFFUSE, UploadSlotTexture(texels, width, height), width, height);
 }
 
 void PutPaperInSlot(const uint8_t* texels, int width, int height) {
-    glDeleteTextures(1, &FilterTexture);
-    FilterTexture = UploadSlotTexture(texels, width, height);
-    ++TextureSlotChanges;
+    SetTextureSlot(TEXTURE_SLOT_FILTER, UploadSlotTexture(texels, width, height), 0, 0);
 }
+
+void RemovePictureFromSlot() { SetTextureSlot(TEXTURE_SLOT_DIFFUSE, 0, 0, 0); }
 
 std::vector<uint8_t> DrawFrameOffscreen(int windowWidth, int windowHeight, GLint* viewport) {
     GLuint framebuffer = 0, colour = 0;
@@ -77,3 +74,25 @@ std::vector<uint8_t> DetailedTexels(int width, int height) {
         }
     return texels;
 }
+
+GLTestWindow RendererGLTest::Window;
+
+void RendererGLTest::SetUpTestSuite() {
+    Window = OpenGLTestWindow("renderer test", 320, 240, SDL_WINDOW_HIDDEN);
+    ASSERT_NE(Window.Context, nullptr) << SDL_GetError();
+    InitBrushFilter();
+}
+
+void RendererGLTest::TearDownTestSuite() {
+    ShutdownBrushFilter();
+    CloseGLTestWindow(Window);
+}
+
+void RendererGLTest::SetUp() {
+    ASSERT_NE(Window.Context, nullptr);
+    BrushParameters = InitialBrushParameters;
+    CompareWithOriginal = false;
+    PreviewCaching = true;
+}
+
+void RendererGLTest::TearDown() { EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)); }

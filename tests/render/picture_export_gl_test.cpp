@@ -30,6 +30,7 @@
 #include "render/offscreen_pass.h"
 #include "render/picture_export.h"
 #include "render/texture_import.h"
+#include "render/texture_slots.h"
 #include "gl_test_support.h"
 
 namespace {
@@ -111,7 +112,7 @@ ExportOutcome Finish() {
 // grows and stays below 1 on the way.
 struct ExportFrames {
     ExportOutcome Outcome = {};
-    int RenderingFrames = 0;  // frames that ended with the picture still rendering
+    int RenderingFrames = 0;            // frames that ended with the picture still rendering
     std::vector<float> RenderProgress;  // the bar in those frames
 };
 template <typename Window, typename Meanwhile>
@@ -148,39 +149,35 @@ bool AppendBytes(std::string* out, const void* data, int size) {
 std::string PngBytes(int width, int height, uint32_t seed) {
     const std::vector<uint8_t> texels = PictureTexels(width, height, seed);
     std::string png;
-    stbi_write_png_to_func([](void* context, void* data, int size) { AppendBytes(static_cast<std::string*>(context), data, size); },
-                           &png, width, height, 4, texels.data(), width * 4);
+    stbi_write_png_to_func(
+        [](void* context, void* data, int size) { AppendBytes(static_cast<std::string*>(context), data, size); }, &png,
+        width, height, 4, texels.data(), width * 4);
     return png;
 }
 
-class PictureExportGL : public ::testing::Test {
+class PictureExportGL : public RendererGLTest {
 protected:
     static void SetUpTestSuite() {
-        Test = OpenGLTestWindow("export test", 320, 240, SDL_WINDOW_HIDDEN);
-        ASSERT_NE(Test.Context, nullptr) << SDL_GetError();
-        StartRenderer();
-    }
-    static void StartRenderer() {
-        InitBrushFilter();
+        RendererGLTest::SetUpTestSuite();
         PutPaperInSlot(PictureTexels(37, 29, 77).data(), 37, 29);  // a paper with grain of its own
     }
-    static void TearDownTestSuite() {
-        ShutdownBrushFilter();
-        CloseGLTestWindow(Test);
+    // The renderer again after a test shut it down, with the suite's paper.
+    static void StartRenderer() {
+        InitBrushFilter();
+        PutPaperInSlot(PictureTexels(37, 29, 77).data(), 37, 29);
     }
     void SetUp() override {
-        ASSERT_NE(Test.Context, nullptr);
+        RendererGLTest::SetUp();
         char folder[] = "/tmp/vellumry-export-gl-XXXXXX";
         ASSERT_NE(mkdtemp(folder), nullptr);
         Folder = folder;
-        BrushParameters = InitialBrushParameters;
         Saved = std::cerr.rdbuf(Log.rdbuf());
     }
     void TearDown() override {
         std::cerr.rdbuf(Saved);
         OffscreenTileLimit = 256;
         ExportRenderMillisecondsPerFrame = 25.0;
-        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+        RendererGLTest::TearDown();
         EXPECT_FALSE(PaintedPictureExportRunning());
         std::string command = "rm -rf '" + Folder + "'";
         EXPECT_EQ(system(command.c_str()), 0);
@@ -188,9 +185,7 @@ protected:
     std::string Folder;
     std::ostringstream Log;
     std::streambuf* Saved = nullptr;
-    static GLTestWindow Test;
 };
-GLTestWindow PictureExportGL::Test;
 
 TEST_F(PictureExportGL, ThePngHoldsExactlyTheRenderAtViewsSmallerAndLargerThanThePicture) {
     SetPicture(301, 173, 1);
@@ -219,7 +214,8 @@ TEST_F(PictureExportGL, ThePngHoldsExactlyTheRenderAtViewsSmallerAndLargerThanTh
     }
     // Each view gave its own painting: the brush reach follows the view.
     int width = 0, height = 0;
-    EXPECT_NE(Decode(Folder + "/painted 200.png", &width, &height), Decode(Folder + "/painted 900.png", &width, &height));
+    EXPECT_NE(Decode(Folder + "/painted 200.png", &width, &height),
+              Decode(Folder + "/painted 900.png", &width, &height));
     EXPECT_EQ(Log.str().find("[Error]"), std::string::npos) << Log.str();
 }
 
@@ -302,11 +298,7 @@ TEST_F(PictureExportGL, FailuresWriteOneErrorLineAndLeaveWhatWasThere) {
 
     // No picture in the slot: nothing starts.
     Log.str("");
-    glDeleteTextures(1, &DiffuseTexture);
-    DiffuseTexture = 0;
-    DiffuseWidth = 800;
-    DiffuseHeight = 600;
-    ++TextureSlotChanges;
+    RemovePictureFromSlot();
     const std::string none = Folder + "/none.png";
     EXPECT_FALSE(StartPaintedPictureExport(none.c_str(), PICTURE_PNG, &outcome));
     EXPECT_STREQ(outcome.reason, "no picture has been imported");
@@ -409,14 +401,13 @@ TEST_F(PictureExportGL, WhatTheUserChangesWhileItRendersDoesNotReachTheFile) {
             // Another picture and another paper through the imports' own path.
             const ImportOutcome imported = LoadDiffuseTexture(nextPicture.c_str());
             ASSERT_TRUE(imported.done) << imported.reason;
-            const ImportOutcome papered =
-                LoadFilterTextureFromMemory(reinterpret_cast<const unsigned char*>(nextPaper.data()), int(nextPaper.size()));
+            const ImportOutcome papered = LoadFilterTextureFromMemory(
+                reinterpret_cast<const unsigned char*>(nextPaper.data()), int(nextPaper.size()));
             ASSERT_TRUE(papered.done) << papered.reason;
             ASSERT_NE(DiffuseTexture, picture);
             ASSERT_NE(FilterTexture, paper);
         }
-        if (frame > 9 && PaintedPictureExportRendering())
-            replacedKept = glIsTexture(picture) && glIsTexture(paper);
+        if (frame > 9 && PaintedPictureExportRendering()) replacedKept = glIsTexture(picture) && glIsTexture(paper);
         if (frame > 9 && !PaintedPictureExportRendering() && !letGo) {
             // The render is over: the replaced textures are gone, the new ones stay.
             letGo = true;
@@ -458,9 +449,9 @@ TEST_F(PictureExportGL, AGraphicsFailureWhileItRendersEndsTheExportWithItsLine) 
     // the GL, as a driver out of memory would fail it.
     const GLuint paper = FilterTexture;
     const std::string nextPaper = PngBytes(16, 16, 11);
-    ASSERT_TRUE(LoadFilterTextureFromMemory(reinterpret_cast<const unsigned char*>(nextPaper.data()),
-                                            int(nextPaper.size()))
-                    .done);
+    ASSERT_TRUE(
+        LoadFilterTextureFromMemory(reinterpret_cast<const unsigned char*>(nextPaper.data()), int(nextPaper.size()))
+            .done);
     const OffscreenTarget target = PaintedPictureRenderTarget();
     glDeleteFramebuffers(1, &target.Framebuffer);
     ASSERT_TRUE(FinishPaintedPictureExport(&outcome, &progress));
@@ -473,8 +464,7 @@ TEST_F(PictureExportGL, AGraphicsFailureWhileItRendersEndsTheExportWithItsLine) 
     EXPECT_FALSE(glIsTexture(target.Texture)) << "the target deleted";
     EXPECT_FALSE(glIsTexture(paper)) << "the replaced paper let go";
     EXPECT_NE(access(path.c_str(), F_OK), 0);
-    while (glGetError() != GL_NO_ERROR) {
-    }
+    while (glGetError() != GL_NO_ERROR) {}
 
     // Nothing stays stuck: the next export writes its file.
     ASSERT_TRUE(StartPaintedPictureExport(path.c_str(), PICTURE_PNG, &outcome)) << outcome.reason;

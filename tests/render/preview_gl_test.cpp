@@ -19,7 +19,8 @@
 #include "render/brush_filter.h"
 #include "render/cached_preview.h"
 #include "render/offscreen_pass.h"
-#include "render/texture_import.h"
+#include "render/picture_export.h"
+#include "render/texture_slots.h"
 
 namespace {
 
@@ -73,14 +74,6 @@ Picture GrainPaper(int width, int height, uint32_t seed) {
             paper.Set(x, y, uint8_t(150 + random.Next() % 106), uint8_t(150 + random.Next() % 106),
                       uint8_t(150 + random.Next() % 106), uint8_t(200 + random.Next() % 56));
     return paper;
-}
-
-void RemovePicture() {
-    glDeleteTextures(1, &DiffuseTexture);
-    DiffuseTexture = 0;
-    DiffuseWidth = 800;
-    DiffuseHeight = 600;
-    ++TextureSlotChanges;
 }
 
 // The pass straight into the window, as every frame drew before the cache.
@@ -156,9 +149,9 @@ ReferenceTally CompareWithReference(const std::vector<uint8_t>& rgb, const Pictu
     for (int row = 0; row < picture.Height; ++row)
         for (int column = 0; column < picture.Width; ++column) {
             const uint8_t* got = &rgb[(size_t(row) * picture.Width + column) * 3];
-            const std::vector<Rgba> outcomes = ReferenceBrushOutcomesAt(
-                picture, paper, (column + 0.5) / picture.Width, (row + 0.5) / picture.Height, 1.0 / reachWidth,
-                1.0 / reachHeight, parameters, TieMargin);
+            const std::vector<Rgba> outcomes =
+                ReferenceBrushOutcomesAt(picture, paper, (column + 0.5) / picture.Width, (row + 0.5) / picture.Height,
+                                         1.0 / reachWidth, 1.0 / reachHeight, parameters, TieMargin);
             tally.NearTies += outcomes.size() > 1;
             if (ColourDifference(got, outcomes[0]) <= Tolerance) {
                 ++tally.Bulk;
@@ -192,33 +185,19 @@ const BrushProperties OtherParameters = {0.6f, 0.85f, 0.7f};
 
 }  // namespace
 
-class PreviewGL : public ::testing::Test {
+class PreviewGL : public RendererGLTest {
 protected:
-    static void SetUpTestSuite() {
-        Test = OpenGLTestWindow("preview test", 320, 240, SDL_WINDOW_HIDDEN);
-        ASSERT_NE(Test.Context, nullptr) << SDL_GetError();
-        InitBrushFilter();
-    }
-    static void TearDownTestSuite() {
-        ShutdownBrushFilter();
-        CloseGLTestWindow(Test);
-    }
     void SetUp() override {
-        ASSERT_NE(Test.Context, nullptr);
-        BrushParameters = InitialBrushParameters;
-        CompareWithOriginal = false;
-        PreviewCaching = true;
+        RendererGLTest::SetUp();
         OffscreenTileLimit = 2048;
         PutPaperInSlot(GrainPaper(23, 17, 5));
     }
     void TearDown() override {
-        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+        RendererGLTest::TearDown();
         OffscreenTileLimit = 2048;
         CompareWithOriginal = false;
     }
-    static GLTestWindow Test;
 };
-GLTestWindow PreviewGL::Test;
 
 TEST_F(PreviewGL, CacheShowsExactlyWhatThePassDrawsInAFramebufferObject) {
     // 1:1, scaled up and down, bars at the sides and above and below, odd sizes, two parameter
@@ -248,16 +227,16 @@ TEST_F(PreviewGL, CacheShowsWhatThePassDrawsInARealWindow) {
     // (seen: 3 views of 24, one row each); smooth pictures come out exact (the end-to-end test).
     const Picture landscape = NoisePicture(160, 90, 3);
     const Picture portrait = NoisePicture(37, 61, 4);
-    const int windows[][2] = {{320, 240}, {333, 200}, {101, 77}, {90, 300}, {641, 480}, {517, 313},
+    const int windows[][2] = {{320, 240}, {333, 200}, {101, 77},  {90, 300},  {641, 480}, {517, 313},
                               {259, 401}, {700, 211}, {123, 456}, {800, 600}, {611, 389}, {355, 222}};
     BrushParameters = OtherParameters;
     int exact = 0, views = 0;
     for (const auto& window : windows) {
-        SDL_SetWindowSize(Test.Window, window[0], window[1]);
+        SDL_SetWindowSize(Window.Window, window[0], window[1]);
         int width = 0, height = 0;
         for (int i = 0; i < 100 && (width != window[0] || height != window[1]); ++i) {
             SDL_PumpEvents();
-            SDL_GL_GetDrawableSize(Test.Window, &width, &height);
+            SDL_GL_GetDrawableSize(Window.Window, &width, &height);
         }
         ASSERT_EQ(width, window[0]);
         ASSERT_EQ(height, window[1]);
@@ -293,7 +272,7 @@ TEST_F(PreviewGL, CacheShowsWhatThePassDrawsInARealWindow) {
         }
     }
     EXPECT_GE(exact, views * 3 / 4) << "most views exact";
-    SDL_SetWindowSize(Test.Window, 320, 240);
+    SDL_SetWindowSize(Window.Window, 320, 240);
 }
 
 TEST_F(PreviewGL, PassRunsOnlyWhenWhatItReadsChanges) {
@@ -332,7 +311,7 @@ TEST_F(PreviewGL, PassRunsOnlyWhenWhatItReadsChanges) {
     const Picture next = MixedPicture(160, 90, 4);
     glBindTexture(GL_TEXTURE_2D, DiffuseTexture);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, next.Width, next.Height, 0, GL_RGBA, GL_UNSIGNED_BYTE, next.Texels.data());
-    ++TextureSlotChanges;
+    SetTextureSlot(TEXTURE_SLOT_DIFFUSE, DiffuseTexture, next.Width, next.Height);
     expectOnePaintShowingTheChange("picture", 320, 300);
 
     // Another window size: one paint, as the cache holds the whole window, bars and all.
@@ -349,7 +328,7 @@ TEST_F(PreviewGL, PassRunsOnlyWhenWhatItReadsChanges) {
     EXPECT_EQ(PreviewPaintCount(), expected);
 
     // No picture: nothing to paint, whatever changes.
-    RemovePicture();
+    RemovePictureFromSlot();
     BrushParameters.Opacity = 0.25f;
     DrawFrameOffscreen(320, 300);
     DrawFrameOffscreen(200, 100);
@@ -394,7 +373,7 @@ TEST_F(PreviewGL, PaintingPresentingAndTheOffscreenRenderPutBackTheGLState) {
     const std::vector<GLint> before = GLStateSnapshot();
     BrushParameters.Opacity = 0.3f;  // something new to paint
     const int paints = PreviewPaintCount();
-    ASSERT_TRUE(PaintPreview(viewport, 200, 150));
+    ASSERT_TRUE(PaintPreview(viewport, 200, 150, BrushParameters));
     ASSERT_EQ(PreviewPaintCount(), paints + 1);
     EXPECT_EQ(GLStateSnapshot(), before) << "after painting";
     PresentPreview();
@@ -471,9 +450,9 @@ TEST_F(PreviewGL, ComparingShowsThePictureScaledBilinearlyWithoutBrushOrPaper) {
                     const uint8_t* got = &frame[(size_t(y) * window[0] + x) * 4];
                     const int column = x - v.X, rowFromTop = v.Y + v.Height - 1 - y;
                     const bool inside = column >= 0 && column < v.Width && y >= v.Y && y < v.Y + v.Height;
-                    const Rgba want = inside ? SampleLinearClamp(*picture, (column + 0.5) / v.Width,
-                                                                 (rowFromTop + 0.5) / v.Height)
-                                             : Rgba{0, 0, 0, 1};
+                    const Rgba want =
+                        inside ? SampleLinearClamp(*picture, (column + 0.5) / v.Width, (rowFromTop + 0.5) / v.Height)
+                               : Rgba{0, 0, 0, 1};
                     const int d = std::max(ColourDifference(got, want), std::abs(int(got[3]) - ToUnorm8(want.A)));
                     worst = std::max(worst, d);
                     off += d > 1;
@@ -502,8 +481,8 @@ TEST_F(PreviewGL, ExportMatchesTheReferenceShownSmallerAndLargerThanItsSize) {
                 OffscreenTileLimit = tileLimit;
                 const std::vector<uint8_t> rgb =
                     RenderRGB(picture.Width, picture.Height, float(drawn.Width), float(drawn.Height), parameters);
-                const ReferenceTally tally = CompareWithReference(rgb, picture, paper, float(drawn.Width),
-                                                                  float(drawn.Height), parameters);
+                const ReferenceTally tally =
+                    CompareWithReference(rgb, picture, paper, float(drawn.Width), float(drawn.Height), parameters);
                 const int pixels = picture.Width * picture.Height;
                 EXPECT_EQ(tally.Mismatches, 0);
                 // Flips happen only at near ties between differently coloured samples, and only at
@@ -513,9 +492,9 @@ TEST_F(PreviewGL, ExportMatchesTheReferenceShownSmallerAndLargerThanItsSize) {
                 EXPECT_LE(tally.Flips, tally.NearTies);
                 std::cout << "  drawn " << drawn.Width << "x" << drawn.Height << ", tiles of " << tileLimit
                           << ", parameters " << parameters.Opacity << " " << parameters.StrokeCoeff << " "
-                          << parameters.BackgroundCoeff << ": " << tally.Bulk << " within " << Tolerance
-                          << " levels, " << tally.Flips << " flips (of " << tally.NearTies << " near ties), "
-                          << tally.Mismatches << " off, of " << pixels << " pixels\n";
+                          << parameters.BackgroundCoeff << ": " << tally.Bulk << " within " << Tolerance << " levels, "
+                          << tally.Flips << " flips (of " << tally.NearTies << " near ties), " << tally.Mismatches
+                          << " off, of " << pixels << " pixels\n";
                 EXPECT_EQ(tally.Bulk + tally.Flips + tally.Mismatches, pixels);
             }
         }
@@ -562,8 +541,8 @@ TEST_F(PreviewGL, RenderRefusesWithAReason) {
     PutPictureInSlot(MixedPicture(20, 10, 12));
     std::vector<uint8_t> rgb(20 * 10 * 3);
     char reason[256] = "";
-    EXPECT_FALSE(RenderBrushPassRGB(20, 10, 20, 10, BrushParameters, rgb.data(), rgb.size() - 1, reason,
-                                    sizeof reason));
+    EXPECT_FALSE(
+        RenderBrushPassRGB(20, 10, 20, 10, BrushParameters, rgb.data(), rgb.size() - 1, reason, sizeof reason));
     EXPECT_NE(std::string(reason).find("600 bytes"), std::string::npos) << reason;
     EXPECT_FALSE(RenderBrushPassRGB(0, 10, 20, 10, BrushParameters, rgb.data(), rgb.size(), reason, sizeof reason));
     EXPECT_FALSE(RenderBrushPassRGB(20, 10, 0, 10, BrushParameters, rgb.data(), rgb.size(), reason, sizeof reason));
@@ -575,7 +554,7 @@ TEST_F(PreviewGL, RenderRefusesWithAReason) {
     EXPECT_FALSE(SizeOffscreenTarget(&target, largest + 1, 1, reason, sizeof reason));
     EXPECT_EQ(target.Framebuffer, 0u);
     EXPECT_NE(std::string(reason).find("cannot draw"), std::string::npos) << reason;
-    RemovePicture();
+    RemovePictureFromSlot();
     EXPECT_FALSE(RenderPaintedPicture(rgb.data(), rgb.size(), reason, sizeof reason));
     EXPECT_EQ(std::string(reason), "no picture has been imported");
 }
