@@ -21,7 +21,7 @@
 // row 0 = top row); an import binds its new texture on the active unit and puts it into the
 // slot (SetTextureSlot), which deletes the one it replaces unless an export still renders from
 // it. A picture import also sets the diffuse size (the texture's); showing the Options window
-// for it is the interface's part (ui/main_menu.h).
+// for it is the interface's part (ui/import_command.h).
 //
 // A failed import changes no slot and no size: it writes one line
 // "[Error]: Failed to load texture: <path>: <reason>" and answers the reason in its outcome.
@@ -55,5 +55,5 @@ void CancelTextureImport();
 // Ends any import that is loading, without a line, and waits until every helper is gone.
 void EndTextureImports();
 // The file being loaded, or null when no import is. (The interface keeps its own record of
-// what it started, ui/main_menu.h's ImportInProgress; this one is for tests.)
+// what it started, ui/import_command.h's ImportInProgress; this one is for tests.)
 const char* LoadingTexturePath();
