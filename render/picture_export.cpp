@@ -138,6 +138,11 @@ bool PaintedPictureRendering() { return ExportRender.Tiles.Target.Framebuffer !=
 
 const OffscreenTarget& PaintedPictureRenderTarget() { return ExportRender.Tiles.Target; }
 
+void RefusePaintedPictureExport(const char* path, const char* reason, ExportOutcome* outcome) {
+    *outcome = ExportOutcome{};
+    Fail(outcome, path, reason);
+}
+
 bool StartPaintedPictureExport(const char* path, PictureFormat format, ExportOutcome* outcome) {
     int width = 0, height = 0;
     PaintedPictureSize(&width, &height);

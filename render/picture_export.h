@@ -47,6 +47,10 @@ struct ExportOutcome {
 // the outcome says why and the error line is written.
 bool StartPaintedPictureExport(const char* path, PictureFormat format, ExportOutcome* outcome);
 
+// A chosen name that cannot be exported (ResolveExportName refused it, picture/export_name.h):
+// the export ends before it starts, with its error line, and the outcome carries the reason.
+void RefusePaintedPictureExport(const char* path, const char* reason, ExportOutcome* outcome);
+
 // Once a frame: renders the next tiles while the render lasts (for about
 // ExportRenderMillisecondsPerFrame), hands the pixels to the job when they are complete, and
 // otherwise only asks the job how far it is. True when the export ended in this call (the file

@@ -11,6 +11,7 @@
 #include "base/log.h"
 #include "picture/export_name.h"
 #include "picture/file_paths.h"
+#include "render/picture_export.h"
 #include "ui/export_progress.h"
 #include "ui/import_notice.h"
 #include "ui/modal.h"
@@ -155,8 +156,8 @@ void ExportPicture() {
     std::string reason;
     if (!ResolveExportName(chosen, &target, &reason)) {
         LogInfo("Exporting picture: ", chosen);
-        const std::string detail = std::string(chosen) + ": " + reason;
-        LogError("Failed to export picture: ", detail.c_str());
+        ExportOutcome refused;
+        RefusePaintedPictureExport(chosen, reason.c_str(), &refused);
         NoticeFailure(chosen, reason.c_str());
     } else if (target.extensionAdded && UIServices.FileExists(target.path.c_str())) {
         Question.Pending = true;
