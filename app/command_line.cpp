@@ -39,27 +39,27 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             if (strcmp(argument, "--") == 0) {
                 optionsEnded = true;
             } else if (strcmp(argument, "--help") == 0 || strcmp(argument, "-h") == 0) {
-                return Make(CommandLineAction::Help);
+                return Make(COMMAND_LINE_HELP);
             } else if (strcmp(argument, "--version") == 0) {
-                return Make(CommandLineAction::Version);
+                return Make(COMMAND_LINE_VERSION);
             } else {
-                return Make(CommandLineAction::UsageError, nullptr, "unknown option", argument);
+                return Make(COMMAND_LINE_USAGE_ERROR, nullptr, "unknown option", argument);
             }
             continue;
         }
-        if (argument[0] == 0) return Make(CommandLineAction::UsageError, nullptr, "the picture's name is empty");
-        if (picture) return Make(CommandLineAction::UsageError, nullptr, "one picture at a time; also given", argument);
+        if (argument[0] == 0) return Make(COMMAND_LINE_USAGE_ERROR, nullptr, "the picture's name is empty");
+        if (picture) return Make(COMMAND_LINE_USAGE_ERROR, nullptr, "one picture at a time; also given", argument);
         picture = argument;
     }
-    return Make(CommandLineAction::Run, picture);
+    return Make(COMMAND_LINE_RUN, picture);
 }
 
 int AnswerCommandLine(const CommandLine& line, FILE* out, FILE* err) {
     switch (line.Action) {
-    case CommandLineAction::Run: return 0;
-    case CommandLineAction::Help: fputs(CommandLineUsage, out); return 0;
-    case CommandLineAction::Version: fprintf(out, "vellumry %s\n", ProgramVersion); return 0;
-    case CommandLineAction::UsageError:
+    case COMMAND_LINE_RUN: return 0;
+    case COMMAND_LINE_HELP: fputs(CommandLineUsage, out); return 0;
+    case COMMAND_LINE_VERSION: fprintf(out, "vellumry %s\n", ProgramVersion); return 0;
+    case COMMAND_LINE_USAGE_ERROR:
         if (line.Argument) {
             fprintf(err, "vellumry: %s: %s\n", line.Problem, line.Argument);
         } else {

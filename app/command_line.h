@@ -1,7 +1,7 @@
 // command_line: what the program is asked to do on its command line.
 //
 //   CommandLine line = ParseCommandLine(argc, argv);
-//   if (line.Action != CommandLineAction::Run) return AnswerCommandLine(line, stdout, stderr);
+//   if (line.Action != COMMAND_LINE_RUN) return AnswerCommandLine(line, stdout, stderr);
 //   ...start up...
 //   if (line.Picture) ImportPictureFile(line.Picture);
 //
@@ -17,7 +17,7 @@
 #pragma once
 #include <stdio.h>
 
-enum class CommandLineAction { Run, Help, Version, UsageError };
+enum CommandLineAction { COMMAND_LINE_RUN, COMMAND_LINE_HELP, COMMAND_LINE_VERSION, COMMAND_LINE_USAGE_ERROR };
 
 struct CommandLine {
     CommandLineAction Action;

@@ -30,7 +30,7 @@ static const char* GLText(GLenum name) {
 int main(int argc, char** argv) {
     // Command line: --help, --version and mistakes are answered without opening a window
     const CommandLine commandLine = ParseCommandLine(argc, argv);
-    if (commandLine.Action != CommandLineAction::Run) return AnswerCommandLine(commandLine, stdout, stderr);
+    if (commandLine.Action != COMMAND_LINE_RUN) return AnswerCommandLine(commandLine, stdout, stderr);
 #ifdef SIGXFSZ
     // A file-size limit then fails the export's write with "File too large" instead of ending
     // the program.

@@ -29,15 +29,15 @@ struct Job {
 };
 
 // The module's one job and its thread, both touched by the main thread only.
-Job* g_job = nullptr;
-std::thread g_worker;
+Job* CurrentJob = nullptr;
+std::thread Worker;
 
 // A program that ends through exit() while a job runs (File > Exit ends at once) finishes the
 // file first: a running std::thread would otherwise end the program with std::terminate,
-// leaving no file. Destroyed before g_worker, being defined after it.
+// leaving no file. Destroyed before Worker, being defined after it.
 struct FinishOnExit {
     ~FinishOnExit();
-} g_finishOnExit;
+} FinishingOnExit;
 }  // namespace
 
 static bool SinkToFile(void* context, const unsigned char* bytes, size_t size) {
@@ -73,12 +73,12 @@ static void RunJob(Job* job) {
 }
 
 bool PictureExportBusy() {
-    return g_job != nullptr;
+    return CurrentJob != nullptr;
 }
 
 bool StartPictureExport(const std::string& path, PictureFormat format, std::vector<unsigned char> pixels,
                         int width, int height, int channels, std::string* reason) {
-    if (g_job) {
+    if (CurrentJob) {
         *reason = "Another export is still running.";
         return false;
     }
@@ -98,13 +98,13 @@ bool StartPictureExport(const std::string& path, PictureFormat format, std::vect
     job->settings = PictureExportSettings;
     // std::thread reports a failure to start by throwing; that is the only exception here.
     try {
-        g_worker = std::thread(RunJob, job);
+        Worker = std::thread(RunJob, job);
     } catch (const std::system_error& error) {
         delete job;
         *reason = std::string("Could not start the export: ") + error.what();
         return false;
     }
-    g_job = job;
+    CurrentJob = job;
     return true;
 }
 
@@ -126,9 +126,9 @@ static ExportStatus StatusOf(const Job* job, ExportState state) {
 }
 
 static ExportStatus Collect() {
-    g_worker.join();
-    Job* job = g_job;
-    g_job = nullptr;
+    Worker.join();
+    Job* job = CurrentJob;
+    CurrentJob = nullptr;
     ExportStatus status = StatusOf(job, job->succeeded ? EXPORT_SUCCEEDED : EXPORT_FAILED);
     delete job;
     return status;
@@ -143,16 +143,16 @@ static ExportStatus Idle() {
 }
 
 ExportStatus PollPictureExport() {
-    if (!g_job) return Idle();
-    if (!g_job->finished.load(std::memory_order_acquire)) return StatusOf(g_job, EXPORT_RUNNING);
+    if (!CurrentJob) return Idle();
+    if (!CurrentJob->finished.load(std::memory_order_acquire)) return StatusOf(CurrentJob, EXPORT_RUNNING);
     return Collect();
 }
 
 ExportStatus WaitForPictureExport() {
-    if (!g_job) return Idle();
+    if (!CurrentJob) return Idle();
     return Collect();
 }
 
 FinishOnExit::~FinishOnExit() {
-    if (g_job) WaitForPictureExport();
+    if (CurrentJob) WaitForPictureExport();
 }

@@ -16,12 +16,12 @@ double ExportRenderMillisecondsPerFrame = 25.0;
 
 namespace {
 
-enum class Stage { Idle, Rendering, Writing };
+enum Stage { STAGE_IDLE, STAGE_RENDERING, STAGE_WRITING };
 
 // The export under way: its file, and while it renders, the buffer the pixels are read back into
 // (moved into the job once complete).
 struct {
-    Stage Now = Stage::Idle;
+    Stage Now = STAGE_IDLE;
     std::string Path;
     PictureFormat Format = PICTURE_PNG;
     int Width = 0, Height = 0;
@@ -48,7 +48,7 @@ void Fail(ExportOutcome* outcome, const std::string& path, const char* reason) {
 }
 
 bool TakeOutcome(const ExportStatus& status, ExportOutcome* outcome) {
-    Export.Now = Stage::Idle;
+    Export.Now = STAGE_IDLE;
     outcome->width = status.width;
     outcome->height = status.height;
     if (status.state == EXPORT_SUCCEEDED) {
@@ -75,7 +75,7 @@ bool StepRender(double budgetMilliseconds, ExportOutcome* outcome, float* progre
     outcome->height = Export.Height;
     outcome->reason[0] = '\0';
     if (step == RENDER_FAILED) {
-        Export.Now = Stage::Idle;
+        Export.Now = STAGE_IDLE;
         Export.Rgb = std::vector<unsigned char>();
         Fail(outcome, Export.Path, reason);
         return true;
@@ -83,12 +83,12 @@ bool StepRender(double budgetMilliseconds, ExportOutcome* outcome, float* progre
     std::string jobReason;
     if (!StartPictureExport(Export.Path, Export.Format, std::move(Export.Rgb), Export.Width, Export.Height, 3,
                             &jobReason)) {
-        Export.Now = Stage::Idle;
+        Export.Now = STAGE_IDLE;
         Export.Rgb = std::vector<unsigned char>();
         Fail(outcome, Export.Path, jobReason.c_str());
         return true;
     }
-    Export.Now = Stage::Writing;
+    Export.Now = STAGE_WRITING;
     return false;
 }
 
@@ -150,7 +150,7 @@ bool StartPaintedPictureExport(const char* path, PictureFormat format, ExportOut
     outcome->width = width;
     outcome->height = height;
     outcome->reason[0] = '\0';
-    if (Export.Now != Stage::Idle || PictureExportBusy()) {
+    if (Export.Now != STAGE_IDLE || PictureExportBusy()) {
         Fail(outcome, path, "Another export is still running.");
         return false;
     }
@@ -171,7 +171,7 @@ bool StartPaintedPictureExport(const char* path, PictureFormat format, ExportOut
         return false;
     }
     // Moving the vector keeps its storage, where the render reads back.
-    Export.Now = Stage::Rendering;
+    Export.Now = STAGE_RENDERING;
     Export.Path = path;
     Export.Format = format;
     Export.Width = width;
@@ -181,9 +181,9 @@ bool StartPaintedPictureExport(const char* path, PictureFormat format, ExportOut
 }
 
 bool FinishPaintedPictureExport(ExportOutcome* outcome, float* progress) {
-    if (Export.Now == Stage::Rendering) {
+    if (Export.Now == STAGE_RENDERING) {
         if (StepRender(ExportRenderMillisecondsPerFrame, outcome, progress)) return true;
-        if (Export.Now == Stage::Rendering) return false;
+        if (Export.Now == STAGE_RENDERING) return false;
     }
     const ExportStatus status = PollPictureExport();
     if (status.state == EXPORT_RUNNING) {
@@ -196,13 +196,13 @@ bool FinishPaintedPictureExport(ExportOutcome* outcome, float* progress) {
 }
 
 bool WaitForPaintedPictureExport(ExportOutcome* outcome) {
-    if (Export.Now == Stage::Rendering && StepRender(std::numeric_limits<double>::infinity(), outcome, nullptr))
+    if (Export.Now == STAGE_RENDERING && StepRender(std::numeric_limits<double>::infinity(), outcome, nullptr))
         return true;
     const ExportStatus status = WaitForPictureExport();
     if (status.state == EXPORT_IDLE) return false;
     return TakeOutcome(status, outcome);
 }
 
-bool PaintedPictureExportRunning() { return Export.Now != Stage::Idle || PictureExportBusy(); }
+bool PaintedPictureExportRunning() { return Export.Now != STAGE_IDLE || PictureExportBusy(); }
 
-bool PaintedPictureExportRendering() { return Export.Now == Stage::Rendering; }
+bool PaintedPictureExportRendering() { return Export.Now == STAGE_RENDERING; }

@@ -21,9 +21,9 @@ namespace {
 
 std::string PicturePath;  // "" until a picture has been imported
 
-enum class Phase { Idle, Preparing, Writing };
+enum Phase { PHASE_IDLE, PHASE_PREPARING, PHASE_WRITING };
 struct {
-    Phase Now = Phase::Idle;
+    Phase Now = PHASE_IDLE;
     std::string Path;
     PictureFormat Format = PICTURE_PNG;
     int ChosenInFrame = 0;  // the render waits for a later frame, so the strip shows first
@@ -51,7 +51,7 @@ void NoticeFailure(const std::string& path, const char* reason) {
 
 void Begin(const ExportName& target) {
     LogInfo("Exporting picture: ", target.path.c_str());
-    Export.Now = Phase::Preparing;
+    Export.Now = PHASE_PREPARING;
     Export.Path = target.path;
     Export.Format = target.format;
     Export.ChosenInFrame = ImGui::GetFrameCount();
@@ -61,30 +61,30 @@ void Begin(const ExportName& target) {
 
 // A way out waiting for the file is given up when it sees the count grow, and the notice shows.
 void Failed(const std::string& path, const char* reason) {
-    Export.Now = Phase::Idle;
+    Export.Now = PHASE_IDLE;
     ++Export.Failures;
     NoticeFailure(path, reason);
 }
 
 void Succeeded(const ExportOutcome& outcome) {
-    Export.Now = Phase::Idle;
+    Export.Now = PHASE_IDLE;
     Confirmation.Text = "Saved " + DisplayFileName(Export.Path.c_str()) + ", " + std::to_string(outcome.width) + " x " +
                         std::to_string(outcome.height);
     Confirmation.Since = ImGui::GetTime();
 }
 
 void FollowExport() {
-    if (Export.Now == Phase::Preparing && ImGui::GetFrameCount() > Export.ChosenInFrame) {
+    if (Export.Now == PHASE_PREPARING && ImGui::GetFrameCount() > Export.ChosenInFrame) {
         ExportOutcome outcome;
         if (UIServices.StartExport(Export.Path.c_str(), Export.Format, &outcome)) {
-            Export.Now = Phase::Writing;
+            Export.Now = PHASE_WRITING;
         } else {
             Failed(Export.Path, outcome.reason);
         }
         // The render's first step waits for the next frame: this one has made the pixels' buffer.
         return;
     }
-    if (Export.Now == Phase::Writing) {
+    if (Export.Now == PHASE_WRITING) {
         ExportOutcome outcome;
         float progress = Export.Progress;
         if (!UIServices.FinishExport(&outcome, &progress)) {
@@ -130,7 +130,7 @@ const char* ExportablePicturePath() { return PicturePath.empty() ? nullptr : Pic
 
 void ExportPicture() {
     if (PicturePath.empty() || Question.Pending) return;
-    if (Export.Now != Phase::Idle) {
+    if (Export.Now != PHASE_IDLE) {
         PostNotice(ExportBusyTitle, "\"" + DisplayFileName(Export.Path.c_str()) +
                                         "\" is still being exported.\nExport again once it is saved.");
         return;
@@ -174,7 +174,7 @@ void DrawPictureExport(bool loadingShown, bool leaving) {
     // Above the loading indicator when an import shows it too.
     const ImGuiStyle& style = ImGui::GetStyle();
     const float lift = loadingShown ? ImGui::GetFrameHeight() + style.WindowPadding.y * 2 + style.ItemSpacing.y : 0.0f;
-    if (Export.Now != Phase::Idle) {
+    if (Export.Now != PHASE_IDLE) {
         DrawExportProgress(Export.Path.c_str(), Export.Progress, leaving, lift);
     } else if (!Confirmation.Text.empty()) {
         const double age = ImGui::GetTime() - Confirmation.Since;
@@ -187,7 +187,7 @@ void DrawPictureExport(bool loadingShown, bool leaving) {
 
 bool ExportProgressShown(float* progress) {
     if (progress) *progress = Export.Progress;
-    return Export.Now != Phase::Idle;
+    return Export.Now != PHASE_IDLE;
 }
 
 const char* ExportConfirmationText() { return Confirmation.Text.c_str(); }
@@ -196,7 +196,7 @@ unsigned ExportsFailed() { return Export.Failures; }
 
 void ResetExportCommand() {
     PicturePath.clear();
-    Export.Now = Phase::Idle;
+    Export.Now = PHASE_IDLE;
     Export.Path.clear();
     Export.Progress = 0.0f;
     Question.Pending = Question.OpenRequested = false;

@@ -7,15 +7,15 @@
 
 namespace {
 
-enum class WayOut { None, Close, Exit };
+enum WayOut { WAY_OUT_NONE, WAY_OUT_CLOSE, WAY_OUT_EXIT };
 struct {
-    WayOut Asked = WayOut::None;
+    WayOut Asked = WAY_OUT_NONE;
     unsigned FailuresWhenAsked = 0;  // ExportsFailed() when it was asked for
 } Leaving;
 
 // An export that failed since the way out was asked for gives it up, whoever asks next.
 void Settle() {
-    if (Leaving.Asked != WayOut::None && ExportsFailed() != Leaving.FailuresWhenAsked) Leaving.Asked = WayOut::None;
+    if (Leaving.Asked != WAY_OUT_NONE && ExportsFailed() != Leaving.FailuresWhenAsked) Leaving.Asked = WAY_OUT_NONE;
 }
 
 void Ask(WayOut way) {
@@ -29,29 +29,29 @@ bool FileBeingWritten() { return ExportProgressShown(nullptr); }
 
 void RequestClose() {
     Settle();
-    if (Leaving.Asked == WayOut::None) Ask(WayOut::Close);
+    if (Leaving.Asked == WAY_OUT_NONE) Ask(WAY_OUT_CLOSE);
 }
 
 bool CloseDue() {
     Settle();
-    return Leaving.Asked == WayOut::Close && !FileBeingWritten();
+    return Leaving.Asked == WAY_OUT_CLOSE && !FileBeingWritten();
 }
 
 void RequestExit() {
     Settle();
-    Ask(WayOut::Exit);
+    Ask(WAY_OUT_EXIT);
 }
 
 void ExitIfDue() {
     Settle();
-    if (Leaving.Asked != WayOut::Exit || FileBeingWritten()) return;
+    if (Leaving.Asked != WAY_OUT_EXIT || FileBeingWritten()) return;
     EndTextureImports();  // a decoder still at work ends with the program
     exit(0);
 }
 
 bool WayOutRequested() {
     Settle();
-    return Leaving.Asked != WayOut::None;
+    return Leaving.Asked != WAY_OUT_NONE;
 }
 
-void ResetWayOut() { Leaving.Asked = WayOut::None; }
+void ResetWayOut() { Leaving.Asked = WAY_OUT_NONE; }

@@ -55,7 +55,7 @@ Answer AnswerFor(const CommandLine& line) {
 
 TEST(CommandLine, NoArgumentsIsThePlainStart) {
     const CommandLine line = Parse({});
-    EXPECT_EQ(line.Action, CommandLineAction::Run);
+    EXPECT_EQ(line.Action, COMMAND_LINE_RUN);
     EXPECT_EQ(line.Picture, nullptr);
     const Answer answer = AnswerFor(line);
     EXPECT_EQ(answer.Status, 0);
@@ -68,7 +68,7 @@ TEST(CommandLine, OnePictureIsTakenAsItIsSpelled) {
         std::vector<std::string> words =
             std::string(picture) == "--" ? std::vector<std::string>{"--", "--"} : std::vector<std::string>{picture};
         const CommandLine line = Parse(words);
-        EXPECT_EQ(line.Action, CommandLineAction::Run) << picture;
+        EXPECT_EQ(line.Action, COMMAND_LINE_RUN) << picture;
         ASSERT_NE(line.Picture, nullptr) << picture;
         EXPECT_STREQ(line.Picture, picture);
     }
@@ -76,17 +76,17 @@ TEST(CommandLine, OnePictureIsTakenAsItIsSpelled) {
 
 TEST(CommandLine, DoubleDashLetsAPictureBeginWithADash) {
     const CommandLine line = Parse({"--", "-sunset.png"});
-    EXPECT_EQ(line.Action, CommandLineAction::Run);
+    EXPECT_EQ(line.Action, COMMAND_LINE_RUN);
     ASSERT_NE(line.Picture, nullptr);
     EXPECT_STREQ(line.Picture, "-sunset.png");
     // Without it the same name is an unknown option.
-    EXPECT_EQ(Parse({"-sunset.png"}).Action, CommandLineAction::UsageError);
+    EXPECT_EQ(Parse({"-sunset.png"}).Action, COMMAND_LINE_USAGE_ERROR);
 }
 
 TEST(CommandLine, HelpAndVersionAnswerOnTheStandardOutput) {
     for (const char* help : {"--help", "-h"}) {
         const CommandLine line = Parse({help});
-        EXPECT_EQ(line.Action, CommandLineAction::Help) << help;
+        EXPECT_EQ(line.Action, COMMAND_LINE_HELP) << help;
         const Answer answer = AnswerFor(line);
         EXPECT_EQ(answer.Status, 0);
         EXPECT_EQ(answer.Out, CommandLineUsage);
@@ -100,9 +100,9 @@ TEST(CommandLine, HelpAndVersionAnswerOnTheStandardOutput) {
 }
 
 TEST(CommandLine, HelpOrVersionWinsOverAPicture) {
-    EXPECT_EQ(Parse({"cat.png", "--help"}).Action, CommandLineAction::Help);
-    EXPECT_EQ(Parse({"--version", "cat.png"}).Action, CommandLineAction::Version);
-    EXPECT_EQ(Parse({"--version", "--help"}).Action, CommandLineAction::Version) << "the first wins";
+    EXPECT_EQ(Parse({"cat.png", "--help"}).Action, COMMAND_LINE_HELP);
+    EXPECT_EQ(Parse({"--version", "cat.png"}).Action, COMMAND_LINE_VERSION);
+    EXPECT_EQ(Parse({"--version", "--help"}).Action, COMMAND_LINE_VERSION) << "the first wins";
 }
 
 TEST(CommandLine, MistakesAreUsageErrorsWithStatusTwo) {
@@ -122,7 +122,7 @@ TEST(CommandLine, MistakesAreUsageErrorsWithStatusTwo) {
     };
     for (const Case& c : cases) {
         const CommandLine line = Parse(c.Words);
-        EXPECT_EQ(line.Action, CommandLineAction::UsageError) << c.FirstLine;
+        EXPECT_EQ(line.Action, COMMAND_LINE_USAGE_ERROR) << c.FirstLine;
         const Answer answer = AnswerFor(line);
         EXPECT_EQ(answer.Status, 2);
         EXPECT_EQ(answer.Out, "") << "nothing on the standard output";
