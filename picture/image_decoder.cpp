@@ -69,6 +69,7 @@ bool HelperProcessGone(pid_t pid) {
     return done != 0;  // ended, or not ours to wait for any more
 }
 
+// A child cannot be waited for with a time limit: a short pause between looks instead.
 void AwaitHelperProcess(pid_t, int waitMs) { poll(nullptr, 0, waitMs < 1 ? waitMs : 1); }
 
 // Kills the helper's whole process group, which it leads: whatever it started goes with it.
