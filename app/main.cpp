@@ -36,6 +36,10 @@ int main(int argc, char** argv) {
     // the program.
     signal(SIGXFSZ, SIG_IGN);
 #endif
+#ifdef SIGPIPE
+    // A log whose reader has gone (`vellumry 2>&1 | head -c1`) loses its lines, not the program.
+    signal(SIGPIPE, SIG_IGN);
+#endif
 
     // Platform, window and OpenGL context
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) LogFatal("Failed to initialize platform");

@@ -8,12 +8,12 @@ static int Utf8Length(const unsigned char* at) {
     if (lead >= 0xc2 && lead <= 0xdf) length = 2;
     else if (lead >= 0xe0 && lead <= 0xef) {
         length = 3;
-        if (lead == 0xe0) low = 0xa0;        // no overlong forms
-        if (lead == 0xed) high = 0x9f;       // no UTF-16 surrogates
+        if (lead == 0xe0) low = 0xa0;   // no overlong forms
+        if (lead == 0xed) high = 0x9f;  // no UTF-16 surrogates
     } else if (lead >= 0xf0 && lead <= 0xf4) {
         length = 4;
         if (lead == 0xf0) low = 0x90;
-        if (lead == 0xf4) high = 0x8f;       // nothing above U+10FFFF
+        if (lead == 0xf4) high = 0x8f;  // nothing above U+10FFFF
     } else {
         return 0;
     }
@@ -23,16 +23,18 @@ static int Utf8Length(const unsigned char* at) {
     return length;
 }
 
-void CleanReasonText(char* text) {
+void ReplaceUnfitBytes(char* text, char replacement) {
     unsigned char* at = reinterpret_cast<unsigned char*>(text);
     while (*at) {
         if (*at < 0x80) {
-            if (*at < 0x20 || *at == 0x7f) *at = '?';
+            if (*at < 0x20 || *at == 0x7f) *at = (unsigned char)replacement;
             ++at;
         } else if (int length = Utf8Length(at)) {
             at += length;
         } else {
-            *at++ = '?';
+            *at++ = (unsigned char)replacement;
         }
     }
 }
+
+void CleanReasonText(char* text) { ReplaceUnfitBytes(text, '?'); }

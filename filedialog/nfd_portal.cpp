@@ -69,9 +69,9 @@ static void CloseSessionBus(DBusConnection* conn) {
 // Errors that mean "no portal chooser here": the fallback takes over.
 static bool MeansNoPortal(const char* name) {
     static const char* const kNames[] = {
-        DBUS_ERROR_SERVICE_UNKNOWN, DBUS_ERROR_NAME_HAS_NO_OWNER, DBUS_ERROR_NO_REPLY,
-        DBUS_ERROR_TIMEOUT,         DBUS_ERROR_TIMED_OUT,         DBUS_ERROR_UNKNOWN_METHOD,
-        DBUS_ERROR_UNKNOWN_INTERFACE, DBUS_ERROR_UNKNOWN_OBJECT,  DBUS_ERROR_DISCONNECTED,
+        DBUS_ERROR_SERVICE_UNKNOWN,   DBUS_ERROR_NAME_HAS_NO_OWNER, DBUS_ERROR_NO_REPLY,
+        DBUS_ERROR_TIMEOUT,           DBUS_ERROR_TIMED_OUT,         DBUS_ERROR_UNKNOWN_METHOD,
+        DBUS_ERROR_UNKNOWN_INTERFACE, DBUS_ERROR_UNKNOWN_OBJECT,    DBUS_ERROR_DISCONNECTED,
     };
     for (const char* known : kNames) {
         if (strcmp(name, known) == 0) return true;
@@ -92,16 +92,49 @@ static NFDi_Outcome CallFailed(DBusError* error, const char* what) {
     return outcome;
 }
 
+// Asks the bus who owns the portal's name. NULL with `error` set when nobody does.
+static DBusMessage* AskNameOwner(DBusConnection* conn, DBusError* error) {
+    DBusMessage* call =
+        dbus_message_new_method_call(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS, "GetNameOwner");
+    if (!call) {
+        dbus_set_error_const(error, DBUS_ERROR_NO_MEMORY, "");
+        return NULL;
+    }
+    const char* name = kPortalName;
+    dbus_message_append_args(call, DBUS_TYPE_STRING, &name, DBUS_TYPE_INVALID);
+    DBusMessage* reply = dbus_connection_send_with_reply_and_block(conn, call, kCallTimeoutMs, error);
+    dbus_message_unref(call);
+    return reply;
+}
+
+// The unique name of the portal's connection, starting the portal first where it is started on
+// demand. Every call goes to it and only its signals count: any client of the session bus can
+// send a signal on any path.
+static NFDi_Outcome PortalOwner(DBusConnection* conn, std::string& owner) {
+    DBusError error;
+    dbus_error_init(&error);
+    DBusMessage* reply = AskNameOwner(conn, &error);
+    if (!reply && strcmp(error.name, DBUS_ERROR_NAME_HAS_NO_OWNER) == 0) {
+        dbus_error_free(&error);
+        if (!dbus_bus_start_service_by_name(conn, kPortalName, 0, NULL, &error)) return CallFailed(&error, "start");
+        reply = AskNameOwner(conn, &error);
+    }
+    if (!reply) return CallFailed(&error, "owner");
+    const char* unique = NULL;
+    bool read = dbus_message_get_args(reply, NULL, DBUS_TYPE_STRING, &unique, DBUS_TYPE_INVALID);
+    if (read) owner = unique;
+    dbus_message_unref(reply);
+    return read && !owner.empty() ? NFDi_CHOSEN : NFDi_UNAVAILABLE;
+}
+
 // Reads the FileChooser interface's version property.
-static NFDi_Outcome PortalVersion(DBusConnection* conn, dbus_uint32_t& version) {
+static NFDi_Outcome PortalVersion(DBusConnection* conn, const std::string& owner, dbus_uint32_t& version) {
     version = 0;
-    DBusMessage* call = dbus_message_new_method_call(kPortalName, kPortalPath,
-                                                     DBUS_INTERFACE_PROPERTIES, "Get");
+    DBusMessage* call = dbus_message_new_method_call(owner.c_str(), kPortalPath, DBUS_INTERFACE_PROPERTIES, "Get");
     if (!call) return NFDi_UNAVAILABLE;
     const char* interface = kChooserInterface;
     const char* property = "version";
-    dbus_message_append_args(call, DBUS_TYPE_STRING, &interface, DBUS_TYPE_STRING, &property,
-                             DBUS_TYPE_INVALID);
+    dbus_message_append_args(call, DBUS_TYPE_STRING, &interface, DBUS_TYPE_STRING, &property, DBUS_TYPE_INVALID);
     DBusError error;
     dbus_error_init(&error);
     DBusMessage* reply = dbus_connection_send_with_reply_and_block(conn, call, kCallTimeoutMs, &error);
@@ -126,8 +159,8 @@ static NFDi_Outcome PortalVersion(DBusConnection* conn, dbus_uint32_t& version) 
 }
 
 // Options dictionary helpers. libdbus only fails these on memory exhaustion.
-static void OpenOption(DBusMessageIter* dict, DBusMessageIter* entry, DBusMessageIter* value,
-                       const char* key, const char* signature) {
+static void OpenOption(DBusMessageIter* dict, DBusMessageIter* entry, DBusMessageIter* value, const char* key,
+                       const char* signature) {
     dbus_message_iter_open_container(dict, DBUS_TYPE_DICT_ENTRY, NULL, entry);
     dbus_message_iter_append_basic(entry, DBUS_TYPE_STRING, &key);
     dbus_message_iter_open_container(entry, DBUS_TYPE_VARIANT, signature, value);
@@ -191,9 +224,9 @@ static void AppendFiltersOption(DBusMessageIter* dict, const std::vector<NFDi_Fi
     CloseOption(dict, &entry, &value);
 }
 
-static DBusMessage* BuildCall(const NFDi_Request& request) {
+static DBusMessage* BuildCall(const NFDi_Request& request, const std::string& owner) {
     const char* method = request.mode == NFDi_SAVE_FILE ? "SaveFile" : "OpenFile";
-    DBusMessage* call = dbus_message_new_method_call(kPortalName, kPortalPath, kChooserInterface, method);
+    DBusMessage* call = dbus_message_new_method_call(owner.c_str(), kPortalPath, kChooserInterface, method);
     if (!call) return NULL;
     DBusMessageIter args, dict;
     dbus_message_iter_init_append(call, &args);
@@ -212,9 +245,9 @@ static DBusMessage* BuildCall(const NFDi_Request& request) {
     return call;
 }
 
-static std::string ResponseMatch(const std::string& handle) {
-    return std::string("type='signal',interface='") + kRequestInterface +
-           "',member='Response',path='" + handle + "'";
+static std::string ResponseMatch(const std::string& owner, const std::string& handle) {
+    return "type='signal',sender='" + owner + "',interface='" + kRequestInterface + "',member='Response',path='" +
+           handle + "'";
 }
 
 // Reads results["uris"] of a Response into paths.
@@ -256,20 +289,20 @@ static NFDi_Outcome ReadUris(DBusMessageIter* results, std::vector<std::string>&
     return NFDi_CHOSEN;
 }
 
-// Waits for the Response on `handle`. The portal leaving the bus, or the bus closing, ends
-// the wait with an error instead of a hang.
-static NFDi_Outcome AwaitResponse(DBusConnection* conn, const std::string& handle,
+// Waits for the portal's Response on `handle`. A signal sent straight to this connection
+// passes every match rule, so the sender is checked here again. The portal leaving the bus, or
+// the bus closing, ends the wait with an error instead of a hang.
+static NFDi_Outcome AwaitResponse(DBusConnection* conn, const std::string& owner, const std::string& handle,
                                   std::vector<std::string>& paths) {
     for (;;) {
         DBusMessage* msg;
         while ((msg = dbus_connection_pop_message(conn)) != NULL) {
             NFDi_Outcome outcome = NFDi_UNAVAILABLE;  // "not decided yet"
             if (dbus_message_is_signal(msg, kRequestInterface, "Response") &&
-                dbus_message_has_path(msg, handle.c_str())) {
+                dbus_message_has_path(msg, handle.c_str()) && dbus_message_has_sender(msg, owner.c_str())) {
                 DBusMessageIter iter;
                 dbus_uint32_t response = 99;
-                if (dbus_message_iter_init(msg, &iter) &&
-                    dbus_message_iter_get_arg_type(&iter) == DBUS_TYPE_UINT32) {
+                if (dbus_message_iter_init(msg, &iter) && dbus_message_iter_get_arg_type(&iter) == DBUS_TYPE_UINT32) {
                     dbus_message_iter_get_basic(&iter, &response);
                     dbus_message_iter_next(&iter);
                 }
@@ -297,7 +330,8 @@ static NFDi_Outcome AwaitResponse(DBusConnection* conn, const std::string& handl
             dbus_message_unref(msg);
             if (outcome != NFDi_UNAVAILABLE) return outcome;
         }
-        if (!dbus_connection_read_write(conn, -1) && dbus_connection_get_dispatch_status(conn) != DBUS_DISPATCH_DATA_REMAINS) {
+        if (!dbus_connection_read_write(conn, -1) &&
+            dbus_connection_get_dispatch_status(conn) != DBUS_DISPATCH_DATA_REMAINS) {
             NFDi_RecordError("The session bus closed while the file chooser was open.");
             return NFDi_FAILED;
         }
@@ -313,11 +347,13 @@ static bool AddMatch(DBusConnection* conn, const std::string& rule) {
     return ok;
 }
 
-static NFDi_Outcome Converse(DBusConnection* conn, const NFDi_Request& request,
-                             std::vector<std::string>& paths) {
+static NFDi_Outcome Converse(DBusConnection* conn, const NFDi_Request& request, std::vector<std::string>& paths) {
+    std::string owner;
+    NFDi_Outcome found = PortalOwner(conn, owner);
+    if (found != NFDi_CHOSEN) return found;
     if (request.mode == NFDi_CHOOSE_FOLDER) {
         dbus_uint32_t version = 0;
-        NFDi_Outcome outcome = PortalVersion(conn, version);
+        NFDi_Outcome outcome = PortalVersion(conn, owner, version);
         if (outcome != NFDi_CHOSEN) return outcome;
         if (version < 3) {
             NFDi_RecordErrorf("The file chooser portal is too old to choose folders (version %u, 3 needed).",
@@ -335,12 +371,11 @@ static NFDi_Outcome Converse(DBusConnection* conn, const NFDi_Request& request,
     std::string handle = std::string(kPortalPath) + "/request/" + sender + "/" + kHandleToken;
 
     // Subscribe before calling: the portal may answer before its reply to the call arrives.
-    std::string ownerMatch = std::string("type='signal',sender='") + DBUS_SERVICE_DBUS +
-                             "',interface='" + DBUS_INTERFACE_DBUS +
-                             "',member='NameOwnerChanged',arg0='" + kPortalName + "'";
-    if (!AddMatch(conn, ResponseMatch(handle)) || !AddMatch(conn, ownerMatch)) return NFDi_UNAVAILABLE;
+    std::string ownerMatch = std::string("type='signal',sender='") + DBUS_SERVICE_DBUS + "',interface='" +
+                             DBUS_INTERFACE_DBUS + "',member='NameOwnerChanged',arg0='" + kPortalName + "'";
+    if (!AddMatch(conn, ResponseMatch(owner, handle)) || !AddMatch(conn, ownerMatch)) return NFDi_UNAVAILABLE;
 
-    DBusMessage* call = BuildCall(request);
+    DBusMessage* call = BuildCall(request, owner);
     if (!call) {
         NFDi_RecordError("NFDi_Malloc failed.");
         return NFDi_FAILED;
@@ -352,23 +387,22 @@ static NFDi_Outcome Converse(DBusConnection* conn, const NFDi_Request& request,
     if (!reply) return CallFailed(&error, request.mode == NFDi_SAVE_FILE ? "SaveFile" : "OpenFile");
 
     const char* returned = NULL;
-    if (dbus_message_get_args(reply, NULL, DBUS_TYPE_OBJECT_PATH, &returned, DBUS_TYPE_INVALID) &&
-        handle != returned) {
+    if (dbus_message_get_args(reply, NULL, DBUS_TYPE_OBJECT_PATH, &returned, DBUS_TYPE_INVALID) && handle != returned) {
         // Older portals choose their own request path.
         std::string moved = returned;
         DBusError ignored;
         dbus_error_init(&ignored);
-        dbus_bus_remove_match(conn, ResponseMatch(handle).c_str(), &ignored);
+        dbus_bus_remove_match(conn, ResponseMatch(owner, handle).c_str(), &ignored);
         dbus_error_free(&ignored);
         handle = moved;
-        if (!AddMatch(conn, ResponseMatch(handle))) {
+        if (!AddMatch(conn, ResponseMatch(owner, handle))) {
             dbus_message_unref(reply);
             NFDi_RecordError("The file chooser portal could not be followed.");
             return NFDi_FAILED;
         }
     }
     dbus_message_unref(reply);
-    return AwaitResponse(conn, handle, paths);
+    return AwaitResponse(conn, owner, handle, paths);
 }
 
 NFDi_Outcome NFDi_PortalChoose(const NFDi_Request& request, std::vector<std::string>& paths) {

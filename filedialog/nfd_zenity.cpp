@@ -2,6 +2,8 @@
 // with posix_spawnp and an argument array: no shell ever sees a name, a path or a filter.
 #include <errno.h>
 #include <fcntl.h>
+#include <langinfo.h>
+#include <locale.h>
 #include <spawn.h>
 #include <stdlib.h>
 #include <string.h>
@@ -95,13 +97,54 @@ static std::vector<std::string> KdialogArguments(const NFDi_Request& request) {
     return args;
 }
 
-// The environment with a UTF-8 locale: under LC_ALL=C the helpers print '?' for non-ASCII.
+// A locale variable's value, or null where it is unset or empty (which counts as unset).
+static const char* LocaleSetting(const char* name) {
+    const char* value = getenv(name);
+    return value && value[0] != '\0' ? value : NULL;
+}
+
+// Whether the C library takes `name` as a locale with the UTF-8 character set. A locale that is
+// not installed is not: the helper would fall back to "C" with it.
+static bool IsUtf8Locale(const char* name) {
+    locale_t locale = newlocale(LC_CTYPE_MASK, name, (locale_t)0);
+    if (locale == (locale_t)0) return false;
+    bool utf8 = strcmp(nl_langinfo_l(CODESET, locale), "UTF-8") == 0;
+    freelocale(locale);
+    return utf8;
+}
+
+// The same language with UTF-8 ("de_DE.ISO-8859-1" -> "de_DE.UTF-8") where that is installed,
+// else C.UTF-8.
+static std::string Utf8LocaleLike(const std::string& name) {
+    std::string language = name.substr(0, name.find_first_of(".@"));
+    if (language != "C" && language != "POSIX" && !language.empty()) {
+        std::string same = language + ".UTF-8";
+        if (IsUtf8Locale(same.c_str())) return same;
+    }
+    return "C.UTF-8";
+}
+
+// The environment the helpers start with: the person's own, language included, with a UTF-8
+// character set, since under a locale like "C" they print '?' for every non-ASCII character of
+// a path. Only the character set changes: LC_CTYPE, and LC_ALL (which would override it)
+// spread over LANG so that every other category stays as it was.
 static std::vector<std::string> HelperEnvironment() {
+    const char* all = LocaleSetting("LC_ALL");
+    const char* ctype = all ? all : LocaleSetting("LC_CTYPE");
+    if (!ctype) ctype = LocaleSetting("LANG");
+    std::string current = ctype ? ctype : "C";
+    bool keep = IsUtf8Locale(current.c_str());
     std::vector<std::string> env;
     for (char** entry = environ; entry && *entry; ++entry) {
-        if (strncmp(*entry, "LC_ALL=", 7) != 0) env.push_back(*entry);
+        const char* text = *entry;
+        if (!keep && all && (strncmp(text, "LC_", 3) == 0 || strncmp(text, "LANG=", 5) == 0)) continue;
+        if (!keep && strncmp(text, "LC_CTYPE=", 9) == 0) continue;
+        env.push_back(text);
     }
-    env.push_back("LC_ALL=C.UTF-8");
+    if (!keep) {
+        if (all) env.push_back(std::string("LANG=") + all);
+        env.push_back("LC_CTYPE=" + Utf8LocaleLike(current));
+    }
     return env;
 }
 

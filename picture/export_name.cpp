@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/file_name.h"
+#include "base/reason_text.h"
 
 const char* const ExportFilterList = "png;jpg,jpeg";
 
@@ -51,7 +52,8 @@ bool ResolveExportName(const char* chosenPath, ExportName* name, std::string* re
         return true;
     }
     if (PictureFormatOfPath(path.c_str(), &name->format)) return true;
-    *reason = "\"." + path.substr(dot + 1) + "\" is not a format the picture can be exported in: "
+    *reason = "\"." + path.substr(dot + 1) +
+              "\" is not a format the picture can be exported in: "
               "choose PNG (.png) or JPEG (.jpg, .jpeg).";
     return false;
 }
@@ -62,6 +64,9 @@ std::string SuggestedExportName(const char* picturePath) {
     size_t dot = ExtensionDot(path);
     std::string stem = path.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
     if (stem.empty()) stem = "picture";
+    // The chooser refuses a name that is not well-formed UTF-8 (a Latin-1 name from an old
+    // disk); '_' stands in for each stray byte, being valid in a name everywhere.
+    ReplaceUnfitBytes(&stem[0], '_');
     return stem + "-painted.png";
 }
 

@@ -23,7 +23,7 @@
 extern const char* const ExportFilterList;
 
 struct ExportName {
-    std::string path;     // the path to write: the chosen one, or it with ".png" added
+    std::string path;  // the path to write: the chosen one, or it with ".png" added
     PictureFormat format;
     bool extensionAdded;  // ".png" was added: the chooser did not ask about replacing this name
 };
@@ -33,6 +33,7 @@ struct ExportName {
 bool ResolveExportName(const char* chosenPath, ExportName* name, std::string* reason);
 
 // "<picture's name without its extension>-painted.png"; "picture-painted.png" for no name.
+// Always well-formed UTF-8 without control characters: each other byte of the name becomes '_'.
 std::string SuggestedExportName(const char* picturePath);
 
 // The folder part of a picture's path: "/a/b.png" -> "/a", "/b.png" -> "/", "C:\b.png" ->

@@ -16,6 +16,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "picture/decode_wait.h"
 #include "picture/helper_location.h"
 #include "picture/image_decoder_protocol.h"
 #include "base/reason_text.h"
@@ -28,12 +29,12 @@ long long ImageDecoderMemoryLimit = 3LL << 30;
 
 struct PictureDecode {
     pid_t helper;
-    int results;           // the result pipe's reading end (non-blocking); -1 once it has ended
-    int pixels;            // the shared memory
-    long long deadline;    // on the monotonic clock, in ms
+    int results;         // the result pipe's reading end (non-blocking); -1 once it has ended
+    int pixels;          // the shared memory
+    long long deadline;  // on the monotonic clock, in ms
     int largestSide;
     DecoderResult record;
-    size_t got;            // bytes of the record read so far
+    size_t got;  // bytes of the record read so far
 };
 
 static bool Fail(char* reason, size_t reasonSize, const char* format, ...) {
@@ -59,42 +60,23 @@ static int MoveAboveHelperFds(int fd) {
     return moved;
 }
 
-// ---- Helpers that were killed and are still to be reaped ----
+// ---- Helpers that were killed and are still to be reaped (decode_wait.h) ----
 
-static pid_t EndingHelpers[32];
-static int EndingCount = 0;
-
-static bool Reaped(pid_t pid) {
+bool HelperProcessGone(pid_t pid) {
     int status = 0;
     pid_t done;
-    while ((done = waitpid(pid, &status, WNOHANG)) < 0 && errno == EINTR) {
-    }
+    while ((done = waitpid(pid, &status, WNOHANG)) < 0 && errno == EINTR) {}
     return done != 0;  // ended, or not ours to wait for any more
 }
 
-static void EndHelper(pid_t pid) {
-    kill(pid, SIGKILL);
-    if (Reaped(pid)) return;
-    if (EndingCount == int(sizeof EndingHelpers / sizeof EndingHelpers[0])) {
-        // Never happens in practice; the oldest has had all the time it needs.
-        while (waitpid(EndingHelpers[0], nullptr, 0) < 0 && errno == EINTR) {
-        }
-        memmove(EndingHelpers, EndingHelpers + 1, sizeof EndingHelpers - sizeof EndingHelpers[0]);
-        --EndingCount;
-    }
-    EndingHelpers[EndingCount++] = pid;
-}
+// A child cannot be waited for with a time limit: a short pause between looks instead.
+void AwaitHelperProcess(pid_t, int waitMs) { poll(nullptr, 0, waitMs < 1 ? waitMs : 1); }
 
-void ReapEndedDecoders(int waitMs) {
-    long long until = NowMs() + (waitMs > 0 ? waitMs : 0);
-    for (;;) {
-        int kept = 0;
-        for (int i = 0; i < EndingCount; ++i)
-            if (!Reaped(EndingHelpers[i])) EndingHelpers[kept++] = EndingHelpers[i];
-        EndingCount = kept;
-        if (EndingCount == 0 || NowMs() >= until) return;
-        poll(nullptr, 0, 1);
-    }
+// Kills the helper's whole process group, which it leads: whatever it started goes with it.
+// The helper is not reaped yet, so its pid (the group's id) cannot have been reused.
+static void EndHelper(pid_t pid) {
+    if (kill(-pid, SIGKILL) != 0) kill(pid, SIGKILL);
+    KeepEndedHelper(pid);
 }
 
 // ---- Opening the file ----
@@ -143,6 +125,11 @@ static bool Spawn(const char* helper, int largestSide, int file, int pixels, int
     snprintf(limit, sizeof limit, "%lld", ImageDecoderMemoryLimit);
     snprintf(side, sizeof side, "%d", largestSide);
     char* argv[] = {const_cast<char*>(helper), limit, side, nullptr};
+    // A process group of its own, so that ending it ends any process it started too.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
@@ -151,8 +138,9 @@ static bool Spawn(const char* helper, int largestSide, int file, int pixels, int
     posix_spawn_file_actions_adddup2(&actions, file, DecoderPictureFd);
     // Nothing else of ours (the display connection, other files) reaches the helper.
     posix_spawn_file_actions_addclosefrom_np(&actions, DecoderPictureFd + 1);
-    int error = posix_spawn(pid, helper, &actions, nullptr, argv, environ);
+    int error = posix_spawn(pid, helper, &actions, &attributes, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
     errno = error;
     return error == 0;
 }
@@ -322,17 +310,6 @@ void CancelPictureDecode(PictureDecode* decode) {
     if (!decode) return;
     EndHelper(decode->helper);
     FreeDecode(decode);
-}
-
-bool DecodePictureFile(const char* path, int largestSide, DecodedPicture* picture, char* reason, size_t reasonSize) {
-    memset(picture, 0, sizeof *picture);
-    PictureDecode* decode = StartPictureDecode(path, largestSide, reason, reasonSize);
-    if (!decode) return false;
-    DecodeState state;
-    while ((state = PollPictureDecode(decode, INT_MAX, picture, reason, reasonSize)) == DECODE_RUNNING) {
-    }
-    ReapEndedDecoders(INT_MAX);  // a helper that ran out of time is gone before this returns
-    return state == DECODE_DONE;
 }
 
 void ReleaseDecodedPicture(DecodedPicture* picture) {

@@ -23,18 +23,19 @@
 // and tells it the largest side the pixels may have: a larger picture comes back scaled down to
 // fit, keeping its aspect, with its own size beside. The pixels come back in shared memory,
 // mapped read-only here. A helper that crashes, overruns a limit or answers nonsense is killed, reaped and
-// reported as a failure; the caller's process is never at risk. Reasons are plain words (no
+// reported as a failure; the caller's process is never at risk. Ending a helper ends whatever
+// it started too (its process group on Linux, its job on Windows). Reasons are plain words (no
 // bytes of the file, never empty). Main thread only; no thread, no signal handler.
 // image_decoder.cpp does this with memfd_create and posix_spawn; image_decoder_win.cpp with
-// Windows process calls.
+// Windows process calls; decode_wait.cpp holds the waiting they share.
 #pragma once
 #include <cstddef>
 
 struct DecodedPicture {
-    const unsigned char* pixels;        // width * height * 4 bytes
-    int width, height;                  // both positive, within the largest side asked for
-    int sourceWidth, sourceHeight;      // the picture's own size; larger when it was scaled down
-    void* mapping;                      // what ReleaseDecodedPicture unmaps
+    const unsigned char* pixels;    // width * height * 4 bytes
+    int width, height;              // both positive, within the largest side asked for
+    int sourceWidth, sourceHeight;  // the picture's own size; larger when it was scaled down
+    void* mapping;                  // what ReleaseDecodedPicture unmaps
     size_t mappingSize;
 };
 
@@ -52,7 +53,8 @@ PictureDecode* StartPictureDecode(const char* path, int largestSide, char* reaso
 DecodeState PollPictureDecode(PictureDecode* decode, int waitMs, DecodedPicture* picture, char* reason,
                               size_t reasonSize);
 // Gives up on a decode that is running: its helper is killed and the decode freed. The helper
-// is reaped now when it has already gone, else by a later call here (never a wait).
+// is reaped now when it has already gone, else by a later call here; however many are still
+// going, this never waits.
 void CancelPictureDecode(PictureDecode* decode);
 // Reaps the helpers that cancels killed, waiting up to waitMs for those not yet gone. For the
 // way out of the program.

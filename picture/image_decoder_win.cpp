@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "picture/decode_wait.h"
 #include "picture/image_decoder_win_protocol.h"
 #include "base/reason_text.h"
 
@@ -72,39 +73,24 @@ static void FreeDecode(PictureDecode* decode) {
     delete decode;
 }
 
-// ---- Helpers that were ended and are still to go ----
+// ---- Helpers that were ended and are still to go (decode_wait.h) ----
 
-static HANDLE EndingHelpers[32];
-static int EndingCount = 0;
-
-// Ends a helper; its process handle is kept until the process is gone. Never waits.
-static void EndHelper(PictureDecode* decode) {
-    TerminateProcess(decode->process, 1);
-    if (WaitForSingleObject(decode->process, 0) != WAIT_OBJECT_0) {
-        if (EndingCount == int(sizeof EndingHelpers / sizeof EndingHelpers[0])) {
-            WaitForSingleObject(EndingHelpers[0], INFINITE);
-            CloseHandle(EndingHelpers[0]);
-            memmove(EndingHelpers, EndingHelpers + 1, sizeof EndingHelpers - sizeof EndingHelpers[0]);
-            --EndingCount;
-        }
-        EndingHelpers[EndingCount++] = decode->process;
-        decode->process = nullptr;
-    }
+bool HelperProcessGone(HelperProcess helper) {
+    if (WaitForSingleObject(static_cast<HANDLE>(helper), 0) != WAIT_OBJECT_0) return false;
+    CloseHandle(static_cast<HANDLE>(helper));
+    return true;
 }
 
-void ReapEndedDecoders(int waitMs) {
-    ULONGLONG until = GetTickCount64() + ULONGLONG(waitMs > 0 ? waitMs : 0);
-    for (;;) {
-        int kept = 0;
-        for (int i = 0; i < EndingCount; ++i) {
-            if (WaitForSingleObject(EndingHelpers[i], 0) == WAIT_OBJECT_0) CloseHandle(EndingHelpers[i]);
-            else EndingHelpers[kept++] = EndingHelpers[i];
-        }
-        EndingCount = kept;
-        ULONGLONG now = GetTickCount64();
-        if (EndingCount == 0 || now >= until) return;
-        WaitForSingleObject(EndingHelpers[0], DWORD(until - now > 50 ? 50 : until - now));
-    }
+void AwaitHelperProcess(HelperProcess helper, int waitMs) {
+    WaitForSingleObject(static_cast<HANDLE>(helper), DWORD(waitMs > 0 ? waitMs : 0));
+}
+
+// Ends a helper; its process handle is kept until the process is gone. Never waits. What the
+// helper might start stays in its job, which kills it when the program goes.
+static void EndHelper(PictureDecode* decode) {
+    TerminateProcess(decode->process, 1);
+    KeepEndedHelper(decode->process);
+    decode->process = nullptr;
 }
 
 // ---- Opening the file ----
@@ -247,12 +233,14 @@ PictureDecode* StartPictureDecode(const char* path, int largestSide, char* reaso
     memset(decode, 0, sizeof *decode);
     decode->largestSide = largestSide;
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    decode->control = CreateFileMappingW(INVALID_HANDLE_VALUE, &inherit, PAGE_READWRITE, 0, sizeof(DecoderControl), nullptr);
+    decode->control =
+        CreateFileMappingW(INVALID_HANDLE_VALUE, &inherit, PAGE_READWRITE, 0, sizeof(DecoderControl), nullptr);
     decode->ready = CreateInheritableEvent();
     decode->taken = CreateInheritableEvent();
     decode->job = CreateHelperJob();
     if (decode->control)
-        decode->shared = static_cast<DecoderControl*>(MapViewOfFile(decode->control, FILE_MAP_WRITE, 0, 0, sizeof(DecoderControl)));
+        decode->shared =
+            static_cast<DecoderControl*>(MapViewOfFile(decode->control, FILE_MAP_WRITE, 0, 0, sizeof(DecoderControl)));
     bool started = false;
     if (!decode->shared || !decode->ready || !decode->taken || !decode->job) {
         Fail(reason, reasonSize, "could not set up the decoder (error %lu)", GetLastError());
@@ -289,7 +277,8 @@ static bool TakeAnswer(PictureDecode* decode, DecodedPicture* picture, char* rea
     HANDLE pixels = nullptr;
     if (sane) {
         HANDLE theirs = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(result.offset));
-        if (!DuplicateHandle(decode->process, theirs, GetCurrentProcess(), &pixels, FILE_MAP_READ, FALSE, 0)) pixels = nullptr;
+        if (!DuplicateHandle(decode->process, theirs, GetCurrentProcess(), &pixels, FILE_MAP_READ, FALSE, 0))
+            pixels = nullptr;
     }
     SetEvent(decode->taken);
     if (!pixels) return Fail(reason, reasonSize, "the decoder's answer was malformed");
@@ -344,17 +333,6 @@ void CancelPictureDecode(PictureDecode* decode) {
     if (!decode) return;
     EndHelper(decode);
     FreeDecode(decode);
-}
-
-bool DecodePictureFile(const char* path, int largestSide, DecodedPicture* picture, char* reason, size_t reasonSize) {
-    memset(picture, 0, sizeof *picture);
-    PictureDecode* decode = StartPictureDecode(path, largestSide, reason, reasonSize);
-    if (!decode) return false;
-    DecodeState state;
-    while ((state = PollPictureDecode(decode, ImageDecoderTimeLimitMs, picture, reason, reasonSize)) == DECODE_RUNNING) {
-    }
-    ReapEndedDecoders(60000);  // a helper that was ended is gone before this returns
-    return state == DECODE_DONE;
 }
 
 void ReleaseDecodedPicture(DecodedPicture* picture) {

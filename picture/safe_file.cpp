@@ -12,10 +12,9 @@
 
 #include <atomic>
 
-bool SafeFileAvoidUnnamed = false;
+#include "picture/safe_file_parts.h"
 
-// Bytes gathered before a write to the file: few system calls, little memory.
-static const size_t kBufferSize = 1 << 20;
+bool SafeFileAvoidUnnamed = false;
 
 static bool Fail(SafeFile* file, int error) {
     char text[200];
@@ -48,24 +47,19 @@ static std::string TemporaryName(const std::string& folder, const std::string& n
     return (folder == "/" ? "" : folder) + "/." + shortName + unique;
 }
 
-static std::string BaseName(const std::string& path) {
-    return path.substr(path.rfind('/') + 1);
-}
+static std::string BaseName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
 static void Close(SafeFile* file) {
     if (file->fd >= 0) close(file->fd);
     file->fd = -1;
     file->open = false;
     file->unnamed = false;
-    file->buffer.clear();
-    file->buffer.shrink_to_fit();
+    SafeFileDropBuffer(file);
 }
 
 // The unnamed file is linked through /proc/self/fd, which needs no privilege (linkat with
 // AT_EMPTY_PATH would).
-static bool ProcFdAvailable() {
-    return access("/proc/self/fd", X_OK) == 0;
-}
+static bool ProcFdAvailable() { return access("/proc/self/fd", X_OK) == 0; }
 
 bool SafeFileOpen(SafeFile* file, const char* path) {
     if (file->open) SafeFileAbandon(file);
@@ -73,6 +67,7 @@ bool SafeFileOpen(SafeFile* file, const char* path) {
     file->temporary.clear();
     file->reason[0] = '\0';
     file->keepMode = 0;
+    file->replaces = false;
     std::string folder, name;
     SplitPath(file->target, folder, name);
     if (name.empty()) return Fail(file, file->target.empty() ? ENOENT : EISDIR);
@@ -84,7 +79,9 @@ bool SafeFileOpen(SafeFile* file, const char* path) {
     struct stat existing;
     if (stat(file->target.c_str(), &existing) == 0) {
         if (S_ISDIR(existing.st_mode)) return Fail(file, EISDIR);
-        file->keepMode = existing.st_mode & 07777;
+        file->replaces = true;
+        // The permissions only: a new file never takes over setuid, setgid or sticky bits.
+        file->keepMode = existing.st_mode & 0777;
     }
 
     int fd = -1;
@@ -113,11 +110,11 @@ bool SafeFileOpen(SafeFile* file, const char* path) {
         return Fail(file, error);
     }
     // A replaced file keeps its permissions (a private file stays private).
-    if (file->keepMode != 0) fchmod(fd, file->keepMode);
+    if (file->replaces) fchmod(fd, file->keepMode);
     file->fd = fd;
     file->written = file->writtenBack = 0;
     file->open = true;
-    file->buffer.reserve(kBufferSize);
+    SafeFileStartBuffer(file);
     return true;
 }
 
@@ -125,7 +122,9 @@ bool SafeFileOpen(SafeFile* file, const char* path) {
 // bytes: the disk works while the encoder does, and the flush at the end has little left.
 static const off_t kWriteBehind = 1 << 20;
 
-static bool WriteAll(SafeFile* file, const unsigned char* bytes, size_t size) {
+bool SafeFileFailNotOpen(SafeFile* file) { return Fail(file, EBADF); }
+
+bool SafeFileWriteOut(SafeFile* file, const unsigned char* bytes, size_t size) {
     while (size > 0) {
         ssize_t written = write(file->fd, bytes, size);
         if (written < 0) {
@@ -144,21 +143,6 @@ static bool WriteAll(SafeFile* file, const unsigned char* bytes, size_t size) {
     return true;
 }
 
-static bool Flush(SafeFile* file) {
-    bool ok = WriteAll(file, file->buffer.data(), file->buffer.size());
-    file->buffer.clear();
-    return ok;
-}
-
-bool SafeFileWrite(SafeFile* file, const void* bytes, size_t size) {
-    if (!file->open) return Fail(file, EBADF);
-    const unsigned char* data = static_cast<const unsigned char*>(bytes);
-    if (file->buffer.size() + size > kBufferSize && !Flush(file)) return false;
-    if (size >= kBufferSize) return WriteAll(file, data, size);
-    file->buffer.insert(file->buffer.end(), data, data + size);
-    return true;
-}
-
 // Makes the rename or link itself durable; a failure here no longer matters to the file.
 static void SyncFolder(const std::string& target) {
     std::string folder, name;
@@ -169,6 +153,11 @@ static void SyncFolder(const std::string& target) {
     close(fd);
 }
 
+static bool FailAppeared(SafeFile* file) {
+    snprintf(file->reason, sizeof file->reason, "%s", SafeFileAppearedReason);
+    return false;
+}
+
 // Gives the complete unnamed file the target's name. A new name is linked directly; an
 // existing file is replaced through a linked temporary name and a rename, since a link never
 // replaces.
@@ -177,6 +166,7 @@ static bool LinkIntoPlace(SafeFile* file) {
     snprintf(procPath, sizeof procPath, "/proc/self/fd/%d", file->fd);
     if (linkat(AT_FDCWD, procPath, AT_FDCWD, file->target.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
     if (errno != EEXIST) return Fail(file, errno);
+    if (!file->replaces) return FailAppeared(file);
     std::string folder, name;
     SplitPath(file->target, folder, name);
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -195,18 +185,33 @@ static bool LinkIntoPlace(SafeFile* file) {
     return Fail(file, EEXIST);
 }
 
+// Gives the complete named file the target's name: a rename where replacing is agreed, else a
+// rename that refuses to replace (or, where the file system has none, a link, which never does).
+static bool RenameIntoPlace(SafeFile* file) {
+    const std::string name = BaseName(file->temporary);
+    const char* temporary = name.c_str();
+    if (file->replaces) {
+        if (renameat(file->folderFd, temporary, AT_FDCWD, file->target.c_str()) != 0) return Fail(file, errno);
+    } else if (renameat2(file->folderFd, temporary, AT_FDCWD, file->target.c_str(), RENAME_NOREPLACE) != 0) {
+        if (errno == EEXIST) return FailAppeared(file);
+        if (errno != EINVAL && errno != ENOSYS) return Fail(file, errno);
+        if (linkat(file->folderFd, temporary, AT_FDCWD, file->target.c_str(), 0) != 0)
+            return errno == EEXIST ? FailAppeared(file) : Fail(file, errno);
+        unlinkat(file->folderFd, temporary, 0);
+    }
+    file->temporary.clear();
+    return true;
+}
+
 bool SafeFileCommit(SafeFile* file) {
     if (!file->open) return Fail(file, EBADF);
-    bool ok = Flush(file) && (fsync(file->fd) == 0 || Fail(file, errno));
+    bool ok = SafeFileFlushBuffer(file) && (fsync(file->fd) == 0 || Fail(file, errno));
     if (ok && file->unnamed) {
         ok = LinkIntoPlace(file);
     } else if (ok) {
         int fd = file->fd;
         file->fd = -1;
-        ok = close(fd) == 0 || Fail(file, errno);
-        if (ok && renameat(file->folderFd, BaseName(file->temporary).c_str(), AT_FDCWD, file->target.c_str()) != 0)
-            ok = Fail(file, errno);
-        if (ok) file->temporary.clear();
+        ok = (close(fd) == 0 || Fail(file, errno)) && RenameIntoPlace(file);
     }
     if (!ok) {
         SafeFileAbandon(file);
@@ -217,10 +222,6 @@ bool SafeFileCommit(SafeFile* file) {
     file->folderFd = -1;
     SyncFolder(file->target);
     return true;
-}
-
-SafeFile::~SafeFile() {
-    if (open || !temporary.empty()) SafeFileAbandon(this);
 }
 
 void SafeFileAbandon(SafeFile* file) {

@@ -6,11 +6,14 @@
 //   else if (!SafeFileCommit(&file)) report(file.reason);     // nothing left behind
 //
 // The bytes go to a temporary file in the target's own folder; SafeFileCommit flushes it to the
-// disk and only then puts it in the target's place in one step (replacing a file of that name).
-// Until then the target is untouched, and every failure (folder not writable, disk full, file
-// too large, a folder removed meanwhile, the caller giving up) removes the temporary file.
-// `reason` is then the system's own text ("Permission denied", "No space left on device").
-// A replaced file's permission bits carry over to the new one (Linux).
+// disk and only then puts it in the target's place in one step. A file of the target's name that
+// exists at SafeFileOpen is replaced (the person was asked about it); where there was none, one
+// that appears meanwhile is left as it is and the commit fails ("A file of that name appeared
+// meanwhile"). Until the commit the target is untouched, and every failure (folder not
+// writable, disk full, file too large, a folder removed meanwhile, the caller giving up)
+// removes the temporary file. `reason` is then the system's own text ("Permission denied", "No
+// space left on device"). A replaced file's permission bits (rwx, not setuid, setgid or
+// sticky) carry over to the new one (Linux).
 //
 // A kill at any point leaves the target as it was. On Linux the temporary file has no name
 // (O_TMPFILE) until it is complete, so a kill leaves nothing; only a kill between the two
@@ -31,14 +34,15 @@ struct SafeFile {
     std::string target;     // the path given to SafeFileOpen
     std::string temporary;  // the temporary file's name while it has one, else empty
     char reason[256];       // why the last call failed
+    bool replaces = false;  // a file of the target's name existed at SafeFileOpen
 #ifdef _WIN32
     void* handle = nullptr;  // INVALID_HANDLE_VALUE when closed
     bool deletePending = false;
 #else
     int fd = -1;
-    int folderFd = -1;     // the folder of a named temporary file, wherever it moves
-    bool unnamed = false;  // an O_TMPFILE file
-    unsigned keepMode = 0; // permission bits of the file it replaces; 0: the default
+    int folderFd = -1;                       // the folder of a named temporary file, wherever it moves
+    bool unnamed = false;                    // an O_TMPFILE file
+    unsigned keepMode = 0;                   // permission bits of the file it replaces
     long long written = 0, writtenBack = 0;  // bytes written; bytes handed to the disk early
 #endif
     std::vector<unsigned char> buffer;  // bytes not yet written

@@ -9,10 +9,9 @@
 #include <cstdio>
 
 #include "picture/file_paths.h"
+#include "picture/safe_file_parts.h"
 
 bool SafeFileAvoidUnnamed = false;  // there are no unnamed files here
-
-static const size_t kBufferSize = 1 << 20;
 
 static HANDLE HandleOf(const SafeFile* file) {
     return file->handle ? static_cast<HANDLE>(file->handle) : INVALID_HANDLE_VALUE;
@@ -22,13 +21,13 @@ static HANDLE HandleOf(const SafeFile* file) {
 // POSIX texts read ("Access is denied").
 static bool Fail(SafeFile* file, DWORD error) {
     wchar_t text[256];
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error,
-                                  0, text, sizeof text / sizeof text[0], nullptr);
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text,
+                                  sizeof text / sizeof text[0], nullptr);
     std::string message;
     if (length > 0) {
         message = WideToUtf8(std::wstring(text, length));
-        while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' ||
-                                    message.back() == '.'))
+        while (!message.empty() &&
+               (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' || message.back() == '.'))
             message.pop_back();
     }
     if (message.empty()) snprintf(file->reason, sizeof file->reason, "system error %lu", (unsigned long)error);
@@ -36,9 +35,7 @@ static bool Fail(SafeFile* file, DWORD error) {
     return false;
 }
 
-static size_t LastSeparator(const std::wstring& path) {
-    return path.find_last_of(L"\\/");
-}
+static size_t LastSeparator(const std::wstring& path) { return path.find_last_of(L"\\/"); }
 
 static std::wstring TemporaryName(const std::wstring& target) {
     static std::atomic<unsigned> counter(0);
@@ -70,6 +67,7 @@ bool SafeFileOpen(SafeFile* file, const char* path) {
     file->temporary.clear();
     file->reason[0] = '\0';
     file->deletePending = false;
+    file->replaces = false;
     std::wstring target;
     if (!Utf8ToWide(file->target, &target)) return Fail(file, ERROR_NO_UNICODE_TRANSLATION);
     size_t separator = LastSeparator(target);
@@ -81,13 +79,14 @@ bool SafeFileOpen(SafeFile* file, const char* path) {
     DWORD attributes = GetFileAttributesW(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
         return Fail(file, ERROR_ACCESS_DENIED);  // what replacing it would answer
+    file->replaces = attributes != INVALID_FILE_ATTRIBUTES;
 
     HANDLE handle = INVALID_HANDLE_VALUE;
     std::wstring temporary;
     for (int attempt = 0; handle == INVALID_HANDLE_VALUE && attempt < 100; ++attempt) {
         temporary = TemporaryName(target);
-        handle = CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+        handle = CreateFileW(temporary.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                             nullptr);
         if (handle == INVALID_HANDLE_VALUE && GetLastError() != ERROR_FILE_EXISTS &&
             GetLastError() != ERROR_ALREADY_EXISTS)
             return Fail(file, GetLastError());
@@ -99,11 +98,13 @@ bool SafeFileOpen(SafeFile* file, const char* path) {
     // system that refuses the mark still gets the file removed by SafeFileAbandon.
     file->deletePending = SetDeleteOnClose(handle, true);
     file->open = true;
-    file->buffer.reserve(kBufferSize);
+    SafeFileStartBuffer(file);
     return true;
 }
 
-static bool WriteAll(SafeFile* file, const unsigned char* bytes, size_t size) {
+bool SafeFileFailNotOpen(SafeFile* file) { return Fail(file, ERROR_INVALID_HANDLE); }
+
+bool SafeFileWriteOut(SafeFile* file, const unsigned char* bytes, size_t size) {
     while (size > 0) {
         DWORD chunk = size > (1u << 30) ? (1u << 30) : (DWORD)size;
         DWORD written = 0;
@@ -115,24 +116,9 @@ static bool WriteAll(SafeFile* file, const unsigned char* bytes, size_t size) {
     return true;
 }
 
-static bool Flush(SafeFile* file) {
-    bool ok = WriteAll(file, file->buffer.data(), file->buffer.size());
-    file->buffer.clear();
-    return ok;
-}
-
-bool SafeFileWrite(SafeFile* file, const void* bytes, size_t size) {
-    if (!file->open) return Fail(file, ERROR_INVALID_HANDLE);
-    const unsigned char* data = static_cast<const unsigned char*>(bytes);
-    if (file->buffer.size() + size > kBufferSize && !Flush(file)) return false;
-    if (size >= kBufferSize) return WriteAll(file, data, size);
-    file->buffer.insert(file->buffer.end(), data, data + size);
-    return true;
-}
-
 bool SafeFileCommit(SafeFile* file) {
     if (!file->open) return Fail(file, ERROR_INVALID_HANDLE);
-    bool ok = Flush(file) && (FlushFileBuffers(HandleOf(file)) || Fail(file, GetLastError()));
+    bool ok = SafeFileFlushBuffer(file) && (FlushFileBuffers(HandleOf(file)) || Fail(file, GetLastError()));
     if (ok && file->deletePending) {
         ok = SetDeleteOnClose(HandleOf(file), false) || Fail(file, GetLastError());
         if (ok) file->deletePending = false;
@@ -143,13 +129,17 @@ bool SafeFileCommit(SafeFile* file) {
     }
     CloseHandleOf(file);
     file->open = false;
-    file->buffer.clear();
-    file->buffer.shrink_to_fit();
+    SafeFileDropBuffer(file);
     std::wstring temporary, target;
     Utf8ToWide(file->temporary, &temporary);
     Utf8ToWide(file->target, &target);
-    if (!MoveFileExW(temporary.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        Fail(file, GetLastError());
+    // Without the replacing flag the move fails on a file that appeared since the open.
+    DWORD flags = MOVEFILE_WRITE_THROUGH | (file->replaces ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (!MoveFileExW(temporary.c_str(), target.c_str(), flags)) {
+        DWORD error = GetLastError();
+        if (!file->replaces && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS))
+            snprintf(file->reason, sizeof file->reason, "%s", SafeFileAppearedReason);
+        else Fail(file, error);
         DeleteFileW(temporary.c_str());
         file->temporary.clear();
         return false;
@@ -158,17 +148,12 @@ bool SafeFileCommit(SafeFile* file) {
     return true;
 }
 
-SafeFile::~SafeFile() {
-    if (open || !temporary.empty()) SafeFileAbandon(this);
-}
-
 void SafeFileAbandon(SafeFile* file) {
     bool pending = file->deletePending;
     CloseHandleOf(file);
     file->open = false;
     file->deletePending = false;
-    file->buffer.clear();
-    file->buffer.shrink_to_fit();
+    SafeFileDropBuffer(file);
     if (!file->temporary.empty() && !pending) {
         std::wstring temporary;
         if (Utf8ToWide(file->temporary, &temporary)) DeleteFileW(temporary.c_str());

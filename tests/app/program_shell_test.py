@@ -25,12 +25,13 @@ RENDERER_LINES = ["[Info]: Compiled shaders", "[Info]: Created shader program",
 class Program:
     """The program started in a scratch folder (it writes imgui.ini there), stderr to a file."""
 
-    def __init__(self, env=None):
+    def __init__(self, env=None, stderr=None):
         self.folder = tempfile.TemporaryDirectory()
         self.stderr_path = os.path.join(self.folder.name, "stderr.txt")
         self.stderr_file = open(self.stderr_path, "wb")
         self.process = subprocess.Popen([PROGRAM], cwd=self.folder.name, stdout=subprocess.PIPE,
-                                        stderr=self.stderr_file, env=env or os.environ.copy())
+                                        stderr=stderr if stderr is not None else self.stderr_file,
+                                        env=env or os.environ.copy())
 
     def stderr(self):
         with open(self.stderr_path, "rb") as f:
@@ -91,6 +92,17 @@ class ProgramShell(unittest.TestCase):
         time.sleep(0.3)
         self.assertIsNone(self.program.process.poll(), "the program keeps running after a resize")
         self.program.process.send_signal(signal.SIGTERM)  # SDL turns SIGTERM into SDL_QUIT
+        self.assertEqual(self.program.wait(), 0)
+
+    def test_log_into_a_closed_pipe_does_not_end_the_program(self):
+        # As with `vellumry 2>&1 | head -c1`: the reader has gone before the first log line.
+        reader, writer = os.pipe()
+        os.close(reader)
+        self.program = Program(stderr=writer)
+        os.close(writer)
+        window = self.program.window()
+        # The close is handled in the frame loop, after the start-up lines were written.
+        subprocess.run([WM_CLOSE, window], check=True, timeout=10)
         self.assertEqual(self.program.wait(), 0)
 
     def test_platform_that_cannot_start_is_fatal(self):

@@ -10,6 +10,8 @@ Environment:
       signal_first  emit Response before replying to the call
       other_handle  answer on a request path of its own choosing, as very old portals did
       vanish        reply to the call, then leave the bus without answering
+      forge         before the genuine answer, another client of the bus answers the request
+                    with "file:///forged.png", once to everyone and once to the caller alone
   FAKE_PORTAL_RECORD  file that receives, line by line, what the portal was asked
 Prints "ready" on stdout once it owns the portal name.
 """
@@ -19,6 +21,8 @@ import sys
 import time
 
 import dbus
+import dbus.bus
+import dbus.lowlevel
 import dbus.service
 from dbus.mainloop.glib import DBusGMainLoop
 from gi.repository import GLib
@@ -105,6 +109,9 @@ class Portal(dbus.service.Object):
         if response == 0:
             results["uris"] = dbus.Array(script.get("uris", []), signature="s")
 
+        if script.get("forge"):
+            forge(path, sender)
+
         if script.get("vanish"):
             reply(path)
             self.bus.flush()
@@ -115,6 +122,23 @@ class Portal(dbus.service.Object):
         else:
             reply(path)
             GLib.timeout_add(20, lambda: request.Response(response, results) and False)
+
+
+def forge(path, caller):
+    """A Response on the request's path from a connection that is not the portal's."""
+    forger = dbus.bus.BusConnection(os.environ["DBUS_SESSION_BUS_ADDRESS"])
+    for destination in (None, caller):
+        message = dbus.lowlevel.SignalMessage(path, REQUEST, "Response")
+        message.append(dbus.UInt32(0), {"uris": dbus.Array(["file:///forged.png"], signature="s")},
+                       signature="ua{sv}")
+        if destination:
+            message.set_destination(destination)
+        forger.send_message(message)
+    # Once the bus has answered this, it has passed the forged answers on: the genuine one
+    # comes after them.
+    forger.call_blocking("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "GetId", "", ())
+    forger.close()
+    record("forged")
 
 
 def main():

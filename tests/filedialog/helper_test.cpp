@@ -20,13 +20,14 @@ using testing::Not;
 
 namespace {
 
-// Records its name, its arguments (NUL-separated) and LC_ALL, prints the prepared answer and
-// exits with the prepared status. It interprets nothing it is given.
+// Records its name, its arguments (NUL-separated) and its locale settings, prints the prepared
+// answer and exits with the prepared status. It interprets nothing it is given.
 const char kFakeHelper[] = R"SH(#!/bin/sh
 printf '%s' "$0" > "$FAKE_CHOOSER_DIR/program"
 : > "$FAKE_CHOOSER_DIR/args"
 for arg in "$@"; do printf '%s\0' "$arg" >> "$FAKE_CHOOSER_DIR/args"; done
-printf '%s' "$LC_ALL" > "$FAKE_CHOOSER_DIR/lc_all"
+printf 'LC_ALL=%s LANG=%s LC_CTYPE=%s LC_MESSAGES=%s' "${LC_ALL-unset}" "${LANG-unset}" \
+    "${LC_CTYPE-unset}" "${LC_MESSAGES-unset}" > "$FAKE_CHOOSER_DIR/locale"
 /bin/cat "$FAKE_CHOOSER_DIR/output"
 exit "$(/bin/cat "$FAKE_CHOOSER_DIR/status")"
 )SH";
@@ -46,6 +47,9 @@ protected:
         setenv("PATH", bin_.c_str(), 1);
         setenv("FAKE_CHOOSER_DIR", dir_.c_str(), 1);
         setenv("LC_ALL", "C", 1);
+        unsetenv("LANG");
+        unsetenv("LC_CTYPE");
+        unsetenv("LC_MESSAGES");
         Answer(0, "");
     }
     void TearDown() override {
@@ -76,8 +80,8 @@ protected:
 
 // Names a shell would act on, and names a helper would take for options.
 const std::vector<std::string> kHostileNames = {
-    "/tmp/it's \"quoted\".png", "/tmp/$(touch pwned).png", "/tmp/`id`;rm -rf x|y&z.png",
-    "-rf", "--filename=/etc/passwd", "/tmp/a\\b\tc *?[x].png",
+    "/tmp/it's \"quoted\".png", "/tmp/$(touch pwned).png", "/tmp/`id`;rm -rf x|y&z.png", "-rf",
+    "--filename=/etc/passwd",   "/tmp/a\\b\tc *?[x].png",
 };
 
 }  // namespace
@@ -93,7 +97,33 @@ TEST_F(Helper, OpenFileAsksZenityWithFiltersAndFolder) {
     EXPECT_THAT(Args(), ElementsAre("--file-selection", "--title", "Open", "--filename=" + folder + "/",
                                     "--file-filter=*.png;*.jpg | *.[pP][nN][gG] *.[jJ][pP][gG]",
                                     "--file-filter=*.a b/c | *.[aA]?[bB]|[cC]", "--file-filter=*.* | *"));
-    EXPECT_EQ(ReadFile(dir_ + "/lc_all"), "C.UTF-8");  // non-ASCII names come back intact
+    // Non-ASCII names come back intact: the character set is UTF-8.
+    EXPECT_EQ(ReadFile(dir_ + "/locale"), "LC_ALL=unset LANG=C LC_CTYPE=C.UTF-8 LC_MESSAGES=unset");
+}
+
+// The helper speaks the person's language: only a character set other than UTF-8 changes, and
+// then only the character set. ("xx_YY" is installed nowhere, so it has none.)
+TEST_F(Helper, HelpersKeepThePersonsLanguage) {
+    Install("zenity");
+    Answer(0, "/x\n");
+    struct Case {
+        const char *all, *lang, *messages, *got;
+    } cases[] = {
+        {nullptr, "C.UTF-8", "xx_YY.UTF-8", "LC_ALL=unset LANG=C.UTF-8 LC_CTYPE=unset LC_MESSAGES=xx_YY.UTF-8"},
+        {"C.UTF-8", "xx_YY", nullptr, "LC_ALL=C.UTF-8 LANG=xx_YY LC_CTYPE=unset LC_MESSAGES=unset"},
+        {nullptr, "xx_YY.ISO-8859-1", "xx_YY", "LC_ALL=unset LANG=xx_YY.ISO-8859-1 LC_CTYPE=C.UTF-8 LC_MESSAGES=xx_YY"},
+        // LC_ALL overrode every category; LANG now does, all but the character set.
+        {"xx_YY", "C.UTF-8", "C", "LC_ALL=unset LANG=xx_YY LC_CTYPE=C.UTF-8 LC_MESSAGES=unset"},
+    };
+    for (const Case& c : cases) {
+        c.all ? setenv("LC_ALL", c.all, 1) : unsetenv("LC_ALL");
+        setenv("LANG", c.lang, 1);
+        c.messages ? setenv("LC_MESSAGES", c.messages, 1) : unsetenv("LC_MESSAGES");
+        char* path = nullptr;
+        ASSERT_EQ(NFD_OpenFile(nullptr, nullptr, &path), NFD_RESULT_OK) << LastError();
+        free(path);
+        EXPECT_EQ(ReadFile(dir_ + "/locale"), c.got);
+    }
 }
 
 TEST_F(Helper, ModesBecomeZenityOptions) {
@@ -115,14 +145,14 @@ TEST_F(Helper, SaveAsPutsTheSuggestedNameInTheFolder) {
     std::string folder = MakeTempDir();
     Answer(0, folder + "/coffee-painted.png\n");
     char* path = nullptr;
-    ASSERT_EQ(NFD_SaveFileAs("png;jpg,jpeg", folder.c_str(), "coffee-painted.png", &path), NFD_RESULT_OK) << LastError();
+    ASSERT_EQ(NFD_SaveFileAs("png;jpg,jpeg", folder.c_str(), "coffee-painted.png", &path), NFD_RESULT_OK)
+        << LastError();
     EXPECT_EQ(path, folder + "/coffee-painted.png");
     free(path);
-    EXPECT_THAT(Args(), ElementsAre("--file-selection", "--title", "Save As", "--save", "--confirm-overwrite",
-                                    "--filename=" + folder + "/coffee-painted.png",
-                                    "--file-filter=*.png | *.[pP][nN][gG]",
-                                    "--file-filter=*.jpg;*.jpeg | *.[jJ][pP][gG] *.[jJ][pP][eE][gG]",
-                                    "--file-filter=*.* | *"));
+    EXPECT_THAT(Args(),
+                ElementsAre("--file-selection", "--title", "Save As", "--save", "--confirm-overwrite",
+                            "--filename=" + folder + "/coffee-painted.png", "--file-filter=*.png | *.[pP][nN][gG]",
+                            "--file-filter=*.jpg;*.jpeg | *.[jJ][pP][gG] *.[jJ][pP][eE][gG]", "--file-filter=*.* | *"));
     // No usable folder: the name goes with the working folder, where the chooser starts.
     ASSERT_EQ(chdir(dir_.c_str()), 0);
     ASSERT_EQ(NFD_SaveFileAs(nullptr, "/nonexistent/place", "-rf $(x).png", &path), NFD_RESULT_OK);

@@ -68,8 +68,9 @@ protected:
         config.replace(config.find("@DIR@"), 5, dir_);
         WriteFile(dir_ + "/bus.conf", config);
         // `timeout` ends the bus even if this process dies without tearing down.
-        bus_ = StartProcess({"timeout", "300", "dbus-daemon", "--nofork", "--print-address=1",
-                             "--config-file=" + dir_ + "/bus.conf"}, {}, &busOut_);
+        bus_ = StartProcess(
+            {"timeout", "300", "dbus-daemon", "--nofork", "--print-address=1", "--config-file=" + dir_ + "/bus.conf"},
+            {}, &busOut_);
         ASSERT_GT(bus_, 0);
         g_children[0] = bus_;
         signal(SIGALRM, OnHang);
@@ -100,8 +101,7 @@ protected:
 
     void StartPortal(const std::string& script) {
         portal_ = StartProcess({"timeout", "120", "/usr/bin/python3", FAKE_PORTAL},
-                               {"FAKE_PORTAL_SCRIPT=" + script, "FAKE_PORTAL_RECORD=" + record_},
-                               &portalOut_);
+                               {"FAKE_PORTAL_SCRIPT=" + script, "FAKE_PORTAL_RECORD=" + record_}, &portalOut_);
         ASSERT_GT(portal_, 0);
         g_children[1] = portal_;
         std::string line;
@@ -136,9 +136,11 @@ TEST_F(Portal, OneFileWithSpacesAndNonAsciiArrivesDecoded) {
     std::vector<std::string> got = Record();
     EXPECT_THAT(got, Contains("method OpenFile"));
     EXPECT_THAT(got, Contains("option handle_token vellumry"));
-    EXPECT_THAT(LinesStarting(got, "filter "),
-                ElementsAre("filter *.png;*.jpg;*.tif;*.bmp|0:*.[pP][nN][gG]|0:*.[jJ][pP][gG]|0:*.[tT][iI][fF]|0:*.[bB][mM][pP]",
-                            "filter *.*|0:*"));
+    EXPECT_THAT(
+        LinesStarting(got, "filter "),
+        ElementsAre(
+            "filter *.png;*.jpg;*.tif;*.bmp|0:*.[pP][nN][gG]|0:*.[jJ][pP][gG]|0:*.[tT][iI][fF]|0:*.[bB][mM][pP]",
+            "filter *.*|0:*"));
     EXPECT_THAT(got, Not(Contains(StartsWith("option multiple"))));
     EXPECT_THAT(got, Not(Contains(StartsWith("option directory"))));
     EXPECT_THAT(got, Not(Contains(StartsWith("option current_folder"))));
@@ -208,8 +210,8 @@ TEST_F(Portal, SaveAsGivesTheSuggestedNameAndFolder) {
     EXPECT_THAT(got, Contains("option current_name caf\xC3\xA9-painted.png"));
     EXPECT_THAT(got, Contains("option current_folder " + folder));
     EXPECT_THAT(LinesStarting(got, "filter "),
-                ElementsAre("filter *.png|0:*.[pP][nN][gG]", "filter *.jpg;*.jpeg|0:*.[jJ][pP][gG]|0:*.[jJ][pP][eE][gG]",
-                            "filter *.*|0:*"));
+                ElementsAre("filter *.png|0:*.[pP][nN][gG]",
+                            "filter *.jpg;*.jpeg|0:*.[jJ][pP][gG]|0:*.[jJ][pP][eE][gG]", "filter *.*|0:*"));
 
     // Without a name it is the plain save: no current_name at all.
     unlink(record_.c_str());
@@ -266,6 +268,17 @@ TEST_F(Portal, AnswerBeforeTheCallReturnsIsNotLost) {
     ASSERT_EQ(NFD_OpenFile(nullptr, nullptr, &path), NFD_RESULT_OK) << LastError();
     EXPECT_STREQ(path, "/early.png");
     free(path);
+}
+
+// Any client of the session bus can send a signal on the request's path; only the portal's
+// answer counts.
+TEST_F(Portal, AnAnswerFromAnotherClientIsNotTaken) {
+    StartPortal(R"({"forge": true, "uris": ["file:///genuine.png"]})");
+    char* path = nullptr;
+    ASSERT_EQ(NFD_OpenFile(nullptr, nullptr, &path), NFD_RESULT_OK) << LastError();
+    EXPECT_STREQ(path, "/genuine.png");
+    free(path);
+    EXPECT_THAT(Record(), Contains("forged"));
 }
 
 TEST_F(Portal, FollowsARequestPathOfThePortalsChoosing) {

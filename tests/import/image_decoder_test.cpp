@@ -11,6 +11,7 @@
 #include <stb_image.h>
 #include <stb_image_write.h>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -72,8 +73,6 @@ bool HasNegativeNumber(const std::string& text) {
         if (text[i] == '-' && text[i + 1] >= '0' && text[i + 1] <= '9') return true;
     return false;
 }
-
-
 
 bool Convert(const std::string& from, const std::string& options, const std::string& to) {
     std::string command = "convert '" + from + "' " + options + " '" + to + "' 2>/dev/null";
@@ -147,7 +146,8 @@ TEST(ImageDecoder, HugeClaimedSizeIsRefusedFromTheHeader) {
         EXPECT_NE(std::string::npos, got.reason.find("the picture is too large: ")) << got.reason;
         EXPECT_NE(std::string::npos, got.reason.find(" pixels, at most 500 million")) << got.reason;
     }
-    EXPECT_EQ("the picture is too large: 25001 x 20000 pixels, at most 500 million", Decode(folder.File("over.gif")).reason);
+    EXPECT_EQ("the picture is too large: 25001 x 20000 pixels, at most 500 million",
+              Decode(folder.File("over.gif")).reason);
     // stb_image refuses this PNG header itself; the reason still says what is wrong.
     ASSERT_TRUE(WriteBytes(folder.File("huge.png"), PngHeaderOnly(65535, 65535)));
     Decoded png = Decode(folder.File("huge.png"));
@@ -179,9 +179,9 @@ TEST(ImageDecoder, MisbehavingHelperIsContained) {
         const char* word;
         const char* reasonHas;
     } cases[] = {
-        {"crash", "stopped"},     {"abort", "stopped"},   {"hang", "took too long"},
-        {"linger", "took too long"}, {"silent", "no answer"}, {"short", "no answer"},
-        {"exit3", "exit status 3"}, {"oversized", "malformed"}, {"outside", "malformed"},
+        {"crash", "stopped"},        {"abort", "stopped"},       {"hang", "took too long"},
+        {"linger", "took too long"}, {"silent", "no answer"},    {"short", "no answer"},
+        {"exit3", "exit status 3"},  {"oversized", "malformed"}, {"outside", "malformed"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.word);
@@ -239,8 +239,10 @@ TEST(ImageDecoder, WhatIsNotAFileIsRefusedAtOnceAndNamed) {
         const char* name;
         const char* reason;
     } cases[] = {
-        {"pipe.png", "it is a named pipe, not a file"}, {"socket.png", "it is a socket, not a file"},
-        {"x.png", "it is a device, not a file"},         {"album.png", "it is a folder, not a file"},
+        {"pipe.png", "it is a named pipe, not a file"},
+        {"socket.png", "it is a socket, not a file"},
+        {"x.png", "it is a device, not a file"},
+        {"album.png", "it is a folder, not a file"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -279,7 +281,7 @@ TEST(ImageDecoder, HostileShapesComeBackScaledByTheHelper) {
         const char* name;
         int sourceWidth, sourceHeight;
     } cases[] = {
-        {"wide.png", stripWidth, 1}, {"tall.png", 1, stripWidth},   {"line.bmp", 16777216, 1},
+        {"wide.png", stripWidth, 1},  {"tall.png", 1, stripWidth},    {"line.bmp", 16777216, 1},
         {"canvas.gif", 20000, 13421}, {"one-over.bmp", 16384, 16385},
     };
     for (const Case& c : cases) {
@@ -313,7 +315,8 @@ TEST(ImageDecoder, AnswersAreJudgedNotTrusted) {
     DecoderSettings restore;
     ImageDecoderPath = MISBEHAVING_DECODER;
     TestFolder folder;
-    for (const char* word : {"unscaled", "garbled", "mute"}) ASSERT_TRUE(WriteBytes(folder.File(word), Bytes(word, word + strlen(word))));
+    for (const char* word : {"unscaled", "garbled", "mute"})
+        ASSERT_TRUE(WriteBytes(folder.File(word), Bytes(word, word + strlen(word))));
     Decoded unscaled = Decode(folder.File("unscaled"), 64);
     EXPECT_FALSE(unscaled.ok);
     EXPECT_EQ("the decoder's answer was malformed", unscaled.reason);
@@ -355,6 +358,49 @@ TEST(ImageDecoder, ADecodeRunsWithoutHoldingTheCaller) {
     Decoded spun = Decode(folder.File("cut.hdr"));
     EXPECT_EQ("took too long (more than 0.3 s)", spun.reason);
     EXPECT_TRUE(NoChildLeft());
+}
+
+// Waits for a process that ends up as this process's child (being a subreaper), and reaps it.
+// False when it is still there after a generous while.
+bool ChildEnds(pid_t pid) {
+    for (int look = 0; look < 30000; ++look) {
+        int status = 0;
+        pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid) return true;
+        if (done < 0 && errno != ECHILD && errno != EINTR) return false;
+        usleep(1000);  // ECHILD: still its parent's; 0: ours and running
+    }
+    return false;
+}
+
+// A helper may fork (a compromised decoder would). A cancel ends its whole process group, and
+// never waits on a helper that cannot be reaped yet: each helper here is held back from being
+// reaped by its child, as a debugger attached to it would, for as long as that child lives.
+TEST(ImageDecoder, ACancelEndsTheHelpersChildrenAndNeverWaits) {
+    DecoderSettings restore;
+    ImageDecoderPath = MISBEHAVING_DECODER;
+    TestFolder folder;
+    const int fds = OpenFdCount();
+    ASSERT_EQ(0, prctl(PR_SET_CHILD_SUBREAPER, 1));  // the children come to us once orphaned
+    std::vector<pid_t> children;
+    for (int cancel = 0; cancel < 40; ++cancel) {
+        const std::string pidFile = folder.File("child" + std::to_string(cancel));
+        const std::string text = "fork " + pidFile;
+        ASSERT_TRUE(WriteBytes(folder.File("fork"), Bytes(text.begin(), text.end())));
+        PictureDecode* decode = StartOrFail(folder.File("fork"));
+        ASSERT_NE(nullptr, decode);
+        DecodedPicture picture;
+        char reason[256];
+        while (ReadBytes(pidFile).empty())
+            ASSERT_EQ(DECODE_RUNNING, PollPictureDecode(decode, 20, &picture, reason, sizeof reason)) << reason;
+        Bytes pid = ReadBytes(pidFile);
+        children.push_back(pid_t(atoi(std::string(pid.begin(), pid.end()).c_str())));
+        CancelPictureDecode(decode);  // a 33rd helper that cannot be reaped used to block here
+    }
+    for (pid_t child : children) EXPECT_TRUE(ChildEnds(child)) << "the helper's child " << child << " lingers";
+    prctl(PR_SET_CHILD_SUBREAPER, 0);
+    EXPECT_TRUE(NoChildLeftOnceReaped());
+    EXPECT_EQ(fds, OpenFdCount());
 }
 
 // A table of damaged files of every format, and valid variants stb_image does not read: each

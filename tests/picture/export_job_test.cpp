@@ -193,7 +193,7 @@ TEST(ExportNames, TheExtensionChoosesTheFormatInAnyCase) {
         {"/p/caf\xC3\xA9 1", "/p/caf\xC3\xA9 1.png", PICTURE_PNG, true},
         {"/p/a.", "/p/a.png", PICTURE_PNG, true},
         {"/p.d/.png", "/p.d/.png.png", PICTURE_PNG, true},  // a hidden name, not an extension
-        {"/p.jpg/a", "/p.jpg/a.png", PICTURE_PNG, true},   // a folder's dot is not the name's
+        {"/p.jpg/a", "/p.jpg/a.png", PICTURE_PNG, true},    // a folder's dot is not the name's
     };
     for (const Case& c : cases) {
         ExportName name;
@@ -216,7 +216,8 @@ TEST(ExportNames, AnyOtherExtensionIsRefusedNamingBothFormats) {
     ExportName name;
     std::string reason;
     EXPECT_FALSE(ResolveExportName("/p/a.tif", &name, &reason));
-    EXPECT_EQ(reason, "\".tif\" is not a format the picture can be exported in: choose PNG (.png) or JPEG (.jpg, .jpeg).");
+    EXPECT_EQ(reason,
+              "\".tif\" is not a format the picture can be exported in: choose PNG (.png) or JPEG (.jpg, .jpeg).");
     EXPECT_FALSE(ResolveExportName("", &name, &reason));
     EXPECT_FALSE(ResolveExportName("/p/", &name, &reason));
 }
@@ -228,6 +229,10 @@ TEST(ExportNames, SuggestionAndFolderComeFromThePicturesPath) {
     EXPECT_EQ(SuggestedExportName("/home/me/.hidden"), ".hidden-painted.png");
     EXPECT_EQ(SuggestedExportName("coffee.jpg"), "coffee-painted.png");
     EXPECT_EQ(SuggestedExportName(""), "picture-painted.png");
+    // The chooser takes only well-formed UTF-8: a Latin-1 name, or one with a line break, is
+    // suggested cleaned, with a character every system allows in a file name.
+    EXPECT_EQ(SuggestedExportName("/home/me/caf\xE9 cr\xE8me.jpg"), "caf_ cr_me-painted.png");
+    EXPECT_EQ(SuggestedExportName("/home/me/a\nb\xC3.jpg"), "a_b_-painted.png");
 
     EXPECT_EQ(PictureFolder("/home/me/Pictures/coffee.jpg"), "/home/me/Pictures");
     EXPECT_EQ(PictureFolder("/coffee.jpg"), "/");

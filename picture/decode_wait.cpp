@@ -1,0 +1,47 @@
+// decode_wait: the ended helpers still to go, and a decode waited for whole.
+#include "picture/decode_wait.h"
+
+#include <chrono>
+#include <climits>
+#include <cstring>
+#include <vector>
+
+#include "picture/image_decoder.h"
+
+const int EndedHelperWaitMs = 60000;
+
+namespace {
+// The helpers ended by a cancel or a time limit that had not gone yet.
+std::vector<HelperProcess> EndedHelpers;
+}  // namespace
+
+void KeepEndedHelper(HelperProcess helper) {
+    if (!HelperProcessGone(helper)) EndedHelpers.push_back(helper);
+}
+
+void ReapEndedDecoders(int waitMs) {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point until = Clock::now() + std::chrono::milliseconds(waitMs > 0 ? waitMs : 0);
+    for (;;) {
+        size_t kept = 0;
+        for (HelperProcess helper : EndedHelpers)
+            if (!HelperProcessGone(helper)) EndedHelpers[kept++] = helper;
+        EndedHelpers.resize(kept);
+        const Clock::time_point now = Clock::now();
+        if (EndedHelpers.empty() || now >= until) return;
+        // Looks again at least every 50 ms: another of them may go first.
+        long long left = std::chrono::duration_cast<std::chrono::milliseconds>(until - now).count();
+        AwaitHelperProcess(EndedHelpers.front(), left > 50 ? 50 : int(left));
+    }
+}
+
+bool DecodePictureFile(const char* path, int largestSide, DecodedPicture* picture, char* reason, size_t reasonSize) {
+    memset(picture, 0, sizeof *picture);
+    PictureDecode* decode = StartPictureDecode(path, largestSide, reason, reasonSize);
+    if (!decode) return false;
+    DecodeState state;
+    // Each poll waits until the answer or the time limit, whichever comes first.
+    while ((state = PollPictureDecode(decode, INT_MAX, picture, reason, reasonSize)) == DECODE_RUNNING) {}
+    ReapEndedDecoders(EndedHelperWaitMs);  // a helper that ran out of time is gone before this returns
+    return state == DECODE_DONE;
+}
