@@ -44,8 +44,7 @@ class Program:
 
     def stderr(self):
         """The log: the error stream without the probe's lines."""
-        probe = self._probe()
-        return probe.log() + probe.rest()
+        return self._probe().log()
 
     def last_frame(self):
         return self._probe().last()

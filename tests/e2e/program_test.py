@@ -124,7 +124,7 @@ class Program:
 
     def stderr(self):
         """The program's log so far: its error stream without the probe's lines."""
-        return self.probe.log() + self.probe.rest()
+        return self.probe.log()
 
     def frames(self):
         """Every frame the probe has told of (frame_probe.Frame)."""

@@ -10,8 +10,9 @@ frame on its error stream after the frame's swap, and a second one while an expo
     probe.wait_line("[Info]: ...")          # a whole log line, polled with a generous limit
     probe.wait_frames(3)                    # until three more frames have been presented
 
-Only whole lines are read: a line still being written waits for its end (a line feed, or a
-carriage return and a line feed from the Windows program). A frame and its export
+Only whole lines are read as frames: a line still being written waits for its end (a line
+feed, or a carriage return and a line feed from the Windows program). The log shows an
+unfinished line of its own as it is, so a missing line feed shows. A frame and its export
 line come from one reading, so a frame is never seen without what it showed. It does not start
 or look at the screen."""
 import os
@@ -83,12 +84,10 @@ class FrameProbe:
 
     def log(self):
         with self._lock:
-            return "".join(self._log)
-
-    def rest(self):
-        """The last line, when the stream ended without its newline."""
-        with self._lock:
-            return self._partial.decode("utf-8", "replace")
+            rest = self._partial.decode("utf-8", "replace")
+            if rest.startswith("[Probe]: ") or "[Probe]: ".startswith(rest):
+                rest = ""  # a probe line on its way, or nothing
+            return "".join(self._log) + rest
 
 
 class StreamProbe(FrameProbe):
