@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
 """The real program on a virtual display: the start-up log (the four GL lines, then the
-renderer's three), the window, orderly and fatal ends.
+renderer's three), the window, orderly and fatal ends. The program's frame probe
+(tests/support/frame_probe.py) says when frames have been drawn; its lines are left out of the
+log that is checked.
 
 Usage: program_shell_test.py VELLUMRY WM_CLOSE   (run under tests/support/with-xvfb.sh)
 """
@@ -9,11 +11,11 @@ import signal
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from desktop import wait_for, xdotool  # noqa: E402
+from frame_probe import FrameProbe  # noqa: E402
 
 PROGRAM, WM_CLOSE = sys.argv[1], sys.argv[2]
 GL_LINES = ["[Info]: OpenGL version: ", "[Info]: OpenGL vendor: ",
@@ -23,7 +25,8 @@ RENDERER_LINES = ["[Info]: Compiled shaders", "[Info]: Created shader program",
 
 
 class Program:
-    """The program started in a scratch folder (it writes imgui.ini there), stderr to a file."""
+    """The program started in a scratch folder (it writes imgui.ini there), stderr to a file,
+    its frame probe on."""
 
     def __init__(self, env=None, stderr=None):
         self.folder = tempfile.TemporaryDirectory()
@@ -31,17 +34,30 @@ class Program:
         self.stderr_file = open(self.stderr_path, "wb")
         self.process = subprocess.Popen([PROGRAM], cwd=self.folder.name, stdout=subprocess.PIPE,
                                         stderr=stderr if stderr is not None else self.stderr_file,
-                                        env=env or os.environ.copy())
+                                        env=dict(env or os.environ, VELLUMRY_FRAME_PROBE="1"))
+
+    def _probe(self):
+        probe = FrameProbe()
+        with open(self.stderr_path, "rb") as f:
+            probe.feed(f.read())
+        return probe
 
     def stderr(self):
-        with open(self.stderr_path, "rb") as f:
-            return f.read().decode("utf-8", "replace")
+        """The log: the error stream without the probe's lines."""
+        return self._probe().log()
+
+    def last_frame(self):
+        return self._probe().last()
+
+    def wait_frames(self, count):
+        start = self.last_frame().number
+        wait_for(lambda: self.last_frame().number >= start + count, what=f"{count} frames after frame {start}")
 
     def window(self):
         return wait_for(lambda: xdotool("search", "--onlyvisible", "--pid", str(self.process.pid)),
                         what="the program's window").split()[0]
 
-    def wait(self, timeout=20):
+    def wait(self, timeout=120):
         return self.process.wait(timeout=timeout)
 
     def close(self):
@@ -68,7 +84,7 @@ class ProgramShell(unittest.TestCase):
         geometry = xdotool("getwindowgeometry", window)
         self.assertIn("Geometry: 800x600", geometry)
         wait_for(lambda: self.program.stderr().count("\n") >= 7, what="the start-up log")
-        time.sleep(0.5)  # a few frames: drawing adds no lines
+        self.program.wait_frames(10)  # drawing adds no lines
         log_before_close = self.program.stderr()
         self.assertTrue(log_before_close.endswith("\n"), "every line ends with a line feed")
         lines = log_before_close.splitlines()
@@ -79,7 +95,7 @@ class ProgramShell(unittest.TestCase):
         self.assertEqual(lines[4:], RENDERER_LINES)
 
         # A window-manager close request posts SDL_QUIT: the loop ends, status 0, no more lines.
-        subprocess.run([WM_CLOSE, window], check=True, timeout=10)
+        subprocess.run([WM_CLOSE, window], check=True, timeout=60)
         self.assertEqual(self.program.wait(), 0)
         self.assertEqual(self.program.stderr(), log_before_close)
         self.assertEqual(self.program.process.stdout.read(), b"", "the program writes nothing to stdout")
@@ -89,7 +105,7 @@ class ProgramShell(unittest.TestCase):
         window = self.program.window()
         xdotool("windowsize", window, "1000", "500")
         wait_for(lambda: "Geometry: 1000x500" in xdotool("getwindowgeometry", window), what="the resize")
-        time.sleep(0.3)
+        wait_for(lambda: self.program.last_frame().window == (1000, 500), what="a frame at the new size")
         self.assertIsNone(self.program.process.poll(), "the program keeps running after a resize")
         self.program.process.send_signal(signal.SIGTERM)  # SDL turns SIGTERM into SDL_QUIT
         self.assertEqual(self.program.wait(), 0)

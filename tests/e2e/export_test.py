@@ -15,7 +15,6 @@ the export, looked at, and let go; nothing depends on how fast the machine is.
 """
 import json
 import os
-import re
 import resource
 import shutil
 import signal
@@ -35,9 +34,6 @@ from desktop import wait_for, xdotool  # noqa: E402
 
 FAKE_PORTAL = None
 
-FRAME_LINE = re.compile(r"\[Probe\]: frame (\d+) paints ")
-EXPORT_LINE = re.compile(r"\[Probe\]: frame (\d+) exporting (\d+)( rendering)?$")
-SAVED_LINE = re.compile(r"\[Probe\]: frame (\d+) saved$")
 # Where the strip at the bottom of the window shows (progress bar, confirmation): under a
 # picture of 800 x 400 it lies over the black bar below it.
 STRIP = (150, 520, 500, 70)
@@ -87,42 +83,15 @@ def psnr(a, b):
 
 
 class ExportingProgram(base.Program):
-    """The program with its frame probe on."""
+    """The program, with what the frame probe tells of an export."""
 
-    def __init__(self, folder, args=(), env=None):
-        super().__init__(folder, args, dict(env or {}, VELLUMRY_FRAME_PROBE="1"))
+    def exporting(self, frames=None):
+        """{frame: export percent} of the frames that showed the export's strip."""
+        return {f.number: f.export for f in (frames or self.frames()) if f.export is not None}
 
-    def frames(self):
-        """(frame numbers, {frame: export percent}, frames that showed the confirmation) as the
-        probe has told them so far."""
-        frames, exporting, saved = [], {}, set()
-        for line in self.stderr().splitlines():
-            m = FRAME_LINE.match(line)
-            if m:
-                frames.append(int(m.group(1)))
-            m = EXPORT_LINE.match(line)
-            if m:
-                exporting[int(m.group(1))] = int(m.group(2))
-            m = SAVED_LINE.match(line)
-            if m:
-                saved.add(int(m.group(1)))
-        return frames, exporting, saved
-
-    def rendering_frames(self):
+    def rendering_frames(self, frames=None):
         """The frames that ended with the export's picture still being rendered."""
-        return {int(m.group(1)) for m in map(EXPORT_LINE.match, self.stderr().splitlines()) if m and m.group(3)}
-
-    def last_frame(self):
-        frames = self.frames()[0]
-        return frames[-1] if frames else 0
-
-    def wait_frames(self, count):
-        start = self.last_frame()
-        wait_for(lambda: self.last_frame() >= start + count, timeout=120, what=f"{count} frames after {start}")
-
-    def log(self):
-        """The error stream without the probe's lines."""
-        return "".join(line + "\n" for line in self.stderr().splitlines() if not line.startswith("[Probe]"))
+        return {f.number for f in (frames or self.frames()) if f.rendering}
 
     def export_by_keyboard(self, path):
         self.answer("choose " + path)
@@ -131,33 +100,33 @@ class ExportingProgram(base.Program):
     def stopped_in_export(self, at_least=0, rendering=False):
         """Stops the program in a frame that showed the export's strip at `at_least` % or more
         (and, with `rendering`, that ended with the picture still being rendered) and returns
-        that frame's percent; None (the program running) when the export ended first."""
-        def shown():
-            frames, exporting, _ = self.frames()
-            if not frames or (rendering and frames[-1] not in self.rendering_frames()):
-                return -1
-            return exporting.get(frames[-1], -1)
+        that frame's percent; None (the program running) when the export ended first. Each look
+        at the frames reads the probe once, so a frame is seen with what it showed."""
+        def wanted(frame):
+            return frame.export is not None and frame.export >= at_least and (frame.rendering or not rendering)
 
-        while True:
-            _, exporting, _ = self.frames()
-            wanted = self.rendering_frames() if rendering else exporting
-            if any(exporting[f] >= at_least for f in wanted):
-                break
+        def seen_or_over():
+            if any(wanted(f) for f in self.frames()):
+                return "seen"
             if "[Info]: Exported picture: " in self.stderr() or self.process.poll() is not None:
-                return None
-        if self.stop() and shown() >= at_least:
-            return shown()
+                return "over"
+            return None
+
+        if wait_for(seen_or_over, timeout=300, what="the export's strip") == "over":
+            return None
+        if self.stop():
+            last = self.last()
+            if wanted(last):
+                return last.export
         self.go_on()
         return None
 
     def stopped_in_confirmation(self):
         """Stops the program in a frame that showed the confirmation; false (the program
         running) when it had gone by then."""
-        wait_for(lambda: self.frames()[2], timeout=120, what="the confirmation")
-        if self.stop():
-            frames, _, saved = self.frames()
-            if frames and frames[-1] in saved:
-                return True
+        wait_for(lambda: any(f.saved for f in self.frames()), what="the confirmation")
+        if self.stop() and self.last().saved:
+            return True
         self.go_on()
         return False
 
@@ -171,11 +140,6 @@ class ExportingProgram(base.Program):
 
     def go_on(self):
         os.kill(self.process.pid, signal.SIGCONT)
-
-
-class PlainProgram(base.Program):
-    def go_on(self):
-        pass
 
 
 class PrivatePortal:
@@ -219,12 +183,12 @@ class PrivatePortal:
     def stop_portal(self):
         if self.portal and self.portal.poll() is None:
             self.portal.terminate()
-            self.portal.wait(timeout=30)
+            self.portal.wait(timeout=60)
 
     def close(self):
         self.stop_portal()
         self.bus.terminate()
-        self.bus.wait(timeout=30)
+        self.bus.wait(timeout=60)
 
 
 class ExportPicture(unittest.TestCase):
@@ -256,12 +220,12 @@ class ExportPicture(unittest.TestCase):
             self.program.close()
         self.folder.cleanup()
 
-    def start(self, *args, env=None, scratch="run", probe=True):
+    def start(self, *args, env=None, scratch="run"):
         if self.program:
             self.program.close()
         folder = os.path.join(self.folder.name, scratch)
         os.mkdir(folder)
-        self.program = (ExportingProgram if probe else PlainProgram)(folder, args, env)
+        self.program = ExportingProgram(folder, args, env)
         return self.program
 
     def import_picture(self, picture=None):
@@ -274,8 +238,7 @@ class ExportPicture(unittest.TestCase):
 
     def wait_picture_in_slot(self, picture):
         size = BIG if picture == self.big else base.PICTURE_SIZE
-        wait_for(lambda: f" picture {size[0]} {size[1]} " in p_last_line(self.program), timeout=180,
-                 what="the picture in the slot")
+        self.program.wait_picture(*size, timeout=300)  # the big one decodes for a while
 
     def assert_matches_reference(self, path, parameters=(1.0, base.THIRD, base.THIRD)):
         """The written file, decoded by stb_image, against the CPU filter at 1:1: the picture of
@@ -314,10 +277,10 @@ class ExportPicture(unittest.TestCase):
         self.import_picture()
         p.key("v")  # the Options window out of the way
         target = os.path.join(self.out, "coffee-painted.png")
-        before = p.log()
+        before = p.stderr()
         p.export_by_keyboard(target)
-        wait_for(lambda: f"[Info]: Exported picture: {target}\n" in p.log(), timeout=120, what="the file in place")
-        self.assertEqual(p.log()[len(before):], f"[Info]: Exporting picture: {target}\n"
+        wait_for(lambda: f"[Info]: Exported picture: {target}\n" in p.stderr(), timeout=120, what="the file in place")
+        self.assertEqual(p.stderr()[len(before):], f"[Info]: Exporting picture: {target}\n"
                                                 f"[Info]: Exported picture: {target}\n")
         call = p.chooser_calls()[-1]
         self.assertIn("--save", call)
@@ -338,15 +301,15 @@ class ExportPicture(unittest.TestCase):
         # A name without an extension becomes PNG; a JPEG by its extension, written while the
         # sliders' values stay as they were.
         p.export_by_keyboard(os.path.join(self.out, "plain"))
-        wait_for(lambda: f"[Info]: Exported picture: {self.out}/plain.png\n" in p.log(), timeout=120,
+        wait_for(lambda: f"[Info]: Exported picture: {self.out}/plain.png\n" in p.stderr(), timeout=120,
                  what="plain.png")
         self.assert_matches_reference(os.path.join(self.out, "plain.png"))
         jpeg = os.path.join(self.out, "coffee-painted.JPEG")
         p.export_by_keyboard(jpeg)
-        wait_for(lambda: f"[Info]: Exported picture: {jpeg}\n" in p.log(), timeout=120, what="the JPEG")
+        wait_for(lambda: f"[Info]: Exported picture: {jpeg}\n" in p.stderr(), timeout=120, what="the JPEG")
         self.assertEqual(image_size(jpeg), base.PICTURE_SIZE)
         self.assertGreater(psnr(jpeg, target), 35.0)
-        self.assertNotIn("[Error]", p.log())
+        self.assertNotIn("[Error]", p.stderr())
 
     def test_the_portal_is_given_the_folder_and_name_and_the_menu_item_exports(self):
         portal = PrivatePortal(self.folder.name)
@@ -360,7 +323,7 @@ class ExportPicture(unittest.TestCase):
             portal.answer("file://" + urllib.parse.quote(target))
             p.click(*base.FILE_MENU)
             p.click(40, base.FILE_ROWS["Export Picture..."])
-            wait_for(lambda: f"[Info]: Exported picture: {target}\n" in p.log(), timeout=120, what="the file")
+            wait_for(lambda: f"[Info]: Exported picture: {target}\n" in p.stderr(), timeout=120, what="the file")
             asked = portal.asked()
             self.assertIn("method SaveFile", asked)
             self.assertIn("option current_name coffee-painted.png", asked)
@@ -373,7 +336,7 @@ class ExportPicture(unittest.TestCase):
             jpeg = os.path.join(self.out, "from portal.jpg")
             portal.answer("file://" + urllib.parse.quote(jpeg))
             p.key("ctrl+s")
-            wait_for(lambda: f"[Info]: Exported picture: {jpeg}\n" in p.log(), timeout=120, what="the JPEG")
+            wait_for(lambda: f"[Info]: Exported picture: {jpeg}\n" in p.stderr(), timeout=120, what="the JPEG")
             self.assertGreater(psnr(jpeg, target), 35.0)
         finally:
             portal.close()
@@ -390,7 +353,7 @@ class ExportPicture(unittest.TestCase):
             shown = p.stopped_in_export(at_least=1, rendering=True)
             if shown is not None and shown < 100:
                 break
-            wait_for(lambda: "[Info]: Exported picture" in p.log(), timeout=300, what="the first file")
+            wait_for(lambda: "[Info]: Exported picture" in p.stderr(), timeout=300, what="the first file")
             os.remove(target)
             p.export_by_keyboard(target)
         else:
@@ -399,9 +362,9 @@ class ExportPicture(unittest.TestCase):
             self.assertGreater(brightest(p.window, *STRIP), 150, "the progress bar")
         finally:
             p.go_on()
-        wait_for(lambda: f"[Info]: Exported picture: {target}\n" in p.log(), timeout=300, what="the file in place")
-        _, exporting, _ = p.frames()
-        rendering = p.rendering_frames()
+        wait_for(lambda: f"[Info]: Exported picture: {target}\n" in p.stderr(), timeout=300, what="the file in place")
+        frames = p.frames()
+        exporting, rendering = p.exporting(frames), p.rendering_frames(frames)
         frames = sorted(exporting)
         self.assertEqual([exporting[f] for f in frames], sorted(exporting[f] for f in frames), "the bar only grows")
         # Frames kept coming while the picture was rendered, the bar rising with its tiles, and
@@ -426,8 +389,8 @@ class ExportPicture(unittest.TestCase):
                 for attempt in range(3):
                     if p.stopped_in_export(at_least=1) is not None:
                         if way == "close":
-                            subprocess.run([base.WM_CLOSE, p.window], check=True, timeout=10)
-                            asked = p.last_frame()
+                            subprocess.run([base.WM_CLOSE, p.window], check=True, timeout=60)
+                            asked = p.last().number
                             p.go_on()
                             break
                         # The File menu opens in the next frames; Exit is clicked while the
@@ -440,26 +403,25 @@ class ExportPicture(unittest.TestCase):
                         if p.stopped_in_export(at_least=1) is not None:
                             xdotool("mousemove", ox + 40, oy + base.FILE_ROWS["Exit"])
                             xdotool("click", "1")
-                            asked = p.last_frame()
+                            asked = p.last().number
                             p.go_on()
                             break
                     p.key("Escape")
-                    wait_for(lambda: "[Info]: Exported picture" in p.log(), timeout=300, what="the file")
+                    wait_for(lambda: "[Info]: Exported picture" in p.stderr(), timeout=300, what="the file")
                     os.remove(target)
                     p.export_by_keyboard(target)
                 self.assertIsNotNone(asked, "never caught during the export")
                 self.assertEqual(p.wait_exit(timeout=300), 0)
-                self.assertTrue(p.log().endswith(f"[Info]: Exported picture: {target}\n"), p.log()[-500:])
+                self.assertTrue(p.stderr().endswith(f"[Info]: Exported picture: {target}\n"), p.stderr()[-500:])
                 self.assertEqual(image_size(target), BIG)
                 self.assertEqual(os.listdir(self.out), [os.path.basename(target)])
                 # The strip went on showing after the way out was asked for.
-                _, exporting, _ = p.frames()
+                exporting = p.exporting()
                 self.assertTrue(any(f > asked for f in exporting), (asked, sorted(exporting)[-5:]))
                 os.remove(target)
 
     def test_a_full_disk_leaves_the_old_file_and_no_temporary_one(self):
-        # Without the probe, whose lines would soon fill the limited error stream's file.
-        p = self.start(probe=False)
+        p = self.start()
         p.answer("choose " + self.picture)
         p.key("ctrl+o")
         p.park_mouse()
@@ -485,11 +447,6 @@ class ExportPicture(unittest.TestCase):
         p.wait_different(self.picture, base.DEFAULT_PAPER, self.area, at_least=300000, what="the notice")
         p.key("Return")
         p.wait_match(self.picture, base.DEFAULT_PAPER, self.area, what="the picture after the notice")
-
-
-def p_last_line(program):
-    lines = [line for line in program.stderr().splitlines() if FRAME_LINE.match(line)]
-    return lines[-1] + " " if lines else ""
 
 
 if __name__ == "__main__":

@@ -9,7 +9,6 @@ import os
 import subprocess
 import sys
 import tempfile
-import time
 
 import program_test as e2e
 
@@ -48,10 +47,11 @@ def main():
         p = e2e.Program(folder)
         try:
             p.choose(picture)
+            p.wait_picture(960, 640)
             p.click(*e2e.VIEW_MENU)
             p.click(e2e.VIEW_MENU[0], 70)  # "Show Textures", the second item of the View menu
             p.park_mouse()
-            time.sleep(1)  # let the strip settle in its corner
+            p.wait_frames(10)  # the strip settles in its corner within a few frames
             shot = p.screenshot()
             subprocess.run(["convert", shot, os.path.abspath(output)], check=True)
         finally:

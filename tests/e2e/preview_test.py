@@ -11,12 +11,10 @@ before the cache. COMPARE_IMAGES compares screenshots with each other and with t
 scaled bilinearly; PAPER is the embedded default paper's source file.
 """
 import os
-import re
 import subprocess
 import sys
 import tempfile
 import unittest
-from collections import namedtuple
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
@@ -26,11 +24,6 @@ from desktop import wait_for, xdotool  # noqa: E402
 
 COMPARE_IMAGES = None
 
-PROBE_LINE = re.compile(rb"\[Probe\]: frame (\d+) paints (\d+) window (\d+) (\d+) picture (\d+) (\d+) "
-                        rb"slots (\d+) brush (\S+) (\S+) (\S+)$")
-# One frame as the probe tells it: the window it drew at, and the picture, slots and brush as
-# the frame ended (what the next frame's draw reads).
-Frame = namedtuple("Frame", "number paints window picture slots brush")
 INITIAL_BRUSH = ("1", "0.333333343", "0.333333343")
 
 # The Options window opens at (60, 60); its rows from its top edge (see program_test.py), the
@@ -52,40 +45,10 @@ def same_screens(a, b):
 
 
 class ProbedProgram(e2e.Program):
-    """The program with its frame probe on (and its pass uncached, when asked)."""
+    """The program (its frame probe on), its pass uncached when asked."""
 
     def __init__(self, folder, uncached=False):
-        env = {"VELLUMRY_FRAME_PROBE": "1"}
-        if uncached:
-            env["VELLUMRY_UNCACHED_PREVIEW"] = "1"
-        super().__init__(folder, env=env)
-        self.parsed, self.offset, self.partial = [], 0, b""
-
-    def frames(self):
-        """Every frame so far; the error stream is read on from where the last call stopped."""
-        with open(self.stderr_path, "rb") as f:
-            f.seek(self.offset)
-            data = f.read()
-        self.offset += len(data)
-        lines = (self.partial + data).split(b"\n")
-        self.partial = lines.pop()
-        for line in lines:
-            m = PROBE_LINE.match(line)
-            if m:
-                g = m.groups()
-                self.parsed.append(Frame(int(g[0]), int(g[1]), (int(g[2]), int(g[3])), (int(g[4]), int(g[5])),
-                                         int(g[6]), tuple(v.decode() for v in g[7:10])))
-        return self.parsed
-
-    def last(self):
-        frames = self.frames()
-        return frames[-1] if frames else Frame(0, 0, (0, 0), (0, 0), 0, ())
-
-    def wait_frames(self, count):
-        """Until `count` more frames have been presented."""
-        start = self.last().number
-        wait_for(lambda: self.last().number >= start + count, what=f"{count} frames after frame {start}")
-        return self.last()
+        super().__init__(folder, env={"VELLUMRY_UNCACHED_PREVIEW": "1"} if uncached else None)
 
     def settled_screenshot(self):
         """A screenshot that the next frames leave as it is (two equal, frames apart)."""

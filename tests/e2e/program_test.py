@@ -6,18 +6,21 @@ Usage: program_test.py VELLUMRY COMPARE_WINDOW WM_CLOSE PAPER   (under tests/sup
 The file chooser is a stand-in zenity first on PATH; with no session bus the file dialog falls
 back to it. Screenshots of the window are checked against the brush filter computed on the CPU
 (COMPARE_WINDOW); PAPER is the embedded default paper's source file.
+
+The program runs with its frame probe on (tests/support/frame_probe.py): keys are held, clicks
+made and screenshots taken over frames the probe says were drawn, never after a guessed time.
 """
 import os
 import struct
 import subprocess
 import sys
 import tempfile
-import time
 import unittest
 import zlib
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from desktop import wait_for, xdotool  # noqa: E402
+from frame_probe import StreamProbe  # noqa: E402
 
 # Set from the command line (or by a script that imports this module).
 PROGRAM = COMPARE = WM_CLOSE = DEFAULT_PAPER = None
@@ -33,7 +36,7 @@ SLIDER_LEFT, SLIDER_WIDTH = 8, 336
 THIRD = struct.unpack("f", struct.pack("f", 1 / 3))[0]  # the single-precision one third
 
 
-def run(*args, timeout=20):
+def run(*args, timeout=120):
     return subprocess.run(list(args), capture_output=True, text=True, timeout=timeout)
 
 
@@ -77,11 +80,12 @@ def fit(window_w, window_h, picture_w, picture_h):
 
 
 class Program:
-    """The program in a scratch folder (it writes imgui.ini there) with the stand-in chooser.
-    `args` go on its command line; `env` adds to its environment (a value of None removes the
-    name), e.g. a session bus for the portal, which the stand-in chooser otherwise stands in for;
-    `program` is another executable to start (an installed one) instead of PROGRAM. A folder may
-    serve several programs in turn."""
+    """The program in a scratch folder (it writes imgui.ini there) with the stand-in chooser and
+    its frame probe on. `args` go on its command line; `env` adds to its environment (a value of
+    None removes the name), e.g. a session bus for the portal, which the stand-in chooser
+    otherwise stands in for; `program` is another executable to start (an installed one) instead
+    of PROGRAM. A folder may serve several programs in turn. Its error stream comes through a
+    pipe (copied into stderr.txt in the folder), so no limit on the program's files cuts it."""
 
     def __init__(self, folder, args=(), env=None, program=None):
         self.folder = folder
@@ -96,6 +100,7 @@ class Program:
         environment.pop("XDG_RUNTIME_DIR", None)
         environment["PATH"] = bin_dir + os.pathsep + environment.get("PATH", "/usr/bin:/bin")
         environment["FAKE_CHOOSER"] = self.answer_path
+        environment["VELLUMRY_FRAME_PROBE"] = "1"
         for name, value in (env or {}).items():
             if value is None:
                 environment.pop(name, None)
@@ -104,9 +109,11 @@ class Program:
         self.stderr_path = os.path.join(folder, "stderr.txt")
         self.stderr_file = open(self.stderr_path, "wb")
         self.process = subprocess.Popen([program or PROGRAM, *args], cwd=folder, stdout=subprocess.DEVNULL,
-                                        stderr=self.stderr_file, env=environment)
+                                        stderr=subprocess.PIPE, env=environment)
+        self.probe = StreamProbe(self.process.stderr, self.stderr_file, lambda: self.process.poll() is None)
         self.window = wait_for(self._window, what="the program's window").split()[0]
         wait_for(lambda: "Loaded default filter texture" in self.stderr(), what="the start-up log")
+        self.wait_frames(1)
         self.shots = 0
 
     def _window(self):
@@ -116,8 +123,23 @@ class Program:
         return xdotool("search", "--onlyvisible", "--pid", self.process.pid)
 
     def stderr(self):
-        with open(self.stderr_path, "rb") as f:
-            return f.read().decode("utf-8", "replace")
+        """The program's log so far: its error stream without the probe's lines."""
+        return self.probe.log()
+
+    def frames(self):
+        """Every frame the probe has told of (frame_probe.Frame)."""
+        return self.probe.frames()
+
+    def last(self):
+        return self.probe.last()
+
+    def wait_frames(self, count, what=None):
+        return self.probe.wait_frames(count, what)
+
+    def wait_picture(self, width, height, timeout=120):
+        """Until a frame has ended with a picture of that size in its slot."""
+        return wait_for(lambda: self.last().picture == (width, height), timeout=timeout,
+                        what=f"a picture of {width} x {height}")
 
     def choose(self, path):
         """Ctrl + O with the stand-in chooser answering `path`; waits for the import's log line."""
@@ -149,14 +171,14 @@ class Program:
 
     def key(self, *keys):
         """Presses and releases each key (or chord such as ctrl+o) in turn. The program reads
-        the keyboard once a frame and a frame takes a while on a software GL, so each key is
-        held for a few frames as a person would, not tapped between two readings."""
+        the keyboard once a frame, so each key is held over frames that the probe says were
+        drawn, as a person would, not tapped between two readings."""
         xdotool("windowfocus", "--sync", self.window)
         for key in keys:
             xdotool("keydown", key)
-            time.sleep(0.4)
+            self.wait_frames(3)
             xdotool("keyup", key)
-            time.sleep(0.1)
+            self.wait_frames(2)
 
     def move_mouse(self, x, y):
         """To (x, y) in the window. (xdotool's own --sync never returns when the pointer is
@@ -167,9 +189,9 @@ class Program:
 
     def click(self, x, y):
         self.move_mouse(x, y)
-        time.sleep(0.1)  # a frame sees the pointer over the item before the press
+        self.wait_frames(2)  # a frame sees the pointer over the item before the press
         xdotool("click", "1")
-        time.sleep(0.1)
+        self.wait_frames(2)
 
     def park_mouse(self):
         """Over the bottom right corner, where the pointer highlights nothing."""
@@ -177,6 +199,8 @@ class Program:
         self.move_mouse(w - 2, h - 2)
 
     def screenshot(self):
+        """The window as a frame drawn after everything sent to it so far left it."""
+        self.wait_frames(2)
         self.shots += 1
         path = os.path.join(self.folder, f"shot{self.shots}.png")
         result = run("import", "-silent", "-window", self.window, path)
@@ -214,13 +238,15 @@ class Program:
         return wait_for(lambda: (lambda r: r[3] if r[0] >= at_least else None)(
             self.compare(picture, paper, area, parameters)), what=what)
 
-    def wait_exit(self, timeout=20):
+    def wait_exit(self, timeout=120):
         return self.process.wait(timeout=timeout)
 
     def close(self):
         if self.process.poll() is None:
             self.process.kill()
             self.process.wait()
+        self.probe.thread.join(timeout=60)
+        self.process.stderr.close()
         self.stderr_file.close()
 
 
@@ -266,7 +292,7 @@ class WholeProgram(unittest.TestCase):
         wait_for(lambda: len(p.chooser_calls()) == 1, what="the chooser")
         self.assertIn("--file-selection", p.chooser_calls()[0])
         self.assertIn("*.png", p.chooser_calls()[0])
-        time.sleep(0.3)
+        p.wait_frames(10)  # frames drawn after the chooser's answer
         self.assertNotIn("Loading", p.stderr())
 
         self.import_picture_by_keyboard()
@@ -307,7 +333,7 @@ class WholeProgram(unittest.TestCase):
         wait_for(lambda: f"[Info]: Loading filter texture: {self.paper}\n" in p.stderr(), what="the paper's log line")
         p.park_mouse()
         p.wait_match(self.picture, self.paper, self.area, what="the picture on the new paper")
-        time.sleep(0.3)
+        p.wait_frames(10)
         self.assertEqual(p.compare(self.picture, self.paper, self.area)[0], 0, "a paper import leaves Options hidden")
 
     def test_a_bad_file_shows_a_message_and_keeps_the_picture(self):
@@ -356,13 +382,13 @@ class WholeProgram(unittest.TestCase):
         log = p.stderr()
         p.click(*FILE_MENU)
         p.click(30, FILE_ROWS["Exit"])
-        self.assertEqual(p.wait_exit(timeout=5), 0)
+        self.assertEqual(p.wait_exit(), 0)
         self.assertEqual(p.stderr(), log, "nothing is written on the way out")
 
     def test_closing_the_window_ends_with_status_zero(self):
         p = self.program
         self.import_picture_by_keyboard()
-        subprocess.run([WM_CLOSE, p.window], check=True, timeout=10)
+        subprocess.run([WM_CLOSE, p.window], check=True, timeout=60)
         self.assertEqual(p.wait_exit(), 0)
 
 

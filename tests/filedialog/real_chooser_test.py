@@ -16,29 +16,27 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from desktop import xdotool  # noqa: E402
+
 SKIP = 77
 TITLES = {"open": "Open", "save": "Save As", "saveas": "Save As", "folder": "Select Folder"}
 WINDOW_CLASS = {"zenity": "zenity", "portal": "xdg-desktop-portal-gtk"}
 
 
-def xdotool(*args):
-    return subprocess.run(["xdotool", *args], check=True, capture_output=True, text=True, timeout=40).stdout
-
-
-def find_window(title, timeout=40.0):
+def find_window(title, timeout=120.0):
     """Polls for a visible window of that title. A search can fail while another window is being
     destroyed (the previous chooser closing), so a failed search only means "not yet"."""
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
-        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % title],
-                               capture_output=True, text=True, timeout=20).stdout.split()
+        found = visible_windows(title)
         if found:
             return found[0]
         time.sleep(0.1)
     raise RuntimeError("no window titled %r appeared" % title)
 
 
-def focus_chooser(title, timeout=40.0):
+def focus_chooser(title, timeout=120.0):
     """Finds the chooser's window and gives it the keyboard. A window found just as it was
     being replaced (a chooser may map a window and swap it) cannot take the focus: find it
     again."""
@@ -46,22 +44,24 @@ def focus_chooser(title, timeout=40.0):
     while True:
         window = find_window(title)
         time.sleep(0.8)  # the chooser builds its widgets after mapping
-        focus = subprocess.run(["xdotool", "windowfocus", "--sync", window], capture_output=True, timeout=40)
-        if focus.returncode == 0:
+        try:
+            xdotool("windowfocus", "--sync", window, check=True)
             return window
+        except AssertionError:
+            pass
         if time.monotonic() > deadline:
             raise RuntimeError("the window titled %r never took the focus" % title)
 
 
 def visible_windows(title):
-    return subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^%s$" % title],
-                          capture_output=True, text=True, timeout=20).stdout.split()
+    """A failed search (a window being destroyed meanwhile) finds nothing."""
+    return xdotool("search", "--onlyvisible", "--name", "^%s$" % title).split()
 
 
 def ask(kind, pick, env, cwd, keys, mode="open", default=None, name=None):
     """Starts the pick program, waits for the chooser's window, sends `keys` to it."""
     # The previous chooser of the same title may still be closing: a search would find it.
-    deadline = time.monotonic() + 40.0
+    deadline = time.monotonic() + 120.0
     while visible_windows(TITLES[mode]) and time.monotonic() < deadline:
         time.sleep(0.1)
     args = [pick, mode] + ([default] if default else []) + ([name] if name else [])
@@ -80,7 +80,7 @@ def ask(kind, pick, env, cwd, keys, mode="open", default=None, name=None):
                 if visible_windows(TITLES[mode]):
                     keys(focus_chooser(TITLES[mode]))
         else:
-            out, _ = child.communicate(timeout=30)
+            out, _ = child.communicate(timeout=120)
         if WINDOW_CLASS[kind] not in wm_class:
             return "wrong chooser: " + wm_class
         return out
@@ -112,12 +112,12 @@ def map_characters(text):
 def typer(text, locate=True):
     def keys(window):
         if locate:
-            xdotool("key", "ctrl+l")
+            xdotool("key", "ctrl+l", check=True)
             time.sleep(0.2)
-        xdotool("key", "ctrl+a")  # typing replaces whatever the field holds
-        xdotool("type", "--delay", "15", text)
+        xdotool("key", "ctrl+a", check=True)  # typing replaces whatever the field holds
+        xdotool("type", "--delay", "15", text, check=True)
         time.sleep(0.3)
-        xdotool("key", "Return")
+        xdotool("key", "Return", check=True)
     return keys
 
 
@@ -152,12 +152,12 @@ def main():
 
         # The suggested name and folder are in the chooser already: Return accepts them.
         suggested = "café-painted $(touch pwned).png"
-        out = ask(kind, pick, env, top, lambda window: xdotool("key", "Return"), mode="saveas",
+        out = ask(kind, pick, env, top, lambda window: xdotool("key", "Return", check=True), mode="saveas",
                   default=folder, name=suggested)
         if out != "result 1\npath %s\n" % os.path.join(folder, suggested):
             failures.append("suggested name and folder: got %r" % out)
 
-        out = ask(kind, pick, env, top, lambda window: xdotool("key", "Escape"), default=folder)
+        out = ask(kind, pick, env, top, lambda window: xdotool("key", "Escape", check=True), default=folder)
         if out != "result 2\n":
             failures.append("Escape: got %r" % out)
         if any(os.path.exists(os.path.join(place, "pwned")) for place in (top, folder)):

@@ -13,7 +13,7 @@ import tempfile
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-for folder in ("../e2e", "../support", "../desktop"):
+for folder in ("../e2e", "../support"):
     sys.path.insert(0, os.path.join(HERE, folder))
 import program_test as pt  # noqa: E402
 from desktop import wait_for  # noqa: E402

@@ -73,7 +73,7 @@ class DragSource:
             time.sleep(0.01)
         return None
 
-    def drop(self, payloads, x, y, timeout=20.0):
+    def drop(self, payloads, x, y, timeout=120.0):
         """Drops data offered as {type name: bytes} at root (x, y); returns a DropAnswer."""
         answer = DropAnswer()
         types = [self.atoms[name] if name in self.atoms else self.d.intern_atom(name) for name in payloads]

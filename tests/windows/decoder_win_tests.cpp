@@ -18,7 +18,7 @@
 
 #include "picture/image_decoder.h"
 #include "picture/picture_scaling.h"
-#include "tests/import/decoder_test_support.h"
+#include "tests/picture/decoder_test_support.h"
 
 namespace {
 

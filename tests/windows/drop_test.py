@@ -8,7 +8,6 @@ import os
 import subprocess
 import sys
 import tempfile
-import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "support"))
@@ -33,33 +32,33 @@ def main():
     process = winetest.start(EXE, winetest.windows_path(first), cwd=work)
     sys.argv = sys.argv[:2]
     import program_test  # the Windows program test's window and log helpers
-    reader = program_test.LineReader(process.stderr)
+    reader = program_test.read_log(process)
     source = DragSource()
     try:
         window = winetest.wait_for_window("^Vellumry$", process=process)
-        reader.wait_for("[Info]: Loading diffuse texture: " + winetest.windows_path(first))
+        reader.wait_line("[Info]: Loading diffuse texture: " + winetest.windows_path(first))
         x, y, _, _ = program_test.client_geometry(window)
 
         def to(point):
             winetest.xdotool("mousemove", str(x + point[0]), str(y + point[1]), check=True)
-            time.sleep(0.5)  # a few frames see the pointer there
+            reader.wait_frames(3)  # frames see the pointer there
 
         to(VIEW_MENU)
         winetest.xdotool("click", "1", check=True)
-        time.sleep(0.5)
+        reader.wait_frames(3)
         to(SHOW_TEXTURES)
         winetest.xdotool("click", "1", check=True)
-        time.sleep(1.0)
+        reader.wait_frames(3)
 
         to((400, 450))
         answer = source.drop_uris([file_uri(paper)], x + PAPER_PREVIEW[0], y + PAPER_PREVIEW[1])
         assert answer.accepted and answer.finished, vars(answer)
-        reader.wait_for("[Info]: Loading filter texture: " + winetest.windows_path(paper))
+        reader.wait_line("[Info]: Loading filter texture: " + winetest.windows_path(paper))
 
         to(PAPER_PREVIEW)
         answer = source.drop_uris([file_uri(second)], x + 400, y + 450)
         assert answer.accepted and answer.finished, vars(answer)
-        reader.wait_for("[Info]: Loading diffuse texture: " + winetest.windows_path(second))
+        reader.wait_line("[Info]: Loading diffuse texture: " + winetest.windows_path(second))
         loads = [line for line in reader.lines if line.startswith("[Info]: Loading")]
         assert len(loads) == 3, loads
         errors = [line for line in reader.lines if line.startswith("[Error]")]

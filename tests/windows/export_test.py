@@ -13,25 +13,25 @@ import tempfile
 import time
 
 import winetest
-from program_test import LINUX, EXE, LineReader, mean_difference, rgb_pixels
+from program_test import LINUX, EXE, mean_difference, read_log, rgb_pixels, wait_picture_drawn
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 FAKE_ZENITY = os.path.join(HERE, "..", "e2e", "fake-zenity")
 
 
-def press(window, keys):
-    """Held for a few frames: the program reads the keyboard's state once per frame."""
+def press(window, reader, keys):
+    """Held over frames: the program reads the keyboard's state once per frame."""
     winetest.xdotool("windowfocus", "--sync", window)
-    time.sleep(0.3)
+    reader.wait_frames(2)
     winetest.xdotool("keydown", keys, check=True)
-    time.sleep(0.4)
+    reader.wait_frames(3)
     winetest.xdotool("keyup", keys, check=True)
 
 
 def save_through_dialog(process, reader, window, typed, written):
     """Ctrl + S, then the shell's save dialog: the suggested name accepted (typed None) or a
     whole path typed over it; waits for the file to be in place."""
-    press(window, "ctrl+s")
+    press(window, reader, "ctrl+s")
     dialog = winetest.wait_for_window("^Save$", process=process)
     winetest.xdotool("windowfocus", "--sync", dialog)
     time.sleep(1.5)  # the dialog fills its folder view first; keys sent before that are lost
@@ -56,23 +56,23 @@ def save_through_dialog(process, reader, window, typed, written):
         winetest.xdotool("windowfocus", "--sync", dialog)
         winetest.xdotool("key", "Return", check=True)
         try:
-            reader.wait_for(line, timeout=5.0)
+            reader.wait_line(line, timeout=20.0)
             break
         except AssertionError:
             if not winetest.xdotool("search", "--onlyvisible", "--name", "^Save$").split():
                 raise
-    reader.wait_for(line)
+    reader.wait_line(line)
     winetest.wait_for_no_window("^Save$")
-    reader.wait_for("[Info]: Exported picture: " + written, timeout=60.0)
+    reader.wait_line("[Info]: Exported picture: " + written)
 
 
 def run_windows(folder, picture):
     process = winetest.start(EXE, winetest.windows_path(picture), cwd=folder)
-    reader = LineReader(process.stderr)
+    reader = read_log(process)
     try:
         window = winetest.wait_for_window("^Vellumry$", process=process)
-        reader.wait_for("[Info]: Loading diffuse texture: " + winetest.windows_path(picture))
-        time.sleep(2.0)  # frames: the picture shown, so the brush reach is the view's
+        reader.wait_line("[Info]: Loading diffuse texture: " + winetest.windows_path(picture))
+        wait_picture_drawn(reader)  # so the brush reach is the view's
         suggested = winetest.windows_path(os.path.join(folder, "coffee-painted.png"))
         save_through_dialog(process, reader, window, None, suggested)
         typed = winetest.windows_path(os.path.join(folder, "peinture d\u2019\u00e9t\u00e9.jpg"))
@@ -89,19 +89,19 @@ def run_linux(folder, picture):
     os.mkdir(bin_dir)
     os.symlink(FAKE_ZENITY, os.path.join(bin_dir, "zenity"))
     answer = os.path.join(folder, "chooser")
-    env = dict(os.environ, PATH=bin_dir + os.pathsep + os.environ.get("PATH", "/usr/bin:/bin"), FAKE_CHOOSER=answer)
+    env = dict(os.environ, VELLUMRY_FRAME_PROBE="1", PATH=bin_dir + os.pathsep + os.environ.get("PATH", "/usr/bin:/bin"), FAKE_CHOOSER=answer)
     env.pop("DBUS_SESSION_BUS_ADDRESS", None)
     process = subprocess.Popen([LINUX, picture], stdout=subprocess.PIPE, stderr=subprocess.PIPE, cwd=folder, env=env)
-    reader = LineReader(process.stderr)
+    reader = read_log(process)
     try:
         window = winetest.wait_for_window("^Vellumry$", process=process)
-        reader.wait_for("[Info]: Loading diffuse texture: " + picture)
-        time.sleep(2.0)
+        reader.wait_line("[Info]: Loading diffuse texture: " + picture)
+        wait_picture_drawn(reader)
         target = os.path.join(folder, "linux.png")
         with open(answer, "w") as f:
             f.write("choose " + target + "\n")
-        press(window, "ctrl+s")
-        reader.wait_for("[Info]: Exported picture: " + target, timeout=60.0)
+        press(window, reader, "ctrl+s")
+        reader.wait_line("[Info]: Exported picture: " + target)
     finally:
         winetest.kill(process)
     return target

@@ -12,7 +12,6 @@ import re
 import subprocess
 import sys
 import tempfile
-import time
 import zipfile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
@@ -103,8 +102,8 @@ def uninstall():
     assert match, command
     result = wine(match.group(1), "/S")
     assert result.returncode == 0, result
-    wait_for(lambda: reg_values(UNINSTALL_KEY) is None and not os.path.exists(INSTALLED), 60, "the uninstall")
-    wait_for(lambda: not uninstall_running(), 60, "the uninstaller to end")
+    wait_for(lambda: reg_values(UNINSTALL_KEY) is None and not os.path.exists(INSTALLED), what="the uninstall")
+    wait_for(lambda: not uninstall_running(), what="the uninstaller to end")
 
 
 def check_zip():
@@ -150,23 +149,22 @@ def open_with(work):
     process = subprocess.Popen([winetest.wine_command(), match.group(1), path], stdout=subprocess.PIPE,
                                stderr=subprocess.PIPE, env=ENV, cwd=work)
     try:
-        reader = program_test.LineReader(process.stderr)
+        reader = program_test.read_log(process)
         window = winetest.wait_for_window("^Vellumry$", process=process)
-        reader.wait_for("[Info]: Loading diffuse texture: " + path)
+        reader.wait_line("[Info]: Loading diffuse texture: " + path)
         geometry = program_test.client_geometry(window)
         shot = os.path.join(work, "installed.png")
-        deadline = time.monotonic() + 60
-        while True:
+
+        def on_screen():
             # The picture arrives some frames after its log line.
             program_test.screenshot(geometry, shot)
             image = program_test.rgb_pixels(shot)
             r, g, b = program_test.mean_colour(image, (380, 340, 420, 380))
             left = program_test.mean_colour(image, (20, 400, 60, 440))
             right = program_test.mean_colour(image, (740, 500, 780, 540))
-            if r > 120 and g > 120 and b < 90 and left[2] > left[0] + 40 and right[0] > right[2] + 40:
-                break
-            assert time.monotonic() < deadline, f"the picture is not on screen: {[r, g, b]} {left} {right}"
-            time.sleep(0.5)
+            return r > 120 and g > 120 and b < 90 and left[2] > left[0] + 40 and right[0] > right[2] + 40
+
+        wait_for(on_screen, what="the picture on screen")
         errors = [line for line in reader.lines if line.startswith("[Error]")]
         assert not errors, errors
     finally:

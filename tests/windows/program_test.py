@@ -8,10 +8,11 @@ import shutil
 import subprocess
 import sys
 import tempfile
-import threading
 import time
 
 import winetest
+from desktop import wait_for
+from frame_probe import StreamProbe
 
 EXE = sys.argv[1]
 # The Linux build counts only when it is complete (the program and its decoder helper).
@@ -30,25 +31,15 @@ START_LINES = [
 ]
 
 
-class LineReader:
-    """Collects a program's stderr lines as they come."""
+def read_log(process):
+    """The program's log lines and frames as they come (its frame probe is on)."""
+    return StreamProbe(process.stderr, alive=lambda: process.poll() is None)
 
-    def __init__(self, stream):
-        self.lines = []
-        self.thread = threading.Thread(target=self._read, args=(stream,), daemon=True)
-        self.thread.start()
 
-    def _read(self, stream):
-        for raw in iter(stream.readline, b""):
-            self.lines.append(raw.decode("utf-8", errors="replace").rstrip("\r\n"))
-
-    def wait_for(self, text, timeout=20.0):
-        deadline = time.monotonic() + timeout
-        while time.monotonic() < deadline:
-            if text in self.lines:
-                return
-            time.sleep(0.05)
-        raise AssertionError("no line %r within %g s; stderr so far: %s" % (text, timeout, self.lines))
+def wait_picture_drawn(reader):
+    """Until a frame has drawn the picture that the frame before found in its slot."""
+    wait_for(lambda: reader.last().picture != (0, 0), what="the picture in its slot")
+    reader.wait_frames(2)
 
 
 def client_geometry(window):
@@ -110,10 +101,10 @@ def mean_colour(image, region):
 
 def import_picture(process, reader, window, dialog_title, typed, logged_path, first=None):
     winetest.xdotool("windowfocus", "--sync", window)
-    time.sleep(0.3)
-    # Held for a few frames: the program reads the keyboard's state once per frame.
+    reader.wait_frames(2)
+    # Held over frames: the program reads the keyboard's state once per frame.
     winetest.xdotool("keydown", "ctrl+o", check=True)
-    time.sleep(0.3)
+    reader.wait_frames(3)
     winetest.xdotool("keyup", "ctrl+o", check=True)
     dialog = winetest.wait_for_window(dialog_title, process=process)
     winetest.type_into(dialog, typed, first=first, key=None)
@@ -125,27 +116,28 @@ def import_picture(process, reader, window, dialog_title, typed, logged_path, fi
         winetest.xdotool("windowfocus", "--sync", dialog)
         winetest.xdotool("key", "Return", check=True)
         try:
-            reader.wait_for(line, timeout=5.0)
+            reader.wait_line(line, timeout=20.0)
             break
         except AssertionError:
             if not winetest.xdotool("search", "--onlyvisible", "--name", dialog_title).split():
                 raise
-    reader.wait_for(line)
+    reader.wait_line(line)
     winetest.wait_for_no_window(dialog_title)
-    time.sleep(1.5)  # a few frames: the import shows in the next frame's filter pass
+    wait_picture_drawn(reader)
 
 
 def run_windows(work, picture):
     process = winetest.start(EXE, cwd=work)
-    reader = LineReader(process.stderr)
+    reader = read_log(process)
     try:
         window = winetest.wait_for_window("^Vellumry$", process=process)
-        reader.wait_for("[Info]: Loaded default filter texture")
+        reader.wait_line("[Info]: Loaded default filter texture")
         first = reader.lines[:len(START_LINES)]
         for pattern, line in zip(START_LINES, first):
             assert re.fullmatch(pattern, line), "start-up log %s, expected %s" % (first, START_LINES)
         geometry = client_geometry(window)
         assert geometry[2:] == (800, 600), "drawing area %s" % (geometry,)
+        reader.wait_frames(2)
         screenshot(geometry, os.path.join(work, "before.png"))
 
         path = winetest.windows_path(picture)
@@ -158,13 +150,13 @@ def run_windows(work, picture):
         x, y, _, _ = geometry
         winetest.xdotool("mousemove", str(x + 20), str(y + 12), check=True)
         winetest.xdotool("click", "1", check=True)
-        time.sleep(0.5)
+        reader.wait_frames(3)
         screenshot(geometry, os.path.join(work, "menu.png"))
         exit_y = find_menu_entry(os.path.join(work, "menu.png"))
         winetest.xdotool("mousemove", str(x + 40), str(y + exit_y), check=True)
         winetest.xdotool("click", "1", check=True)
-        _, _ = winetest.finish(process, timeout=20)
-        reader.thread.join(5)
+        _, _ = winetest.finish(process)
+        reader.thread.join(60)
         assert process.returncode == 0, "exit status %s" % process.returncode
     finally:
         winetest.kill(process)
@@ -186,13 +178,13 @@ def find_menu_entry(path):
 
 def run_linux(work, picture):
     """The Linux build, same picture, through its own chooser (zenity without a portal)."""
-    env = dict(os.environ)
+    env = dict(os.environ, VELLUMRY_FRAME_PROBE="1")
     env.pop("DBUS_SESSION_BUS_ADDRESS", None)
     process = subprocess.Popen([LINUX], stdout=subprocess.PIPE, stderr=subprocess.PIPE, cwd=work, env=env)
-    reader = LineReader(process.stderr)
+    reader = read_log(process)
     try:
         window = winetest.wait_for_window("^Vellumry$", process=process)
-        reader.wait_for("[Info]: Loaded default filter texture")
+        reader.wait_line("[Info]: Loaded default filter texture")
         geometry = client_geometry(window)
         # The same file under a plain name: the chooser's own completion fights slow typing.
         plain = os.path.join(work, "reference.png")

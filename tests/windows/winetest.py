@@ -1,11 +1,16 @@
 """Shared pieces of the Wine tests that drive windows with xdotool: starting Windows programs
-under Wine, finding their windows, typing into them, screenshots. Every wait polls with a
-time limit; a program that outlives its test is killed by its process id."""
+under Wine (the program's frame probe on, tests/support/frame_probe.py), finding their windows,
+typing into them, screenshots. Every wait polls with a generous limit; a program that outlives
+its test is killed by its process id."""
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
 import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+from desktop import DEFAULT_LIMIT, wait_for, xdotool  # noqa: E402,F401 (the Wine tests' xdotool too)
 
 
 def wine_command():
@@ -22,40 +27,25 @@ def windows_path(path):
 
 
 def start(exe, *args, cwd=None):
-    env = dict(os.environ, WINEDEBUG=os.environ.get("WINEDEBUG", "-all"))
+    env = dict(os.environ, WINEDEBUG=os.environ.get("WINEDEBUG", "-all"), VELLUMRY_FRAME_PROBE="1")
     return subprocess.Popen([wine_command(), os.path.abspath(exe), *args], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                             env=env, cwd=cwd)
 
 
-def xdotool(*args, check=False):
-    run = subprocess.run(["xdotool", *args], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
-                         timeout=30)
-    if check and run.returncode != 0:
-        raise AssertionError("xdotool %s failed" % " ".join(args))
-    return run.stdout
-
-
-def wait_for_window(title_regex, timeout=30.0, process=None):
-    """The id of the first visible window whose title matches, polling every 50 ms."""
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
+def wait_for_window(title_regex, timeout=DEFAULT_LIMIT, process=None):
+    """The id of the first visible window whose title matches."""
+    def found():
         ids = xdotool("search", "--onlyvisible", "--name", title_regex).split()
-        if ids:
-            return ids[0]
-        if process is not None and process.poll() is not None:
+        if not ids and process is not None and process.poll() is not None:
             raise AssertionError("the program ended (status %s) before a window %r appeared"
                                  % (process.returncode, title_regex))
-        time.sleep(0.05)
-    raise AssertionError("no window %r within %g s" % (title_regex, timeout))
+        return ids[0] if ids else None
+    return wait_for(found, timeout=timeout, what="a window %r" % title_regex)
 
 
-def wait_for_no_window(title_regex, timeout=15.0):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        if not xdotool("search", "--onlyvisible", "--name", title_regex).split():
-            return
-        time.sleep(0.05)
-    raise AssertionError("window %r still there after %g s" % (title_regex, timeout))
+def wait_for_no_window(title_regex, timeout=DEFAULT_LIMIT):
+    wait_for(lambda: not xdotool("search", "--onlyvisible", "--name", title_regex).split(), timeout=timeout,
+             what="no window %r" % title_regex)
 
 
 def type_into(window, text=None, key="Return", first=None):
@@ -91,7 +81,7 @@ def type_text(text):
             time.sleep(0.2)
 
 
-def finish(process, timeout=30.0):
+def finish(process, timeout=DEFAULT_LIMIT):
     """stdout and stderr of a program that should end by itself; killed if it does not."""
     try:
         out, err = process.communicate(timeout=timeout)

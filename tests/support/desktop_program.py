@@ -1,8 +1,9 @@
 """What the desktop tests add to the end-to-end tests' program driver (tests/e2e/program_test.py,
 which starts the program with arguments, or from another place such as an installed tree): the
 Textures strip, the Options window and a notice over a picture, and a look at where the bright
-pixels of a screenshot are. Import program_test first and set its PROGRAM, COMPARE and
-DEFAULT_PAPER."""
+pixels of a screenshot are; shared by the desktop's end-to-end tests and the install tests. Put
+tests/e2e and tests/support on sys.path, import program_test first and set its PROGRAM, COMPARE
+and DEFAULT_PAPER."""
 import subprocess
 import tempfile
 import unittest

@@ -19,7 +19,7 @@
 #include "import_test_files.h"
 #include "picture/image_decoder.h"
 #include "picture/picture_scaling.h"
-#include "tests/import/decoder_test_support.h"
+#include "tests/picture/decoder_test_support.h"
 #include <sys/socket.h>
 #include <sys/un.h>
 

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <stb_image.h>
 
-#include "import_test_files.h"
+#include "tests/picture/import_test_files.h"
 #include "render/embedded_assets.h"
 
 TEST(EmbeddedAssets, BytesEqualTheirSourceFiles) {

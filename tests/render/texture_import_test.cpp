@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "import_test_files.h"
+#include "tests/picture/import_test_files.h"
 #include "render/embedded_assets.h"
 #include "picture/image_decoder.h"
 #include "render/texture_import.h"
