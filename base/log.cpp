@@ -18,15 +18,11 @@ static void WriteCleanLine(const char* prefix, const char* text, const char* det
     WriteLine(prefix, text, clean.c_str());
 }
 
-void LogInfo(const char* text, const char* detail) {
-    WriteCleanLine("[Info]: ", text, detail);
-}
+void LogInfo(const char* text, const char* detail) { WriteCleanLine("[Info]: ", text, detail); }
 
 void LogFatal(const char* text, const char* detail) {
     WriteLine("[Error]: ", text, detail);
     abort();
 }
 
-void LogError(const char* text, const char* detail) {
-    WriteCleanLine("[Error]: ", text, detail);
-}
+void LogError(const char* text, const char* detail) { WriteCleanLine("[Error]: ", text, detail); }

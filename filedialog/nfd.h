@@ -35,9 +35,9 @@ extern "C" {
 #endif
 
 typedef enum {
-    NFD_RESULT_ERROR = 0,     /* failed; NFD_LastError() says why */
-    NFD_RESULT_OK = 1,        /* the user chose; the output holds the choice */
-    NFD_RESULT_CANCELLED = 2  /* the user closed the chooser; no output was written */
+    NFD_RESULT_ERROR = 0,    /* failed; NFD_LastError() says why */
+    NFD_RESULT_OK = 1,       /* the user chose; the output holds the choice */
+    NFD_RESULT_CANCELLED = 2 /* the user closed the chooser; no output was written */
 } NFDResult;
 
 /* Size of the error buffer and of each working buffer for file-type patterns. */
@@ -55,8 +55,7 @@ NFDResult NFD_SaveFile(const char* filters, const char* defaultPath, char** chos
 /* NFD_SaveFile with a suggested file name: UTF-8, a name alone (no folder in it). A null or
    empty defaultName is NFD_SaveFile. A name with a folder separator (or, on Linux, that is not
    UTF-8) fails with "The suggested file name is not a plain file name." */
-NFDResult NFD_SaveFileAs(const char* filters, const char* defaultPath, const char* defaultName,
-                         char** chosenPath);
+NFDResult NFD_SaveFileAs(const char* filters, const char* defaultPath, const char* defaultName, char** chosenPath);
 NFDResult NFD_ChooseFolder(const char* defaultPath, char** chosenPath);
 
 /* Never null; the empty text until the first failure. */

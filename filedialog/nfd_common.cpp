@@ -49,9 +49,7 @@ int NFDi_CopyBounded(char* dst, const char* src, size_t maxCopy) {
     return 1;
 }
 
-int NFDi_IsFilterBreak(char ch) {
-    return ch == '\0' || ch == ',' || ch == ';';
-}
+int NFDi_IsFilterBreak(char ch) { return ch == '\0' || ch == ',' || ch == ';'; }
 
 size_t NFDi_CountUtf8Chars(const char* text) {
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
@@ -73,13 +71,18 @@ static void AppendCut(char* specBuf, size_t specBufLen, const char* text) {
 }
 
 void NFDi_AppendWildcard(const char* ext, char* specBuf, size_t specBufLen) {
+    // The assertions' messages are their text as written.
+    // clang-format off
     NFDi_ASSERT(specBufLen > strlen(ext)+3);
+    // clang-format on
     static const char SEP[] = ";";
     if (specBuf[0] != '\0') AppendCut(specBuf, specBufLen, SEP);
 
     char extWildcard[NFD_TEXT_CAPACITY];
     size_t bytesWritten = (size_t)std::snprintf(extWildcard, sizeof extWildcard, "*.%s", ext);
+    // clang-format off
     NFDi_ASSERT(bytesWritten == strlen(ext)+2);
+    // clang-format on
     AppendCut(specBuf, specBufLen, extWildcard);
 }
 
@@ -120,9 +123,7 @@ int NFDi_TranslateFilterList(const char* filters, NFDi_FileTypeFn onFileType, vo
     }
 }
 
-const char* NFD_LastError(void) {
-    return NFDi_ErrorBuffer;
-}
+const char* NFD_LastError(void) { return NFDi_ErrorBuffer; }
 
 size_t NFD_PathSetCount(const NFDPathSet* pathset) {
     NFDi_ASSERT(pathset);

@@ -128,8 +128,7 @@ bool NFDi_FileUriToPath(const char* uri, std::string& path) {
     std::string hostName(host, slash);
     if (!hostName.empty() && strcasecmp(hostName.c_str(), "localhost") != 0) {
         char own[256] = {0};
-        if (gethostname(own, sizeof own - 1) != 0 || strcasecmp(hostName.c_str(), own) != 0)
-            return false;
+        if (gethostname(own, sizeof own - 1) != 0 || strcasecmp(hostName.c_str(), own) != 0) return false;
     }
     std::string decoded;
     for (const char* p = slash; *p; ++p) {
@@ -167,14 +166,14 @@ static bool ResolveDefaultFolder(const char* defaultPath, NFDi_Mode mode, std::s
     return true;
 }
 
-static NFDResult Choose(NFDi_Mode mode, const char* filters, const char* defaultPath,
-                        std::vector<std::string>& paths, const char* defaultName = NULL) {
+static NFDResult Choose(NFDi_Mode mode, const char* filters, const char* defaultPath, std::vector<std::string>& paths,
+                        const char* defaultName = NULL) {
     NFDi_Request request;
     request.mode = mode;
     if (defaultName && defaultName[0] != '\0') {
         // It travels as a D-Bus string and as part of a helper's argument, and is a name alone.
-        if (strchr(defaultName, '/') || !dbus_validate_utf8(defaultName, NULL) ||
-            strcmp(defaultName, ".") == 0 || strcmp(defaultName, "..") == 0) {
+        if (strchr(defaultName, '/') || !dbus_validate_utf8(defaultName, NULL) || strcmp(defaultName, ".") == 0 ||
+            strcmp(defaultName, "..") == 0) {
             NFDi_RecordError("The suggested file name is not a plain file name.");
             return NFD_RESULT_ERROR;
         }
@@ -228,8 +227,7 @@ NFDResult NFD_SaveFile(const char* filters, const char* defaultPath, char** chos
     return HandOut(Choose(NFDi_SAVE_FILE, filters, defaultPath, paths), paths, chosenPath);
 }
 
-NFDResult NFD_SaveFileAs(const char* filters, const char* defaultPath, const char* defaultName,
-                         char** chosenPath) {
+NFDResult NFD_SaveFileAs(const char* filters, const char* defaultPath, const char* defaultName, char** chosenPath) {
     NFDi_ASSERT(chosenPath);
     std::vector<std::string> paths;
     return HandOut(Choose(NFDi_SAVE_FILE, filters, defaultPath, paths, defaultName), paths, chosenPath);

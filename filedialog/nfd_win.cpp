@@ -95,7 +95,8 @@ void NFDi_Utf8ToWide(const char* inStr, wchar_t** outStr) {
 void NFDi_WideToUtf8(const wchar_t* inStr, char** outStr) {
     size_t unitLength = std::wcslen(inStr);
     NFDi_ASSERT(unitLength < 0x7fffffff);
-    int bytesNeeded = WideCharToMultiByte(CP_UTF8, 0, inStr, static_cast<int>(unitLength), nullptr, 0, nullptr, nullptr);
+    int bytesNeeded =
+        WideCharToMultiByte(CP_UTF8, 0, inStr, static_cast<int>(unitLength), nullptr, 0, nullptr, nullptr);
     NFDi_ASSERT(bytesNeeded);
     *outStr = static_cast<char*>(NFDi_Malloc(size_t(bytesNeeded) + 1));
     if (!*outStr) return;
@@ -169,8 +170,7 @@ bool NFDi_ApplyFilterList(IFileDialog* dialog, const char* filters) {
 // last component as "file not found" and a missing folder further up as "path not found";
 // both name a folder that is not there.
 static bool NamesMissingFolder(HRESULT result) {
-    return result == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) ||
-           result == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND) ||
+    return result == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || result == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND) ||
            result == HRESULT_FROM_WIN32(ERROR_INVALID_DRIVE);
 }
 
@@ -182,7 +182,8 @@ bool SetDefaultPath(IFileDialog* dialog, const char* defaultPath) {
     if (!defaultPathW) return false;
 
     IShellItem* folder = nullptr;
-    HRESULT result = SHCreateItemFromParsingName(defaultPathW, nullptr, IID_IShellItem, reinterpret_cast<void**>(&folder));
+    HRESULT result =
+        SHCreateItemFromParsingName(defaultPathW, nullptr, IID_IShellItem, reinterpret_cast<void**>(&folder));
     NFDi_FreeMemory(defaultPathW);
     if (NamesMissingFolder(result)) return true;
     if (!SUCCEEDED(result) || !folder) {
@@ -420,7 +421,8 @@ NFDResult NFD_ChooseFolder(const char* defaultPath, char** chosenPath) {
         return NFD_RESULT_ERROR;
     }
     ComRef<IFileDialog> pFileDialog;
-    if (!SUCCEEDED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_ALL, IID_IFileDialog, pFileDialog.OutVoid()))) {
+    if (!SUCCEEDED(
+            CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_ALL, IID_IFileDialog, pFileDialog.OutVoid()))) {
         NFDi_RecordError("CoCreateInstance for CLSID_FileOpenDialog failed.");
         return NFD_RESULT_ERROR;
     }

@@ -62,8 +62,7 @@ int LoadGLEntryPointsWith(GLEntryPointLookup lookup) {
     if (!GLLibrary) return GL_LOADER_NO_LIBRARY;
     atexit(ReleaseGLLibrary);
 
-    for (int slot = 0; slot < GL_ENTRY_POINT_COUNT; ++slot)
-        GLEntryPoints[slot] = lookup(GLEntryPointNames[slot]);
+    for (int slot = 0; slot < GL_ENTRY_POINT_COUNT; ++slot) GLEntryPoints[slot] = lookup(GLEntryPointNames[slot]);
 
     if (!GLEntryPoints[GLSlot_glGetIntegerv]) return GL_LOADER_NO_VERSION_QUERY;
     // A context older than 3.0 does not know these queries and leaves the numbers at 0.
@@ -72,9 +71,7 @@ int LoadGLEntryPointsWith(GLEntryPointLookup lookup) {
     return GLContextVersion[0] < 3 ? GL_LOADER_OLD_VERSION : GL_LOADER_OK;
 }
 
-int LoadGLEntryPoints() {
-    return LoadGLEntryPointsWith(FindGLEntryPoint);
-}
+int LoadGLEntryPoints() { return LoadGLEntryPointsWith(FindGLEntryPoint); }
 
 bool IsGLVersionAtLeast(int major, int minor) {
     if (major < 3) return false;

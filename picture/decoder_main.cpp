@@ -27,10 +27,10 @@
 
 static unsigned char* ArenaBase;
 static size_t ArenaSize;
-static size_t ArenaTop;                    // first unused byte
-static size_t ArenaLastBlock = SIZE_MAX;   // start of the topmost block, which can grow in place
+static size_t ArenaTop;                   // first unused byte
+static size_t ArenaLastBlock = SIZE_MAX;  // start of the topmost block, which can grow in place
 static size_t PageSize = 4096;
-static const size_t BlockHeader = 64;      // the block's size lives here; keeps data 64-aligned
+static const size_t BlockHeader = 64;  // the block's size lives here; keeps data 64-aligned
 
 static size_t PagesFor(size_t bytes) { return (bytes + PageSize - 1) / PageSize * PageSize; }
 

@@ -22,7 +22,7 @@
 
 static size_t MemoryLimit;
 static size_t MemoryUsed;
-static bool AllocationRefused;  // see picture/picture_decoding.h
+static bool AllocationRefused;         // see picture/picture_decoding.h
 static const size_t CountHeader = 16;  // the block's size, keeping the data 16-aligned
 
 static void* CountedMalloc(size_t size) {
@@ -54,7 +54,8 @@ static void* CountedRealloc(void* data, size_t size) {
     size_t old = CountedSize(data);
     unsigned char* block = nullptr;
     if (size <= old || size - old <= MemoryLimit - MemoryUsed)
-        block = static_cast<unsigned char*>(realloc(static_cast<unsigned char*>(data) - CountHeader, CountHeader + size));
+        block =
+            static_cast<unsigned char*>(realloc(static_cast<unsigned char*>(data) - CountHeader, CountHeader + size));
     if (!block) {
         AllocationRefused = true;
         return nullptr;
@@ -83,8 +84,8 @@ static void Decode(HANDLE picture, unsigned long long memoryLimit, int largestSi
     }
     if (unsigned char* pixels = DecodeOpenPicture(file, memoryLimit, largestSide, result)) {
         unsigned long long bytes = static_cast<unsigned long long>(result->width) * result->height * 4;
-        HANDLE mapping =
-            CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, DWORD(bytes >> 32), DWORD(bytes), nullptr);
+        HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, DWORD(bytes >> 32),
+                                            DWORD(bytes), nullptr);
         void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, bytes) : nullptr;
         if (!view) {
             if (mapping) CloseHandle(mapping);
@@ -116,8 +117,9 @@ int main(int argc, char** argv) {
     SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
     SetUnhandledExceptionFilter(EndOnCrash);
     if (argc != 7) {
-        fprintf(stderr, "usage: vellumry-decode <memory limit> <largest side> <control> <result ready> <result taken> "
-                        "<picture>\n");
+        fprintf(stderr,
+                "usage: vellumry-decode <memory limit> <largest side> <control> <result ready> <result taken> "
+                "<picture>\n");
         return 2;
     }
     unsigned long long memoryLimit = strtoull(argv[1], nullptr, 10);

@@ -72,12 +72,10 @@ static void RunJob(Job* job) {
     job->finished.store(true, std::memory_order_release);
 }
 
-bool PictureExportBusy() {
-    return CurrentJob != nullptr;
-}
+bool PictureExportBusy() { return CurrentJob != nullptr; }
 
-bool StartPictureExport(const std::string& path, PictureFormat format, std::vector<unsigned char> pixels,
-                        int width, int height, int channels, std::string* reason) {
+bool StartPictureExport(const std::string& path, PictureFormat format, std::vector<unsigned char> pixels, int width,
+                        int height, int channels, std::string* reason) {
     if (CurrentJob) {
         *reason = "Another export is still running.";
         return false;

@@ -31,8 +31,8 @@ enum ExportState { EXPORT_IDLE, EXPORT_RUNNING, EXPORT_SUCCEEDED, EXPORT_FAILED 
 
 struct ExportStatus {
     ExportState state;
-    float progress;      // 0..1: rows encoded; 1 once the file is in place
-    std::string path;    // the target, as started
+    float progress;    // 0..1: rows encoded; 1 once the file is in place
+    std::string path;  // the target, as started
     int width, height;
     std::string reason;  // EXPORT_FAILED: why, e.g. "No space left on device"
 };
@@ -40,8 +40,8 @@ struct ExportStatus {
 // pixels: width * height * channels bytes (channels 3 or 4, the fourth byte ignored), rows top
 // to bottom. False with a reason when a job is running or uncollected, when the pixels do not
 // match the size, or when no thread could be started; nothing is written then.
-bool StartPictureExport(const std::string& path, PictureFormat format, std::vector<unsigned char> pixels,
-                        int width, int height, int channels, std::string* reason);
+bool StartPictureExport(const std::string& path, PictureFormat format, std::vector<unsigned char> pixels, int width,
+                        int height, int channels, std::string* reason);
 
 // Never blocks. Collects a finished job's outcome (once).
 ExportStatus PollPictureExport();

@@ -39,10 +39,10 @@ static const char* PictureSignature(FILE* file) {
         unsigned char length;
         unsigned char bytes[4];
     } kinds[] = {
-        {"TIFF", 4, {'I', 'I', 42, 0}}, {"TIFF", 4, {'M', 'M', 0, 42}}, {"PNG", 4, {0x89, 'P', 'N', 'G'}},
-        {"JPEG", 3, {0xff, 0xd8, 0xff}}, {"GIF", 4, {'G', 'I', 'F', '8'}},   {"BMP", 2, {'B', 'M'}},
-        {"PSD", 4, {'8', 'B', 'P', 'S'}},  {"HDR", 2, {'#', '?'}},            {"PIC", 4, {0x53, 0x80, 0xf6, 0x34}},
-        {"PNM", 2, {'P', '5'}},            {"PNM", 2, {'P', '6'}},
+        {"TIFF", 4, {'I', 'I', 42, 0}},   {"TIFF", 4, {'M', 'M', 0, 42}},   {"PNG", 4, {0x89, 'P', 'N', 'G'}},
+        {"JPEG", 3, {0xff, 0xd8, 0xff}},  {"GIF", 4, {'G', 'I', 'F', '8'}}, {"BMP", 2, {'B', 'M'}},
+        {"PSD", 4, {'8', 'B', 'P', 'S'}}, {"HDR", 2, {'#', '?'}},           {"PIC", 4, {0x53, 0x80, 0xf6, 0x34}},
+        {"PNM", 2, {'P', '5'}},           {"PNM", 2, {'P', '6'}},
     };
     unsigned char magic[4] = {0, 0, 0, 0};
     size_t got = fread(magic, 1, 4, file);
@@ -86,10 +86,10 @@ static const char* ComplaintOf(FILE* file, const char* kind) {
 // stb's codes for variants of a format that are valid but that it does not read.
 static bool UnsupportedVariant(const char* kind, const char* code) {
     static const char* const variants[][2] = {
-        {"JPEG", "only 8-bit"},          {"JPEG", "no header height"},   {"BMP", "BMP RLE"},
-        {"BMP", "BMP JPEG/PNG"},         {"BMP", "unknown BMP"},         {"PSD", "wrong version"},
-        {"PSD", "wrong channel count"},  {"PSD", "unsupported bit depth"}, {"PSD", "wrong color format"},
-        {"PSD", "bad compression"},      {"HDR", "unsupported format"},  {"HDR", "unsupported data layout"},
+        {"JPEG", "only 8-bit"},         {"JPEG", "no header height"},     {"BMP", "BMP RLE"},
+        {"BMP", "BMP JPEG/PNG"},        {"BMP", "unknown BMP"},           {"PSD", "wrong version"},
+        {"PSD", "wrong channel count"}, {"PSD", "unsupported bit depth"}, {"PSD", "wrong color format"},
+        {"PSD", "bad compression"},     {"HDR", "unsupported format"},    {"HDR", "unsupported data layout"},
         {"PNM", "max value > 65535"},
     };
     for (const auto& variant : variants) {

@@ -100,8 +100,8 @@ static bool EncodePngRows(png_structp png, png_infop info, PngContext* context, 
     return true;
 }
 
-static bool EncodePng(const PixelRows& rows, const EncoderSettings& settings, ByteSink sink,
-                      EncodeProgress progress, char* reason, size_t reasonSize) {
+static bool EncodePng(const PixelRows& rows, const EncoderSettings& settings, ByteSink sink, EncodeProgress progress,
+                      char* reason, size_t reasonSize) {
     PngContext context;
     context.sink = sink;
     context.sinkStopped = false;
@@ -114,7 +114,8 @@ static bool EncodePng(const PixelRows& rows, const EncoderSettings& settings, By
     png_infop info = png_create_info_struct(png);
     bool ok = info && EncodePngRows(png, info, &context, rows, settings, progress);
     png_destroy_write_struct(&png, info ? &info : NULL);
-    if (!ok) SetReason(reason, reasonSize, context.sinkStopped ? kSinkStopped : !info ? "out of memory" : context.message);
+    if (!ok)
+        SetReason(reason, reasonSize, context.sinkStopped ? kSinkStopped : !info ? "out of memory" : context.message);
     return ok;
 }
 
@@ -205,8 +206,8 @@ static bool EncodeJpegRows(JpegContext* context, const PixelRows& rows, const En
     return true;
 }
 
-static bool EncodeJpeg(const PixelRows& rows, const EncoderSettings& settings, ByteSink sink,
-                       EncodeProgress progress, char* reason, size_t reasonSize) {
+static bool EncodeJpeg(const PixelRows& rows, const EncoderSettings& settings, ByteSink sink, EncodeProgress progress,
+                       char* reason, size_t reasonSize) {
     JpegContext* context = static_cast<JpegContext*>(calloc(1, sizeof(JpegContext)));
     if (!context) {
         SetReason(reason, reasonSize, "out of memory");
@@ -231,8 +232,8 @@ static bool EncodeJpeg(const PixelRows& rows, const EncoderSettings& settings, B
     return ok;
 }
 
-bool EncodePicture(PictureFormat format, const PixelRows& rows, const EncoderSettings& settings,
-                   ByteSink sink, EncodeProgress progress, char* reason, size_t reasonSize) {
+bool EncodePicture(PictureFormat format, const PixelRows& rows, const EncoderSettings& settings, ByteSink sink,
+                   EncodeProgress progress, char* reason, size_t reasonSize) {
     if (!rows.pixels || !sink.write || (rows.channels != 3 && rows.channels != 4)) {
         SetReason(reason, reasonSize, "no pixels to encode");
         return false;

@@ -41,10 +41,10 @@ struct EncodeProgress {
 };
 
 struct EncoderSettings {
-    int pngZlibLevel;    // 0..9
-    int pngFilters;      // PNG_FILTER_* bits as png.h defines them; 0 means libpng's choice
-    int jpegQuality;     // 1..100
-    bool jpegFullChroma; // 4:4:4 when true, else 4:2:0
+    int pngZlibLevel;     // 0..9
+    int pngFilters;       // PNG_FILTER_* bits as png.h defines them; 0 means libpng's choice
+    int jpegQuality;      // 1..100
+    bool jpegFullChroma;  // 4:4:4 when true, else 4:2:0
 };
 
 // What the program writes. PNG: zlib level 1 with the SUB filter; JPEG: quality 92 at 4:4:4.
@@ -56,5 +56,5 @@ int MaxPictureSide(PictureFormat format);
 
 // False with a reason for a picture the format cannot hold (a side of 0 or above
 // MaxPictureSide, channels not 3 or 4), when the library fails, or when the sink stops.
-bool EncodePicture(PictureFormat format, const PixelRows& rows, const EncoderSettings& settings,
-                   ByteSink sink, EncodeProgress progress, char* reason, size_t reasonSize);
+bool EncodePicture(PictureFormat format, const PixelRows& rows, const EncoderSettings& settings, ByteSink sink,
+                   EncodeProgress progress, char* reason, size_t reasonSize);

@@ -143,7 +143,9 @@ int main(int argc, char** argv) {
     std::vector<unsigned char> rgb(size_t(Size) * Size * 3);
     for (int y = 0; y < Size; ++y) {
         for (int x = 0; x < Size; ++x) {
-            auto at = [&](int px, int py) { return soft[size_t((py + Size) % Size) * Size + size_t((px + Size) % Size)]; };
+            auto at = [&](int px, int py) {
+                return soft[size_t((py + Size) % Size) * Size + size_t((px + Size) % Size)];
+            };
             // Light from the upper left, grazing just enough to lift the tooth.
             float dx = at(x + 1, y) - at(x - 1, y);
             float dy = at(x, y + 1) - at(x, y - 1);
@@ -158,7 +160,8 @@ int main(int argc, char** argv) {
             float light = shade + mottle + speck;
             const float base[3] = {244.0f, 241.5f, 235.0f};  // warm white
             for (int c = 0; c < 3; ++c) {
-                float v = base[c] * light + (Unit(x, y, 81) - 0.5f) * 4.0f + (Unit(x, y, 91 + uint32_t(c)) - 0.5f) * 1.5f;
+                float v =
+                    base[c] * light + (Unit(x, y, 81) - 0.5f) * 4.0f + (Unit(x, y, 91 + uint32_t(c)) - 0.5f) * 1.5f;
                 rgb[(size_t(y) * Size + x) * 3 + c] = (unsigned char)(v < 0 ? 0 : (v > 255 ? 255 : std::lround(v)));
             }
         }

@@ -56,6 +56,7 @@ const NamedColour BaseColours[] = {
 };
 
 // Every colour the final pass treats: the base scheme's and the four library defaults.
+// clang-format off
 const ImGuiCol ThemedColours[] = {
     ImGuiCol_Text, ImGuiCol_TextDisabled, ImGuiCol_WindowBg, ImGuiCol_ChildBg, ImGuiCol_PopupBg,
     ImGuiCol_Border, ImGuiCol_BorderShadow, ImGuiCol_FrameBg, ImGuiCol_FrameBgHovered,
@@ -69,6 +70,7 @@ const ImGuiCol ThemedColours[] = {
     ImGuiCol_PlotHistogramHovered, ImGuiCol_TextSelectedBg, ImGuiCol_ModalWindowDimBg,
     ImGuiCol_DragDropTarget, ImGuiCol_NavHighlight, ImGuiCol_NavWindowingHighlight,
 };
+// clang-format on
 static_assert(sizeof(ThemedColours) / sizeof(ThemedColours[0]) == 42, "the theme names 42 colours");
 
 // Greys (saturation under 0.1) are mirrored on the brightness scale; accents keep their colour.
@@ -99,10 +101,8 @@ void SetupUIStyle(bool dark, float alpha) {
     style.FrameRounding = 3.0f;
     for (const NamedColour& c : BaseColours) style.Colors[c.Index] = ImVec4(c.R, c.G, c.B, c.A);
     for (ImGuiCol index : ThemedColours) {
-        if (dark)
-            Darken(style.Colors[index], alpha);
-        else
-            Fade(style.Colors[index], alpha);
+        if (dark) Darken(style.Colors[index], alpha);
+        else Fade(style.Colors[index], alpha);
     }
 }
 

@@ -36,8 +36,7 @@ void DrawOptionsWindow() {
     ImGui::Text("Brush Filter");
     ImGui::SliderFloat("Brush Opacity", &BrushParameters.Opacity, 0.0f, 1.0f, "%.3f", ImGuiSliderFlags_None);
     ImGui::SliderFloat("Brush Stroke", &BrushParameters.StrokeCoeff, 0.0f, 1.0f, "%.3f", ImGuiSliderFlags_None);
-    ImGui::SliderFloat("Filter Intensity", &BrushParameters.BackgroundCoeff, 0.0f, 1.0f, "%.3f",
-                       ImGuiSliderFlags_None);
+    ImGui::SliderFloat("Filter Intensity", &BrushParameters.BackgroundCoeff, 0.0f, 1.0f, "%.3f", ImGuiSliderFlags_None);
     if (ImGui::Button("Reset")) BrushParameters = InitialBrushParameters;
     ImGui::SameLine();
     ImGui::TextDisabled("Hold C to compare");
@@ -48,9 +47,9 @@ void DrawOptionsWindow() {
 void DrawTexturesWindow(int windowWidth, float menuBarHeight) {
     // Placed from the width measured in the previous frame: on its first showing the strip starts
     // at the right edge and moves left into the corner as soon as its width is known.
-    ImGui::SetNextWindowPos(ImVec2(static_cast<float>(windowWidth) - static_cast<float>(TexturesWindowWidth),
-                                   menuBarHeight),
-                            ImGuiCond_Always, ImVec2(0.0f, 0.0f));
+    ImGui::SetNextWindowPos(
+        ImVec2(static_cast<float>(windowWidth) - static_cast<float>(TexturesWindowWidth), menuBarHeight),
+        ImGuiCond_Always, ImVec2(0.0f, 0.0f));
     ImGuiStyle previousStyle = BeginStyleOverride(TexturesWindowAlpha);
     ImGui::Begin("Textures", &ShowTextures, ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_AlwaysAutoResize);
     const ImVec2 size(TexturePreviewSize, TexturePreviewSize);

@@ -44,8 +44,8 @@ int main(int argc, char** argv) {
             for (int x = 0; x < shot.Width; ++x) {
                 const int column = x - left, row = y - top;
                 const bool drawn = column >= 0 && column < width && row >= 0 && row < height;
-                const Rgba want = drawn ? SampleLinearClamp(picture, (column + 0.5) / width, (row + 0.5) / height)
-                                        : Rgba{0, 0, 0, 1};
+                const Rgba want =
+                    drawn ? SampleLinearClamp(picture, (column + 0.5) / width, (row + 0.5) / height) : Rgba{0, 0, 0, 1};
                 const int channels[3] = {ToUnorm8(want.R), ToUnorm8(want.G), ToUnorm8(want.B)};
                 int d = 0;
                 for (int i = 0; i < 3; ++i) d = std::max(d, std::abs(int(At(shot, x, y)[i]) - channels[i]));

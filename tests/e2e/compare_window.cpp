@@ -22,8 +22,9 @@
 
 int main(int argc, char** argv) {
     if (argc != 12) {
-        fprintf(stderr, "usage: compare_window SHOT PICTURE PAPER LEFT TOP WIDTH HEIGHT OPACITY STROKE BACKGROUND "
-                        "SKIP_TOP\n");
+        fprintf(stderr,
+                "usage: compare_window SHOT PICTURE PAPER LEFT TOP WIDTH HEIGHT OPACITY STROKE BACKGROUND "
+                "SKIP_TOP\n");
         return 2;
     }
     Picture shot, picture, paper;
@@ -47,8 +48,8 @@ int main(int argc, char** argv) {
             std::vector<Rgba> outcomes = {Rgba{0, 0, 0, 1}};
             const bool drawn = column >= 0 && column < width && row >= 0 && row < height;
             if (drawn)
-                outcomes = ReferenceBrushPixelOutcomes(picture, paper, width, height, column, row, parameters,
-                                                       tieMargin);
+                outcomes =
+                    ReferenceBrushPixelOutcomes(picture, paper, width, height, column, row, parameters, tieMargin);
             int difference = 256;
             int nearest[3] = {};
             for (const Rgba& c : outcomes) {
@@ -74,7 +75,6 @@ int main(int argc, char** argv) {
     }
     if (inside + outside)
         printf("inside=%d outside=%d worst=%d box=%d,%d,%d,%d\n", inside, outside, worst, x0, y0, x1, y1);
-    else
-        printf("inside=0 outside=0 worst=%d box=-\n", worst);
+    else printf("inside=0 outside=0 worst=%d box=-\n", worst);
     return 0;
 }

@@ -119,7 +119,9 @@ TEST(IsFilterBreak, OnlyTerminatorCommaAndSemicolon) {
 
 TEST(CountUtf8Chars, CountsLeadBytesAndSkipsAByteOrderMark) {
     EXPECT_EQ(NFDi_CountUtf8Chars("abc"), 3u);
-    EXPECT_EQ(NFDi_CountUtf8Chars("\xEF\xBB\xBF" "abc"), 3u);
+    EXPECT_EQ(NFDi_CountUtf8Chars("\xEF\xBB\xBF"
+                                  "abc"),
+              3u);
     EXPECT_EQ(NFDi_CountUtf8Chars("\xEF\xBB\xBF"), 0u);
     EXPECT_EQ(NFDi_CountUtf8Chars("\xC3\xA9"), 1u);
     EXPECT_EQ(NFDi_CountUtf8Chars(""), 0u);

@@ -74,7 +74,8 @@ TEST(FileUri, DecodesLocalAddresses) {
     EXPECT_EQ(Decode("file:///tmp/a.png"), "/tmp/a.png");
     EXPECT_EQ(Decode("file://localhost/tmp/a.png"), "/tmp/a.png");
     EXPECT_EQ(Decode("FILE://LocalHost/x"), "/x");
-    EXPECT_EQ(Decode("file:///my%20pictures/%C3%89t%c3%a9%20%E6%97%A5.png"), "/my pictures/\xC3\x89t\xC3\xA9 \xE6\x97\xA5.png");
+    EXPECT_EQ(Decode("file:///my%20pictures/%C3%89t%c3%a9%20%E6%97%A5.png"),
+              "/my pictures/\xC3\x89t\xC3\xA9 \xE6\x97\xA5.png");
     EXPECT_EQ(Decode("file:///100%25%23%3F.png"), "/100%#?.png");
     char host[256] = {0};
     ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
@@ -82,10 +83,9 @@ TEST(FileUri, DecodesLocalAddresses) {
 }
 
 TEST(FileUri, RefusesWhatIsNotALocalPath) {
-    for (const char* uri : {"http://example.org/a.png", "file:/tmp/a", "file://otherhost.invalid/a",
-                            "file://", "file:///a%2Fb", "file:///a%2fb", "file:///a%00b", "file:///a%4",
-                            "file:///a%", "file:///a%zz", "file:///a?b", "file:///a#b", "/tmp/a.png",
-                            "document:///a"}) {
+    for (const char* uri : {"http://example.org/a.png", "file:/tmp/a", "file://otherhost.invalid/a", "file://",
+                            "file:///a%2Fb", "file:///a%2fb", "file:///a%00b", "file:///a%4", "file:///a%",
+                            "file:///a%zz", "file:///a?b", "file:///a#b", "/tmp/a.png", "document:///a"}) {
         EXPECT_EQ(Decode(uri), "(refused)") << uri;
     }
 }

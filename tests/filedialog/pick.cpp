@@ -13,7 +13,8 @@ int main(int argc, char** argv) {
     char* path = NULL;
     NFDResult result;
     if (strcmp(argv[1], "save") == 0) result = NFD_SaveFile("png,jpg", defaultPath, &path);
-    else if (strcmp(argv[1], "saveas") == 0) result = NFD_SaveFileAs("png;jpg,jpeg", defaultPath, argc > 3 ? argv[3] : NULL, &path);
+    else if (strcmp(argv[1], "saveas") == 0)
+        result = NFD_SaveFileAs("png;jpg,jpeg", defaultPath, argc > 3 ? argv[3] : NULL, &path);
     else if (strcmp(argv[1], "folder") == 0) result = NFD_ChooseFolder(defaultPath, &path);
     else result = NFD_OpenFile("png,jpg", defaultPath, &path);
     printf("result %d\n", (int)result);

@@ -70,8 +70,7 @@ std::vector<std::string> ReadLines(const std::string& path) {
     return lines;
 }
 
-pid_t StartProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
-                   int* outFd) {
+pid_t StartProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv, int* outFd) {
     std::vector<std::string> env;
     for (char** entry = environ; *entry; ++entry) env.push_back(*entry);
     env.insert(env.end(), extraEnv.begin(), extraEnv.end());
@@ -113,10 +112,7 @@ void StopProcess(pid_t pid) {
     if (pid <= 0) return;
     kill(pid, SIGTERM);
     int status;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
 }
 
-std::string LastError() {
-    return NFD_LastError();
-}
+std::string LastError() { return NFD_LastError(); }

@@ -18,8 +18,7 @@ std::vector<std::string> ReadLines(const std::string& path);
 
 // Starts argv[0] (searched on PATH) with the current environment plus `extraEnv`
 // ("NAME=value"), its standard output on a pipe whose read end goes to *outFd.
-pid_t StartProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
-                   int* outFd);
+pid_t StartProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv, int* outFd);
 // Reads one line from fd, waiting at most timeoutMs. False on timeout or end of file.
 bool ReadLine(int fd, std::string& line, int timeoutMs);
 // Sends SIGTERM (if still running) and collects the process.

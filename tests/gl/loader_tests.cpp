@@ -27,8 +27,7 @@ void* FakeLookup(const char* name) {
         return FakeHasGetIntegerv ? reinterpret_cast<void*>(&FakeGetIntegerv) : nullptr;
     if (strncmp(name, "glProgramUniform", 16) == 0) return nullptr;  // a family the context lacks
     for (int slot = 0; slot < GL_ENTRY_POINT_COUNT; ++slot)
-        if (strcmp(GLEntryPointNames[slot], name) == 0)
-            return const_cast<char*>(GLEntryPointNames[slot]);
+        if (strcmp(GLEntryPointNames[slot], name) == 0) return const_cast<char*>(GLEntryPointNames[slot]);
     return nullptr;
 }
 
@@ -55,7 +54,8 @@ TEST(GLLoader, BeforeLoadingNoVersionIsSatisfied) {
     EXPECT_EQ(GLContextVersion[1], 0);
     EXPECT_EQ(GLLibrary, nullptr);
     for (int major = 0; major <= 5; ++major)
-        for (int minor = 0; minor <= 6; ++minor) EXPECT_FALSE(IsGLVersionAtLeast(major, minor)) << major << "." << minor;
+        for (int minor = 0; minor <= 6; ++minor)
+            EXPECT_FALSE(IsGLVersionAtLeast(major, minor)) << major << "." << minor;
     for (void* entry : GLEntryPoints) EXPECT_EQ(entry, nullptr);
 }
 
@@ -100,7 +100,8 @@ TEST(GLLoader, EverySlotIsFilledAsFarAsTheLookupAnswers) {
         if (slot == GLSlot_glGetIntegerv || strncmp(name, "glProgramUniform", 16) == 0)
             EXPECT_EQ(GLEntryPoints[slot], nullptr) << name;
         else
-            EXPECT_EQ(GLEntryPoints[slot], static_cast<const void*>(name)) << name;  // each slot got its own name's answer
+            EXPECT_EQ(GLEntryPoints[slot], static_cast<const void*>(name))
+                << name;  // each slot got its own name's answer
     }
 }
 

@@ -90,7 +90,8 @@ std::vector<unsigned char> PaintedPicture() {
                 double fx = std::clamp(px - x0, 0.0, 1.0), fy = std::clamp(py - y0, 0.0, 1.0);
                 const unsigned char* row0 = paper + (size_t)y0 * pw + x0;
                 const unsigned char* row1 = row0 + pw;
-                grain = ((row0[0] * (1 - fx) + row0[1] * fx) * (1 - fy) + (row1[0] * (1 - fx) + row1[1] * fx) * fy) / 255.0;
+                grain =
+                    ((row0[0] * (1 - fx) + row0[1] * fx) * (1 - fy) + (row1[0] * (1 - fx) + row1[1] * fx) * fy) / 255.0;
             }
             unsigned char* out = &rgba[((size_t)y * kWidth + x) * 4];
             for (int c = 0; c < 3; ++c) out[c] = (unsigned char)(best[c] * (2.0 + grain) / 3.0 + 0.5);

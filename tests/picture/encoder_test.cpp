@@ -31,9 +31,7 @@ bool Collect(void* context, const unsigned char* bytes, size_t size) {
     return true;
 }
 
-void RecordRows(void* context, int rowsDone, int) {
-    static_cast<std::vector<int>*>(context)->push_back(rowsDone);
-}
+void RecordRows(void* context, int rowsDone, int) { static_cast<std::vector<int>*>(context)->push_back(rowsDone); }
 
 bool Encode(PictureFormat format, const std::vector<unsigned char>& pixels, int width, int height, int channels,
             Collected* out, std::string* reason = nullptr, EncoderSettings settings = DefaultEncoderSettings(),

@@ -66,10 +66,11 @@ Bytes PngHeaderOnly(unsigned width, unsigned height) {
     Put32(out, width);
     Put32(out, height);
     for (unsigned char c : {8, 6, 0, 0, 0}) out.push_back(c);  // 8-bit RGBA, no interlace
-    Put32(out, 0);  // the CRC, which stb_image does not check
+    Put32(out, 0);                                             // the CRC, which stb_image does not check
     return out;
 }
 
+// clang-format off
 Bytes GifHeaderOnly(unsigned width, unsigned height) {
     return {'G', 'I', 'F', '8', '9', 'a', (unsigned char)width, (unsigned char)(width >> 8), (unsigned char)height,
             (unsigned char)(height >> 8), 0, 0, 0};
@@ -80,6 +81,7 @@ Bytes JpegHeaderOnly(unsigned width, unsigned height) {
     return {0xff, 0xd8, 0xff, 0xc0, 0, 11, 8, (unsigned char)(height >> 8), (unsigned char)height,
             (unsigned char)(width >> 8), (unsigned char)width, 1, 1, 0x11, 0};
 }
+// clang-format on
 
 static void Put16le(Bytes& out, unsigned value) {
     out.push_back((unsigned char)value);
@@ -92,7 +94,8 @@ static void Put32le(Bytes& out, unsigned value) {
 }
 
 // A BMP with a BITMAPINFOHEADER; `pixelBytes` follow the 54-byte header.
-static Bytes Bmp(unsigned width, unsigned height, unsigned bitsPerPixel, unsigned compression, const Bytes& pixelBytes) {
+static Bytes Bmp(unsigned width, unsigned height, unsigned bitsPerPixel, unsigned compression,
+                 const Bytes& pixelBytes) {
     Bytes out = {'B', 'M'};
     Put32le(out, 54 + unsigned(pixelBytes.size()));
     Put32le(out, 0);

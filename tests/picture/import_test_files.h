@@ -20,7 +20,7 @@ Bytes EncodePng(const Bytes& pixels, int width, int height, int channels);
 
 // A file whose header claims width x height and which holds no picture data at all.
 Bytes PngHeaderOnly(unsigned width, unsigned height);
-Bytes GifHeaderOnly(unsigned width, unsigned height);   // both at most 65535
+Bytes GifHeaderOnly(unsigned width, unsigned height);  // both at most 65535
 Bytes JpegHeaderOnly(unsigned width, unsigned height);
 // A 24-bit BMP header claiming width x height and a few bytes of pixels (stb_image reads the
 // rest as black): 70 bytes.

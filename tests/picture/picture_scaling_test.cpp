@@ -44,11 +44,16 @@ TEST(FitInside, KeepsTheAspectAndNeverRoundsASideToNothing) {
         int width, height, largest, fitWidth, fitHeight;
         bool scaled;
     } cases[] = {
-        {1048576, 1, 16384, 16384, 1, true},       {1, 1048576, 16384, 1, 16384, true},
-        {16777216, 1, 16384, 16384, 1, true},      {20000, 13421, 16384, 16384, 10994, true},
-        {16384, 16385, 16384, 16383, 16384, true}, {26802, 9869, 16384, 16384, 6033, true},
-        {3, 100000, 16384, 1, 16384, true},        {16384, 16384, 16384, 16384, 16384, false},
-        {800, 600, 16384, 800, 600, false},        {70000, 70000, 0, 70000, 70000, false},
+        {1048576, 1, 16384, 16384, 1, true},
+        {1, 1048576, 16384, 1, 16384, true},
+        {16777216, 1, 16384, 16384, 1, true},
+        {20000, 13421, 16384, 16384, 10994, true},
+        {16384, 16385, 16384, 16383, 16384, true},
+        {26802, 9869, 16384, 16384, 6033, true},
+        {3, 100000, 16384, 1, 16384, true},
+        {16384, 16384, 16384, 16384, 16384, false},
+        {800, 600, 16384, 800, 600, false},
+        {70000, 70000, 0, 70000, 70000, false},
         {5, 3, 4, 4, 2, true},  // 2.4 rounds to 2
         {5, 4, 4, 4, 3, true},  // 3.2 rounds to 3
         {8, 5, 4, 4, 3, true},  // 2.5 rounds up
@@ -68,8 +73,8 @@ TEST(ShrinkPicture, GivesTheAreaAverageOfEveryNewPixel) {
     struct Shape {
         int sourceWidth, sourceHeight, width, height;
     } shapes[] = {
-        {8, 8, 4, 4},    {7, 5, 3, 2},   {100, 1, 7, 1},  {1, 100, 1, 9},  {17, 13, 16, 13}, {13, 17, 13, 16},
-        {64, 64, 64, 1}, {64, 64, 1, 1}, {31, 29, 30, 2}, {5, 5, 5, 5},    {255, 3, 254, 3}, {40, 90, 11, 37},
+        {8, 8, 4, 4},    {7, 5, 3, 2},   {100, 1, 7, 1},  {1, 100, 1, 9}, {17, 13, 16, 13}, {13, 17, 13, 16},
+        {64, 64, 64, 1}, {64, 64, 1, 1}, {31, 29, 30, 2}, {5, 5, 5, 5},   {255, 3, 254, 3}, {40, 90, 11, 37},
     };
     unsigned seed = 1;
     for (const Shape& s : shapes) {
@@ -81,7 +86,8 @@ TEST(ShrinkPicture, GivesTheAreaAverageOfEveryNewPixel) {
         for (int y = 0; y < s.height; ++y) {
             for (int x = 0; x < s.width; ++x) {
                 for (int c = 0; c < 4; ++c) {
-                    const double expected = Reference(source, s.sourceWidth, s.sourceHeight, s.width, s.height, x, y, c);
+                    const double expected =
+                        Reference(source, s.sourceWidth, s.sourceHeight, s.width, s.height, x, y, c);
                     const int got = pixels[(size_t(y) * s.width + x) * 4 + c];
                     // Rounded to the nearest; a value within single precision of a half may
                     // go either way.

@@ -258,10 +258,11 @@ int main(int argc, char** argv) {
     std::string self = argv[0];
     std::string folder = std::string(dirname(&self[0])) + "/bench_painted_export.XXXXXX";
     if (!mkdtemp(&folder[0])) Fail("no folder for the files");
-    std::printf("%d x %d picture painted with the reach of an %d x %d view, on %s; tiles of %d, steps of %.0f ms; "
-                "median of %d runs\n",
-                kWidth, kHeight, reachWidth, reachHeight, reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
-                OffscreenTileLimit, ExportRenderMillisecondsPerFrame, runs);
+    std::printf(
+        "%d x %d picture painted with the reach of an %d x %d view, on %s; tiles of %d, steps of %.0f ms; "
+        "median of %d runs\n",
+        kWidth, kHeight, reachWidth, reachHeight, reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
+        OffscreenTileLimit, ExportRenderMillisecondsPerFrame, runs);
 
     const PictureFormat formats[2] = {PICTURE_PNG, PICTURE_JPEG};
     const char* names[2] = {"PNG (level 1, SUB)", "JPEG (quality 92, 4:4:4)"};
@@ -342,10 +343,8 @@ int main(int argc, char** argv) {
         const double onePiece = RenderInOnePiece(&rgb, kOldTileSide);
         const Stepped stepped = RenderInSteps(choice.side, choice.budget);
         char budget[32];
-        if (choice.budget > 0)
-            std::snprintf(budget, sizeof budget, "%.0f ms", choice.budget);
-        else
-            std::snprintf(budget, sizeof budget, "one tile");
+        if (choice.budget > 0) std::snprintf(budget, sizeof budget, "%.0f ms", choice.budget);
+        else std::snprintf(budget, sizeof budget, "one tile");
         std::printf("  %-6d %-10s %8d %7.1f ms %9.0f ms %11.0f ms %9.0f ms\n", choice.side, budget, stepped.count,
                     stepped.longestStep, stepped.whole, stepped.frames, onePiece);
     }

@@ -36,7 +36,9 @@
 static SDL_Window* Window = nullptr;
 
 // The picture in the slot, at this size.
-static void ShowPicture(int width, int height) { PutPictureInSlot(DetailedTexels(width, height).data(), width, height); }
+static void ShowPicture(int width, int height) {
+    PutPictureInSlot(DetailedTexels(width, height).data(), width, height);
+}
 
 static void BeginFrame(int* width, int* height) {
     SDL_Event event;
@@ -102,8 +104,8 @@ int main(int argc, char** argv) {
                 reinterpret_cast<const char*>(glGetString(GL_RENDERER)),
                 reinterpret_cast<const char*>(glGetString(GL_VERSION)), std::thread::hardware_concurrency(), display.w,
                 display.h);
-    std::printf("  %-10s %-7s %9s %9s %7s   %9s %9s %7s   %9s\n", "window", "picture", "steady ms", "bare ms",
-                "ratio", "paint ms", "before ms", "ratio", "cache MB");
+    std::printf("  %-10s %-7s %9s %9s %7s   %9s %9s %7s   %9s\n", "window", "picture", "steady ms", "bare ms", "ratio",
+                "paint ms", "before ms", "ratio", "cache MB");
     const int sizes[3][2] = {{800, 600}, {1920, 1080}, {3840, 2160}};
     for (const auto& size : sizes) {
         const int w = size[0], h = size[1];
@@ -119,8 +121,7 @@ int main(int argc, char** argv) {
         }
         for (int shape = 0; shape < 2; ++shape) {
             // The window's own size, then a 3:2 picture of about the same number of pixels.
-            if (shape == 0)
-                ShowPicture(w, h);
+            if (shape == 0) ShowPicture(w, h);
             else
                 ShowPicture(int(std::lround(std::sqrt(w * double(h) * 1.5))),
                             int(std::lround(std::sqrt(w * double(h) / 1.5))));

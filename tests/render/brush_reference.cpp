@@ -67,8 +67,7 @@ std::vector<Rgba> ReferenceBrushPixelOutcomes(const Picture& picture, const Pict
 }
 
 std::vector<Rgba> ReferenceBrushOutcomesAt(const Picture& picture, const Picture& paper, double x, double y,
-                                           double stepX, double stepY, const ReferenceParameters& p,
-                                           double tieMargin) {
+                                           double stepX, double stepY, const ReferenceParameters& p, double tieMargin) {
     auto at = [&](double cx, double cy, int dx, int dy) {
         return SampleLinearRepeat(picture, cx + dx * stepX, cy + dy * stepY);
     };
@@ -112,6 +111,4 @@ std::vector<Rgba> ReferenceBrushOutcomesAt(const Picture& picture, const Picture
     return outcomes;
 }
 
-uint8_t ToUnorm8(double value) {
-    return uint8_t(std::lround(std::clamp(value, 0.0, 1.0) * 255.0));
-}
+uint8_t ToUnorm8(double value) { return uint8_t(std::lround(std::clamp(value, 0.0, 1.0) * 255.0)); }

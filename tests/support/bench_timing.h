@@ -33,8 +33,7 @@ double MedianMs(int runs, Run&& run) {
 }
 
 template <typename RunA, typename RunB>
-void AlternatingMedianMs(double seconds, size_t minRuns, size_t maxRuns, RunA&& a, RunB&& b, double* msA,
-                         double* msB) {
+void AlternatingMedianMs(double seconds, size_t minRuns, size_t maxRuns, RunA&& a, RunB&& b, double* msA, double* msB) {
     a();
     b();
     std::vector<double> timesA, timesB;

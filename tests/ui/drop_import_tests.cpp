@@ -127,7 +127,8 @@ TEST_F(Drops, ADropWithoutAFileLoadsNothingAndSaysSo) {
     Drop({}, 400, 300);
     EXPECT_TRUE(Fake.Loads.empty());
     EXPECT_EQ(Log(), "");
-    EXPECT_EQ(Notice(), "What was dropped could not be opened.\nOnly files can be dropped here, not text or web addresses.");
+    EXPECT_EQ(Notice(),
+              "What was dropped could not be opened.\nOnly files can be dropped here, not text or web addresses.");
     // Text beside a file: the file counts.
     Drop({{SDL_DROPTEXT, "words"}, {SDL_DROPFILE, "/p/a.png"}}, 400, 300);
     ASSERT_EQ(Fake.Loads.size(), 1u);

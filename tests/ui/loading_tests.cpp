@@ -120,8 +120,9 @@ TEST_F(Loading, ASecondImportReplacesTheFirst) {
     ASSERT_EQ(Fake.Loads.size(), 2u);
     EXPECT_FALSE(Fake.Loads[1].Diffuse);
     EXPECT_STREQ(ImportInProgress(), "/papers/rough.jpg");
-    EXPECT_EQ(Log(), "[Info]: Loading diffuse texture: /pictures/coffee.jpg\n"
-                     "[Info]: Loading filter texture: /papers/rough.jpg\n");
+    EXPECT_EQ(Log(),
+              "[Info]: Loading diffuse texture: /pictures/coffee.jpg\n"
+              "[Info]: Loading filter texture: /papers/rough.jpg\n");
     Fake.HoldAnswer = false;
     Frame();
     EXPECT_EQ(ImportInProgress(), nullptr);
@@ -134,7 +135,8 @@ TEST_F(Loading, FailuresNameTheFileWithTheOutcomesReason) {
     Fake.StartFailure = "it is a named pipe, not a file";
     ImportByKeyboard("/tmp/x.png");
     EXPECT_EQ(Indicator(), nullptr);
-    EXPECT_EQ(std::string(ImportNoticeText()), "The picture \"x.png\" could not be loaded.\nit is a named pipe, not a file");
+    EXPECT_EQ(std::string(ImportNoticeText()),
+              "The picture \"x.png\" could not be loaded.\nit is a named pipe, not a file");
     // Dismissed with its OK button, at the bottom of the notice.
     ImGuiWindow* notice = WindowNamed("Import failed");
     ASSERT_NE(notice, nullptr);
@@ -154,8 +156,9 @@ TEST_F(Loading, FailuresNameTheFileWithTheOutcomesReason) {
     Frame();
     EXPECT_EQ(std::string(ImportNoticeText()),
               "The paper \"two?lines: a.png\" could not be loaded.\nthe file is damaged or cut short (PNG: outofdata)");
-    EXPECT_EQ(Log(), "[Info]: Loading diffuse texture: /tmp/x.png\n"
-                     "[Info]: Loading filter texture: /home/ann/two?lines: a.png\n");
+    EXPECT_EQ(Log(),
+              "[Info]: Loading diffuse texture: /tmp/x.png\n"
+              "[Info]: Loading filter texture: /home/ann/two?lines: a.png\n");
 }
 
 }  // namespace

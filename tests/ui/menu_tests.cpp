@@ -259,6 +259,8 @@ TEST(DisplayFileNameOf, APathIsItsLastComponentOnOneLine) {
 #endif
     EXPECT_EQ(DisplayFileName("/pictures/two\nlines\x7f.png"), "two?lines?.png");
     // A lead byte without its sequence would take the letters after it along when drawn.
-    EXPECT_EQ(DisplayFileName("/pictures/\xe0" "ab.png"), "?ab.png");
+    EXPECT_EQ(DisplayFileName("/pictures/\xe0"
+                              "ab.png"),
+              "?ab.png");
     EXPECT_EQ(DisplayFileName("/pictures/"), "/pictures/") << "no name: the path as it is";
 }

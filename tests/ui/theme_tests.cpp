@@ -55,10 +55,10 @@ TEST_F(Theme, DarkMirrorsTheGreysKeepsTheAccentsAndFadesTranslucentColours) {
     EXPECT_EQ(Colour(ImGuiCol_NavHighlight).w, 1.0f);
 
     // Colours the theme does not name keep the library's defaults untouched.
-    for (ImGuiCol index : {ImGuiCol_Tab, ImGuiCol_TabHovered, ImGuiCol_TabActive, ImGuiCol_TabUnfocused,
-                           ImGuiCol_TabUnfocusedActive, ImGuiCol_TableHeaderBg, ImGuiCol_TableBorderStrong,
-                           ImGuiCol_TableBorderLight, ImGuiCol_TableRowBg, ImGuiCol_TableRowBgAlt,
-                           ImGuiCol_NavWindowingDimBg}) {
+    for (ImGuiCol index :
+         {ImGuiCol_Tab, ImGuiCol_TabHovered, ImGuiCol_TabActive, ImGuiCol_TabUnfocused, ImGuiCol_TabUnfocusedActive,
+          ImGuiCol_TableHeaderBg, ImGuiCol_TableBorderStrong, ImGuiCol_TableBorderLight, ImGuiCol_TableRowBg,
+          ImGuiCol_TableRowBgAlt, ImGuiCol_NavWindowingDimBg}) {
         const ImVec4 c = Colour(index), d = Defaults.Colors[index];
         EXPECT_TRUE(c.x == d.x && c.y == d.y && c.z == d.z && c.w == d.w) << ImGui::GetStyleColorName(index);
     }

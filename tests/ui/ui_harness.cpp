@@ -108,9 +108,8 @@ void UITest::SetUp() {
     Fake.SaveAnswer = NFD_RESULT_CANCELLED;
     Fake.ExportWidth = 6000;
     Fake.ExportHeight = 4000;
-    UIServices = UIServiceTable{FakeKeyboard,    FakeOpenFile,     FakeDialogError, FakeStartImport,
-                                FakeFinishImport, FakeCancelImport, FakeSaveFileAs,  FakeFileExists,
-                                FakeStartExport, FakeFinishExport};
+    UIServices = UIServiceTable{FakeKeyboard,     FakeOpenFile,   FakeDialogError, FakeStartImport, FakeFinishImport,
+                                FakeCancelImport, FakeSaveFileAs, FakeFileExists,  FakeStartExport, FakeFinishExport};
     ResetExportCommand();
     ResetWayOut();
 

@@ -10,7 +10,6 @@
 #include <string>
 #include <vector>
 
-
 template <typename Interface>
 class CountedUnknown : public Interface {
 public:

@@ -44,16 +44,15 @@ std::string WriteFile(const std::string& name, const std::string& bytes) {
     return path;
 }
 
-
 // A picture whose every pixel says where it is.
 std::vector<unsigned char> Pattern(int width, int height, int channels) {
     std::vector<unsigned char> pixels(size_t(width) * height * channels);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            for (int c = 0; c < channels; ++c) pixels[(size_t(y) * width + x) * channels + c] = (x * 7 + y * 13 + c * 61) & 255;
+            for (int c = 0; c < channels; ++c)
+                pixels[(size_t(y) * width + x) * channels + c] = (x * 7 + y * 13 + c * 61) & 255;
     return pixels;
 }
-
 
 std::string ProgramFolder() {
     char path[MAX_PATH];

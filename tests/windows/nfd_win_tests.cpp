@@ -234,7 +234,8 @@ TEST_F(PathSets, FailuresLeaveNothingBehind) {
         void (*arrange)(std::vector<FakeShellItem>&, FakeShellItemArray&);
     };
     const Case cases[] = {
-        {"no file-system item", [](std::vector<FakeShellItem>& i, FakeShellItemArray&) {
+        {"no file-system item",
+         [](std::vector<FakeShellItem>& i, FakeShellItemArray&) {
              for (FakeShellItem& item : i) item.fileSystem = false;
          }},
         {"no item at all", [](std::vector<FakeShellItem>&, FakeShellItemArray& a) { a.items.clear(); }},
@@ -242,7 +243,8 @@ TEST_F(PathSets, FailuresLeaveNothingBehind) {
         {"an item is missing", [](std::vector<FakeShellItem>&, FakeShellItemArray& a) { a.failItemAt = 1; }},
         {"attributes fail", [](std::vector<FakeShellItem>& i, FakeShellItemArray&) { i[1].failAttributes = true; }},
         {"display name fails", [](std::vector<FakeShellItem>& i, FakeShellItemArray&) { i[1].failDisplayName = true; }},
-        {"a path grows between the passes", [](std::vector<FakeShellItem>& i, FakeShellItemArray&) {
+        {"a path grows between the passes",
+         [](std::vector<FakeShellItem>& i, FakeShellItemArray&) {
              i[1].laterName = L"Z:\\a much longer name than the first pass measured.png";
          }},
     };
@@ -302,9 +304,13 @@ TEST(TextConversion, Utf8AndUtf16RoundTrip) {
 
 TEST(TextConversion, ALeadingByteOrderMarkIsKeptAndDoesNotStopTheProgram) {
     wchar_t* wide = nullptr;
-    NFDi_Utf8ToWide("\xEF\xBB\xBF" "abc", &wide);
+    NFDi_Utf8ToWide(
+        "\xEF\xBB\xBF"
+        "abc",
+        &wide);
     ASSERT_NE(wide, nullptr);
-    EXPECT_EQ(Wide(wide), Wide(L"\uFEFF" L"abc"));
+    EXPECT_EQ(Wide(wide), Wide(L"\uFEFF"
+                               L"abc"));
     NFDi_FreeMemory(wide);
 
     wide = nullptr;
@@ -315,7 +321,10 @@ TEST(TextConversion, ALeadingByteOrderMarkIsKeptAndDoesNotStopTheProgram) {
 }
 
 TEST(TextConversion, MalformedBytesBecomeReplacementCharacters) {
-    const char* malformed[] = {"\x80" "abc", "ab\xC3", "\xED\xA0\x80", "\xFF\xFE", "a\xF0\x9F\x98"};
+    const char* malformed[] = {
+        "\x80"
+        "abc",
+        "ab\xC3", "\xED\xA0\x80", "\xFF\xFE", "a\xF0\x9F\x98"};
     for (const char* text : malformed) {
         wchar_t* wide = nullptr;
         NFDi_Utf8ToWide(text, &wide);
@@ -328,7 +337,9 @@ TEST(TextConversion, MalformedBytesBecomeReplacementCharacters) {
     const wchar_t lone[] = {L'a', wchar_t(0xD800), L'b', 0};
     NFDi_WideToUtf8(lone, &utf8);
     ASSERT_NE(utf8, nullptr);
-    EXPECT_STREQ(utf8, "a\xEF\xBF\xBD" "b");
+    EXPECT_STREQ(utf8,
+                 "a\xEF\xBF\xBD"
+                 "b");
     NFDi_FreeMemory(utf8);
 }
 
