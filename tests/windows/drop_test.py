@@ -8,6 +8,7 @@ import os
 import subprocess
 import sys
 import tempfile
+import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "support"))
@@ -41,14 +42,17 @@ def main():
 
         def to(point):
             winetest.xdotool("mousemove", str(x + point[0]), str(y + point[1]), check=True)
-            reader.wait_frames(3)  # frames see the pointer there
+            time.sleep(0.5)  # Wine hands the pointer on in its own time (program_test.press)
+            reader.wait_frames(2)
 
         to(VIEW_MENU)
         winetest.xdotool("click", "1", check=True)
-        reader.wait_frames(3)
+        time.sleep(0.5)
+        reader.wait_frames(2)
         to(SHOW_TEXTURES)
         winetest.xdotool("click", "1", check=True)
-        reader.wait_frames(3)
+        time.sleep(1.0)
+        reader.wait_frames(2)
 
         to((400, 450))
         answer = source.drop_uris([file_uri(paper)], x + PAPER_PREVIEW[0], y + PAPER_PREVIEW[1])

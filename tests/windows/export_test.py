@@ -13,19 +13,10 @@ import tempfile
 import time
 
 import winetest
-from program_test import LINUX, EXE, mean_difference, read_log, rgb_pixels, wait_picture_drawn
+from program_test import LINUX, EXE, mean_difference, press, read_log, rgb_pixels, wait_picture_drawn
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 FAKE_ZENITY = os.path.join(HERE, "..", "e2e", "fake-zenity")
-
-
-def press(window, reader, keys):
-    """Held over frames: the program reads the keyboard's state once per frame."""
-    winetest.xdotool("windowfocus", "--sync", window)
-    reader.wait_frames(2)
-    winetest.xdotool("keydown", keys, check=True)
-    reader.wait_frames(3)
-    winetest.xdotool("keyup", keys, check=True)
 
 
 def save_through_dialog(process, reader, window, typed, written):

@@ -36,6 +36,19 @@ def read_log(process):
     return StreamProbe(process.stderr, alive=lambda: process.poll() is None)
 
 
+# Wine hands X input on to the program in its own time, which the program's frames do not tell
+# (a key held over a few frames can still go unseen), so input under Wine keeps its pauses; what
+# the program draws is waited for through its frame probe.
+def press(window, reader, keys):
+    """Held for a while: the program reads the keyboard's state once per frame (a shell dialog
+    that the keys open holds the frames, so they are not counted here)."""
+    winetest.xdotool("windowfocus", "--sync", window)
+    time.sleep(0.3)
+    winetest.xdotool("keydown", keys, check=True)
+    time.sleep(0.4)
+    winetest.xdotool("keyup", keys, check=True)
+
+
 def wait_picture_drawn(reader):
     """Until a frame has drawn the picture that the frame before found in its slot."""
     wait_for(lambda: reader.last().picture != (0, 0), what="the picture in its slot")
@@ -100,12 +113,7 @@ def mean_colour(image, region):
 
 
 def import_picture(process, reader, window, dialog_title, typed, logged_path, first=None):
-    winetest.xdotool("windowfocus", "--sync", window)
-    reader.wait_frames(2)
-    # Held over frames: the program reads the keyboard's state once per frame.
-    winetest.xdotool("keydown", "ctrl+o", check=True)
-    reader.wait_frames(3)
-    winetest.xdotool("keyup", "ctrl+o", check=True)
+    press(window, reader, "ctrl+o")
     dialog = winetest.wait_for_window(dialog_title, process=process)
     winetest.type_into(dialog, typed, first=first, key=None)
     # Return, again if the chooser is still there: a chooser may take the first one for its
@@ -150,7 +158,8 @@ def run_windows(work, picture):
         x, y, _, _ = geometry
         winetest.xdotool("mousemove", str(x + 20), str(y + 12), check=True)
         winetest.xdotool("click", "1", check=True)
-        reader.wait_frames(3)
+        time.sleep(0.5)  # Wine's input, as above
+        reader.wait_frames(2)
         screenshot(geometry, os.path.join(work, "menu.png"))
         exit_y = find_menu_entry(os.path.join(work, "menu.png"))
         winetest.xdotool("mousemove", str(x + 40), str(y + exit_y), check=True)
