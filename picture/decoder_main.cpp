@@ -113,8 +113,8 @@ static void Decode(int largestSide, DecoderResult* result) {
     }
     if (unsigned char* pixels = DecodeOpenPicture(file, ArenaSize, largestSide, result)) {
         // The pixels stay in the arena, where the program maps them.
-        result->ok = 1;
-        result->offset = pixels - ArenaBase;
+        result->Ok = 1;
+        result->Offset = pixels - ArenaBase;
     }
     fclose(file);
 }
@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
 
     DecoderResult result;
     memset(&result, 0, sizeof result);
-    result.magic = DecoderResultMagic;
+    result.Magic = DecoderResultMagic;
 
     char* end = nullptr;
     char* sideEnd = nullptr;

@@ -83,7 +83,7 @@ static void Decode(HANDLE picture, unsigned long long memoryLimit, int largestSi
         return;
     }
     if (unsigned char* pixels = DecodeOpenPicture(file, memoryLimit, largestSide, result)) {
-        unsigned long long bytes = static_cast<unsigned long long>(result->width) * result->height * 4;
+        unsigned long long bytes = static_cast<unsigned long long>(result->Width) * result->Height * 4;
         HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, DWORD(bytes >> 32),
                                             DWORD(bytes), nullptr);
         void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, bytes) : nullptr;
@@ -93,8 +93,8 @@ static void Decode(HANDLE picture, unsigned long long memoryLimit, int largestSi
         } else {
             memcpy(view, pixels, bytes);
             UnmapViewOfFile(view);
-            result->ok = 1;
-            result->offset = static_cast<int64_t>(reinterpret_cast<uintptr_t>(mapping));
+            result->Ok = 1;
+            result->Offset = static_cast<int64_t>(reinterpret_cast<uintptr_t>(mapping));
         }
         stbi_image_free(pixels);
     }
@@ -136,12 +136,12 @@ int main(int argc, char** argv) {
 
     DecoderResult result;
     memset(&result, 0, sizeof result);
-    result.magic = DecoderResultMagic;
-    shared->path[sizeof shared->path - 1] = 0;
+    result.Magic = DecoderResultMagic;
+    shared->Path[sizeof shared->Path - 1] = 0;
     Decode(picture, memoryLimit, int(largestSide), &result);
-    shared->result = result;
+    shared->Result = result;
     if (!SetEvent(ready)) return 3;
     // The pixels' mapping must live until the program holds its own handle to it.
-    if (result.ok) WaitForSingleObject(taken, 60000);
+    if (result.Ok) WaitForSingleObject(taken, 60000);
     return 0;
 }

@@ -16,16 +16,16 @@ EncoderSettings PictureExportSettings = DefaultEncoderSettings();
 
 namespace {
 struct Job {
-    std::string path;
-    PictureFormat format;
-    std::vector<unsigned char> pixels;
-    int width, height, channels;
-    EncoderSettings settings;
-    std::atomic<int> rowsDone{0};
-    std::atomic<bool> finished{false};
+    std::string Path;
+    PictureFormat Format;
+    std::vector<unsigned char> Pixels;
+    int Width, Height, Channels;
+    EncoderSettings Settings;
+    std::atomic<int> RowsDone{0};
+    std::atomic<bool> Finished{false};
     // Written by the worker before `finished`:
-    bool succeeded = false;
-    std::string reason;
+    bool Succeeded = false;
+    std::string Reason;
 };
 
 // The module's one job and its thread, both touched by the main thread only.
@@ -45,31 +45,31 @@ static bool SinkToFile(void* context, const unsigned char* bytes, size_t size) {
 }
 
 static void CountRows(void* context, int rowsDone, int) {
-    static_cast<Job*>(context)->rowsDone.store(rowsDone, std::memory_order_relaxed);
+    static_cast<Job*>(context)->RowsDone.store(rowsDone, std::memory_order_relaxed);
 }
 
 static void RunJob(Job* job) {
     SafeFile file;
-    if (!SafeFileOpen(&file, job->path.c_str())) {
-        job->reason = file.reason;
+    if (!SafeFileOpen(&file, job->Path.c_str())) {
+        job->Reason = file.Reason;
     } else {
-        PixelRows rows = {job->pixels.data(), job->width, job->height, job->channels};
+        PixelRows rows = {job->Pixels.data(), job->Width, job->Height, job->Channels};
         char encoderReason[256] = "";
-        bool encoded = EncodePicture(job->format, rows, job->settings, ByteSink{SinkToFile, &file},
+        bool encoded = EncodePicture(job->Format, rows, job->Settings, ByteSink{SinkToFile, &file},
                                      EncodeProgress{CountRows, job}, encoderReason, sizeof encoderReason);
         if (!encoded) {
             // A write that failed has the system's reason; otherwise the encoder's.
-            job->reason = file.reason[0] ? file.reason : encoderReason;
+            job->Reason = file.Reason[0] ? file.Reason : encoderReason;
             SafeFileAbandon(&file);
         } else if (!SafeFileCommit(&file)) {
-            job->reason = file.reason;
+            job->Reason = file.Reason;
         } else {
-            job->succeeded = true;
+            job->Succeeded = true;
         }
     }
     // The pixels are done with: free them now, not when the main thread next looks.
-    std::vector<unsigned char>().swap(job->pixels);
-    job->finished.store(true, std::memory_order_release);
+    std::vector<unsigned char>().swap(job->Pixels);
+    job->Finished.store(true, std::memory_order_release);
 }
 
 bool PictureExportBusy() { return CurrentJob != nullptr; }
@@ -87,13 +87,13 @@ bool StartPictureExport(const std::string& path, PictureFormat format, std::vect
         return false;
     }
     Job* job = new Job;
-    job->path = path;
-    job->format = format;
-    job->pixels = std::move(pixels);
-    job->width = width;
-    job->height = height;
-    job->channels = channels;
-    job->settings = PictureExportSettings;
+    job->Path = path;
+    job->Format = format;
+    job->Pixels = std::move(pixels);
+    job->Width = width;
+    job->Height = height;
+    job->Channels = channels;
+    job->Settings = PictureExportSettings;
     // std::thread reports a failure to start by throwing; that is the only exception here.
     try {
         Worker = std::thread(RunJob, job);
@@ -108,17 +108,17 @@ bool StartPictureExport(const std::string& path, PictureFormat format, std::vect
 
 static ExportStatus StatusOf(const Job* job, ExportState state) {
     ExportStatus status;
-    status.state = state;
-    status.path = job->path;
-    status.width = job->width;
-    status.height = job->height;
+    status.State = state;
+    status.Path = job->Path;
+    status.Width = job->Width;
+    status.Height = job->Height;
     if (state == EXPORT_RUNNING) {
-        float rows = (float)job->rowsDone.load(std::memory_order_relaxed) / (float)job->height;
+        float rows = (float)job->RowsDone.load(std::memory_order_relaxed) / (float)job->Height;
         // The last moment is the flush and rename: not 100 % before the file is in place.
-        status.progress = rows < 0.99f ? rows : 0.99f;
+        status.Progress = rows < 0.99f ? rows : 0.99f;
     } else {
-        status.progress = state == EXPORT_SUCCEEDED ? 1.0f : 0.0f;
-        status.reason = job->reason;
+        status.Progress = state == EXPORT_SUCCEEDED ? 1.0f : 0.0f;
+        status.Reason = job->Reason;
     }
     return status;
 }
@@ -127,22 +127,22 @@ static ExportStatus Collect() {
     Worker.join();
     Job* job = CurrentJob;
     CurrentJob = nullptr;
-    ExportStatus status = StatusOf(job, job->succeeded ? EXPORT_SUCCEEDED : EXPORT_FAILED);
+    ExportStatus status = StatusOf(job, job->Succeeded ? EXPORT_SUCCEEDED : EXPORT_FAILED);
     delete job;
     return status;
 }
 
 static ExportStatus Idle() {
     ExportStatus status;
-    status.state = EXPORT_IDLE;
-    status.progress = 0.0f;
-    status.width = status.height = 0;
+    status.State = EXPORT_IDLE;
+    status.Progress = 0.0f;
+    status.Width = status.Height = 0;
     return status;
 }
 
 ExportStatus PollPictureExport() {
     if (!CurrentJob) return Idle();
-    if (!CurrentJob->finished.load(std::memory_order_acquire)) return StatusOf(CurrentJob, EXPORT_RUNNING);
+    if (!CurrentJob->Finished.load(std::memory_order_acquire)) return StatusOf(CurrentJob, EXPORT_RUNNING);
     return Collect();
 }
 

@@ -30,11 +30,11 @@
 enum ExportState { EXPORT_IDLE, EXPORT_RUNNING, EXPORT_SUCCEEDED, EXPORT_FAILED };
 
 struct ExportStatus {
-    ExportState state;
-    float progress;    // 0..1: rows encoded; 1 once the file is in place
-    std::string path;  // the target, as started
-    int width, height;
-    std::string reason;  // EXPORT_FAILED: why, e.g. "No space left on device"
+    ExportState State;
+    float Progress;    // 0..1: rows encoded; 1 once the file is in place
+    std::string Path;  // the target, as started
+    int Width, Height;
+    std::string Reason;  // EXPORT_FAILED: why, e.g. "No space left on device"
 };
 
 // pixels: width * height * channels bytes (channels 3 or 4, the fourth byte ignored), rows top

@@ -41,17 +41,17 @@ bool ResolveExportName(const char* chosenPath, ExportName* name, std::string* re
         *reason = "No file name was given.";
         return false;
     }
-    name->path = path;
-    name->extensionAdded = false;
+    name->Path = path;
+    name->ExtensionAdded = false;
     size_t dot = ExtensionDot(path);
     if (dot == std::string::npos || dot + 1 == path.size()) {
         // No extension (or a bare closing dot): PNG, the format that loses nothing.
-        name->path = dot == std::string::npos ? path + ".png" : path + "png";
-        name->format = PICTURE_PNG;
-        name->extensionAdded = true;
+        name->Path = dot == std::string::npos ? path + ".png" : path + "png";
+        name->Format = PICTURE_PNG;
+        name->ExtensionAdded = true;
         return true;
     }
-    if (PictureFormatOfPath(path.c_str(), &name->format)) return true;
+    if (PictureFormatOfPath(path.c_str(), &name->Format)) return true;
     *reason = "\"." + path.substr(dot + 1) +
               "\" is not a format the picture can be exported in: "
               "choose PNG (.png) or JPEG (.jpg, .jpeg).";

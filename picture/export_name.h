@@ -23,9 +23,9 @@
 extern const char* const ExportFilterList;
 
 struct ExportName {
-    std::string path;  // the path to write: the chosen one, or it with ".png" added
-    PictureFormat format;
-    bool extensionAdded;  // ".png" was added: the chooser did not ask about replacing this name
+    std::string Path;  // the path to write: the chosen one, or it with ".png" added
+    PictureFormat Format;
+    bool ExtensionAdded;  // ".png" was added: the chooser did not ask about replacing this name
 };
 
 // False, with a reason that names the two formats, for an extension other than the three;

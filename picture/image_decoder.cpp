@@ -28,13 +28,13 @@ int ImageDecoderTimeLimitMs = 20000;
 long long ImageDecoderMemoryLimit = 3LL << 30;
 
 struct PictureDecode {
-    pid_t helper;
-    int results;         // the result pipe's reading end (non-blocking); -1 once it has ended
-    int pixels;          // the shared memory
-    long long deadline;  // on the monotonic clock, in ms
-    int largestSide;
-    DecoderResult record;
-    size_t got;  // bytes of the record read so far
+    pid_t Helper;
+    int Results;         // the result pipe's reading end (non-blocking); -1 once it has ended
+    int Pixels;          // the shared memory
+    long long Deadline;  // on the monotonic clock, in ms
+    int LargestSide;
+    DecoderResult Record;
+    size_t Got;  // bytes of the record read so far
 };
 
 static bool Fail(char* reason, size_t reasonSize, const char* format, ...) {
@@ -184,40 +184,40 @@ PictureDecode* StartPictureDecode(const char* path, int largestSide, char* reaso
     fcntl(ends[0], F_SETFL, fcntl(ends[0], F_GETFL) | O_NONBLOCK);
     PictureDecode* decode = new PictureDecode;
     memset(decode, 0, sizeof *decode);
-    decode->helper = pid;
-    decode->results = ends[0];
-    decode->pixels = pixels;
-    decode->deadline = NowMs() + ImageDecoderTimeLimitMs;
-    decode->largestSide = largestSide;
+    decode->Helper = pid;
+    decode->Results = ends[0];
+    decode->Pixels = pixels;
+    decode->Deadline = NowMs() + ImageDecoderTimeLimitMs;
+    decode->LargestSide = largestSide;
     return decode;
 }
 
 static void FreeDecode(PictureDecode* decode) {
-    if (decode->results >= 0) close(decode->results);
-    close(decode->pixels);  // a mapping keeps the pixels alive on its own
+    if (decode->Results >= 0) close(decode->Results);
+    close(decode->Pixels);  // a mapping keeps the pixels alive on its own
     delete decode;
 }
 
 // Reads what the helper has written, until the pipe ends or `until` passes.
 static void ReadRecord(PictureDecode* decode, long long until) {
-    while (decode->results >= 0) {
+    while (decode->Results >= 0) {
         long long left = until - NowMs();
-        pollfd readable = {decode->results, POLLIN, 0};
+        pollfd readable = {decode->Results, POLLIN, 0};
         int ready = poll(&readable, 1, left <= 0 ? 0 : left > INT_MAX ? INT_MAX : int(left));
         if (ready < 0 && errno == EINTR) continue;
         if (ready <= 0) return;
         char scratch[256];
-        const size_t size = sizeof decode->record;
-        char* into = decode->got < size ? reinterpret_cast<char*>(&decode->record) + decode->got : scratch;
-        size_t room = decode->got < size ? size - decode->got : sizeof scratch;
-        ssize_t n = read(decode->results, into, room);
+        const size_t size = sizeof decode->Record;
+        char* into = decode->Got < size ? reinterpret_cast<char*>(&decode->Record) + decode->Got : scratch;
+        size_t room = decode->Got < size ? size - decode->Got : sizeof scratch;
+        ssize_t n = read(decode->Results, into, room);
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (n <= 0) {  // the end of the pipe: the helper is done or gone
-            close(decode->results);
-            decode->results = -1;
+            close(decode->Results);
+            decode->Results = -1;
             return;
         }
-        decode->got += size_t(n);
+        decode->Got += size_t(n);
     }
 }
 
@@ -230,43 +230,43 @@ static bool TakeAnswer(PictureDecode* decode, int status, DecodedPicture* pictur
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         return Fail(reason, reasonSize, "the decoder failed (exit status %d)", WEXITSTATUS(status));
     }
-    DecoderResult& result = decode->record;
-    if (decode->got != sizeof result || result.magic != DecoderResultMagic) {
+    DecoderResult& result = decode->Record;
+    if (decode->Got != sizeof result || result.Magic != DecoderResultMagic) {
         return Fail(reason, reasonSize, "the decoder gave no answer");
     }
-    if (!result.ok) {
-        result.reason[sizeof result.reason - 1] = 0;
-        CleanReasonText(result.reason);
-        return Fail(reason, reasonSize, "%s", result.reason[0] ? result.reason : "the decoder gave no reason");
+    if (!result.Ok) {
+        result.Reason[sizeof result.Reason - 1] = 0;
+        CleanReasonText(result.Reason);
+        return Fail(reason, reasonSize, "%s", result.Reason[0] ? result.Reason : "the decoder gave no reason");
     }
 
     // Trust nothing in the record that could make us read outside the shared memory, or leave
     // work the size of the file's claim to this thread: the pixels must already fit.
     struct stat shared;
-    int64_t bytes = int64_t(result.width) * result.height * 4;
-    const int largest = decode->largestSide;
-    bool sane = result.ok == 1 && result.width > 0 && result.height > 0 &&
-                (largest <= 0 || (result.width <= largest && result.height <= largest)) &&
-                result.sourceWidth >= result.width && result.sourceHeight >= result.height &&
-                int64_t(result.width) * result.height <= MaxPicturePixels && result.offset >= 0 &&
-                fstat(decode->pixels, &shared) == 0 && result.offset <= shared.st_size &&
-                bytes <= shared.st_size - result.offset;
+    int64_t bytes = int64_t(result.Width) * result.Height * 4;
+    const int largest = decode->LargestSide;
+    bool sane = result.Ok == 1 && result.Width > 0 && result.Height > 0 &&
+                (largest <= 0 || (result.Width <= largest && result.Height <= largest)) &&
+                result.SourceWidth >= result.Width && result.SourceHeight >= result.Height &&
+                int64_t(result.Width) * result.Height <= MaxPicturePixels && result.Offset >= 0 &&
+                fstat(decode->Pixels, &shared) == 0 && result.Offset <= shared.st_size &&
+                bytes <= shared.st_size - result.Offset;
     if (!sane) return Fail(reason, reasonSize, "the decoder's answer was malformed");
 
     long page = sysconf(_SC_PAGESIZE);
-    int64_t start = result.offset / page * page;
-    size_t length = size_t(result.offset - start + bytes);
-    void* mapping = mmap(nullptr, length, PROT_READ, MAP_SHARED | MAP_POPULATE, decode->pixels, off_t(start));
+    int64_t start = result.Offset / page * page;
+    size_t length = size_t(result.Offset - start + bytes);
+    void* mapping = mmap(nullptr, length, PROT_READ, MAP_SHARED | MAP_POPULATE, decode->Pixels, off_t(start));
     if (mapping == MAP_FAILED) {
         return Fail(reason, reasonSize, "could not map the decoded picture (%s)", strerror(errno));
     }
-    picture->pixels = static_cast<const unsigned char*>(mapping) + (result.offset - start);
-    picture->width = result.width;
-    picture->height = result.height;
-    picture->sourceWidth = result.sourceWidth;
-    picture->sourceHeight = result.sourceHeight;
-    picture->mapping = mapping;
-    picture->mappingSize = length;
+    picture->Pixels = static_cast<const unsigned char*>(mapping) + (result.Offset - start);
+    picture->Width = result.Width;
+    picture->Height = result.Height;
+    picture->SourceWidth = result.SourceWidth;
+    picture->SourceHeight = result.SourceHeight;
+    picture->Mapping = mapping;
+    picture->MappingSize = length;
     return true;
 }
 
@@ -276,15 +276,15 @@ DecodeState PollPictureDecode(PictureDecode* decode, int waitMs, DecodedPicture*
     if (reasonSize > 0) reason[0] = 0;
     ReapEndedDecoders(0);
     long long until = NowMs() + (waitMs > 0 ? waitMs : 0);
-    if (until > decode->deadline) until = decode->deadline;
+    if (until > decode->Deadline) until = decode->Deadline;
 
     ReadRecord(decode, until);
     // Once the pipe has ended the helper is exiting (or has closed it and lingers, which the
     // deadline settles).
     bool ended = false;
     int status = 0;
-    while (decode->results < 0) {
-        pid_t done = waitpid(decode->helper, &status, WNOHANG);
+    while (decode->Results < 0) {
+        pid_t done = waitpid(decode->Helper, &status, WNOHANG);
         if (done < 0 && errno == EINTR) continue;
         if (done != 0) {
             ended = true;
@@ -295,8 +295,8 @@ DecodeState PollPictureDecode(PictureDecode* decode, int waitMs, DecodedPicture*
         poll(nullptr, 0, 1);
     }
     if (!ended) {
-        if (NowMs() < decode->deadline) return DECODE_RUNNING;
-        EndHelper(decode->helper);
+        if (NowMs() < decode->Deadline) return DECODE_RUNNING;
+        EndHelper(decode->Helper);
         FreeDecode(decode);
         Fail(reason, reasonSize, "took too long (more than %g s)", ImageDecoderTimeLimitMs / 1000.0);
         return DECODE_FAILED;
@@ -308,11 +308,11 @@ DecodeState PollPictureDecode(PictureDecode* decode, int waitMs, DecodedPicture*
 
 void CancelPictureDecode(PictureDecode* decode) {
     if (!decode) return;
-    EndHelper(decode->helper);
+    EndHelper(decode->Helper);
     FreeDecode(decode);
 }
 
 void ReleaseDecodedPicture(DecodedPicture* picture) {
-    if (picture->mapping) munmap(picture->mapping, picture->mappingSize);
+    if (picture->Mapping) munmap(picture->Mapping, picture->MappingSize);
     memset(picture, 0, sizeof *picture);
 }

@@ -32,11 +32,11 @@
 #include <cstddef>
 
 struct DecodedPicture {
-    const unsigned char* pixels;    // width * height * 4 bytes
-    int width, height;              // both positive, within the largest side asked for
-    int sourceWidth, sourceHeight;  // the picture's own size; larger when it was scaled down
-    void* mapping;                  // what ReleaseDecodedPicture unmaps
-    size_t mappingSize;
+    const unsigned char* Pixels;    // width * height * 4 bytes
+    int Width, Height;              // both positive, within the largest side asked for
+    int SourceWidth, SourceHeight;  // the picture's own size; larger when it was scaled down
+    void* Mapping;                  // what ReleaseDecodedPicture unmaps
+    size_t MappingSize;
 };
 
 // One decode in flight; the functions below own it.

@@ -25,10 +25,10 @@ constexpr int64_t MaxPicturePixels = 500000000;
 constexpr uint32_t DecoderResultMagic = 0x32444c56;  // "VLD2"
 
 struct DecoderResult {
-    uint32_t magic;
-    int32_t ok;                         // 1: the pixels are in the shared memory; 0: failed, see reason
-    int32_t width, height;              // the pixels' size, both positive and within the largest side when ok
-    int32_t sourceWidth, sourceHeight;  // the picture's own size, before any scaling
-    int64_t offset;                     // byte offset of the first pixel in the shared-memory file
-    char reason[240];                   // NUL-terminated failure text when not ok
+    uint32_t Magic;
+    int32_t Ok;                         // 1: the pixels are in the shared memory; 0: failed, see reason
+    int32_t Width, Height;              // the pixels' size, both positive and within the largest side when ok
+    int32_t SourceWidth, SourceHeight;  // the picture's own size, before any scaling
+    int64_t Offset;                     // byte offset of the first pixel in the shared-memory file
+    char Reason[240];                   // NUL-terminated failure text when not ok
 };

@@ -59,15 +59,15 @@ static void DescribeExit(DWORD code, char* text, size_t size) {
 }
 
 struct PictureDecode {
-    HANDLE control, ready, taken, job, process;
-    DecoderControl* shared;
-    ULONGLONG deadline;  // GetTickCount64
-    int largestSide;
+    HANDLE Control, Ready, Taken, Job, Process;
+    DecoderControl* Shared;
+    ULONGLONG Deadline;  // GetTickCount64
+    int LargestSide;
 };
 
 static void FreeDecode(PictureDecode* decode) {
-    if (decode->shared) UnmapViewOfFile(decode->shared);
-    HANDLE all[] = {decode->process, decode->job, decode->taken, decode->ready, decode->control};
+    if (decode->Shared) UnmapViewOfFile(decode->Shared);
+    HANDLE all[] = {decode->Process, decode->Job, decode->Taken, decode->Ready, decode->Control};
     for (HANDLE handle : all)
         if (handle) CloseHandle(handle);
     delete decode;
@@ -88,9 +88,9 @@ void AwaitHelperProcess(HelperProcess helper, int waitMs) {
 // Ends a helper; its process handle is kept until the process is gone. Never waits. What the
 // helper might start stays in its job, which kills it when the program goes.
 static void EndHelper(PictureDecode* decode) {
-    TerminateProcess(decode->process, 1);
-    KeepEndedHelper(decode->process);
-    decode->process = nullptr;
+    TerminateProcess(decode->Process, 1);
+    KeepEndedHelper(decode->Process);
+    decode->Process = nullptr;
 }
 
 // ---- Opening the file ----
@@ -164,14 +164,14 @@ static unsigned long long HandleNumber(HANDLE handle) {
 static bool StartHelper(const wchar_t* helper, HANDLE file, PictureDecode* decode, char* reason, size_t reasonSize) {
     static wchar_t commandLine[32768 + 160];
     _snwprintf(commandLine, sizeof commandLine / sizeof commandLine[0], L"\"%ls\" %lld %d %llu %llu %llu %llu", helper,
-               ImageDecoderMemoryLimit, decode->largestSide, HandleNumber(decode->control), HandleNumber(decode->ready),
-               HandleNumber(decode->taken), HandleNumber(file));
+               ImageDecoderMemoryLimit, decode->LargestSide, HandleNumber(decode->Control), HandleNumber(decode->Ready),
+               HandleNumber(decode->Taken), HandleNumber(file));
     commandLine[sizeof commandLine / sizeof commandLine[0] - 1] = 0;
     STARTUPINFOEXW startup;
     memset(&startup, 0, sizeof startup);
     startup.StartupInfo.cb = sizeof startup.StartupInfo;
     // Only these four handles reach the helper, whatever else of ours is inheritable.
-    HANDLE inherited[4] = {decode->control, decode->ready, decode->taken, file};
+    HANDLE inherited[4] = {decode->Control, decode->Ready, decode->Taken, file};
     alignas(8) unsigned char attributeSpace[256];
     SIZE_T attributeSize = sizeof attributeSpace;
     DWORD flags = CREATE_SUSPENDED | CREATE_NO_WINDOW;
@@ -194,8 +194,8 @@ static bool StartHelper(const wchar_t* helper, HANDLE file, PictureDecode* decod
     DWORD error = GetLastError();
     if (attributes) DeleteProcThreadAttributeList(attributes);
     if (!started) return Fail(reason, reasonSize, "could not start the decoder (error %lu)", error);
-    decode->process = process.hProcess;
-    if (!AssignProcessToJobObject(decode->job, process.hProcess)) {
+    decode->Process = process.hProcess;
+    if (!AssignProcessToJobObject(decode->Job, process.hProcess)) {
         error = GetLastError();
         TerminateProcess(process.hProcess, 1);
         WaitForSingleObject(process.hProcess, INFINITE);
@@ -221,7 +221,7 @@ PictureDecode* StartPictureDecode(const char* path, int largestSide, char* reaso
         return nullptr;
     }
     size_t pathBytes = strlen(path) + 1;
-    if (pathBytes > sizeof(DecoderControl::path)) {
+    if (pathBytes > sizeof(DecoderControl::Path)) {
         Fail(reason, reasonSize, "the path is too long");
         return nullptr;
     }
@@ -231,21 +231,21 @@ PictureDecode* StartPictureDecode(const char* path, int largestSide, char* reaso
 
     PictureDecode* decode = new PictureDecode;
     memset(decode, 0, sizeof *decode);
-    decode->largestSide = largestSide;
+    decode->LargestSide = largestSide;
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    decode->control =
+    decode->Control =
         CreateFileMappingW(INVALID_HANDLE_VALUE, &inherit, PAGE_READWRITE, 0, sizeof(DecoderControl), nullptr);
-    decode->ready = CreateInheritableEvent();
-    decode->taken = CreateInheritableEvent();
-    decode->job = CreateHelperJob();
-    if (decode->control)
-        decode->shared =
-            static_cast<DecoderControl*>(MapViewOfFile(decode->control, FILE_MAP_WRITE, 0, 0, sizeof(DecoderControl)));
+    decode->Ready = CreateInheritableEvent();
+    decode->Taken = CreateInheritableEvent();
+    decode->Job = CreateHelperJob();
+    if (decode->Control)
+        decode->Shared =
+            static_cast<DecoderControl*>(MapViewOfFile(decode->Control, FILE_MAP_WRITE, 0, 0, sizeof(DecoderControl)));
     bool started = false;
-    if (!decode->shared || !decode->ready || !decode->taken || !decode->job) {
+    if (!decode->Shared || !decode->Ready || !decode->Taken || !decode->Job) {
         Fail(reason, reasonSize, "could not set up the decoder (error %lu)", GetLastError());
     } else {
-        memcpy(decode->shared->path, path, pathBytes);
+        memcpy(decode->Shared->Path, path, pathBytes);
         started = StartHelper(helper, file, decode, reason, reasonSize);
     }
     CloseHandle(file);  // the helper has its own now
@@ -253,45 +253,45 @@ PictureDecode* StartPictureDecode(const char* path, int largestSide, char* reaso
         FreeDecode(decode);
         return nullptr;
     }
-    decode->deadline = GetTickCount64() + ULONGLONG(ImageDecoderTimeLimitMs);
+    decode->Deadline = GetTickCount64() + ULONGLONG(ImageDecoderTimeLimitMs);
     return decode;
 }
 
 // Judges the record of a helper that said it is ready; maps the pixels when all is well.
 static bool TakeAnswer(PictureDecode* decode, DecodedPicture* picture, char* reason, size_t reasonSize) {
-    DecoderResult result = decode->shared->result;  // a copy: the helper may still write
-    if (result.magic != DecoderResultMagic) return Fail(reason, reasonSize, "the decoder gave no answer");
-    if (result.ok != 1) {
-        result.reason[sizeof result.reason - 1] = 0;
-        CleanReasonText(result.reason);
-        return Fail(reason, reasonSize, "%s", result.reason[0] ? result.reason : "the decoder gave no reason");
+    DecoderResult result = decode->Shared->Result;  // a copy: the helper may still write
+    if (result.Magic != DecoderResultMagic) return Fail(reason, reasonSize, "the decoder gave no answer");
+    if (result.Ok != 1) {
+        result.Reason[sizeof result.Reason - 1] = 0;
+        CleanReasonText(result.Reason);
+        return Fail(reason, reasonSize, "%s", result.Reason[0] ? result.Reason : "the decoder gave no reason");
     }
     // Trust nothing in the record that could make us read outside the pixels' mapping, or leave
     // work the size of the file's claim to this thread: the view is exactly the size the record
     // claims, mapping fails if the section is smaller, and the pixels must already fit.
-    int64_t bytes = int64_t(result.width) * result.height * 4;
-    const int largest = decode->largestSide;
-    bool sane = result.width > 0 && result.height > 0 && int64_t(result.width) * result.height <= MaxPicturePixels &&
-                (largest <= 0 || (result.width <= largest && result.height <= largest)) &&
-                result.sourceWidth >= result.width && result.sourceHeight >= result.height;
+    int64_t bytes = int64_t(result.Width) * result.Height * 4;
+    const int largest = decode->LargestSide;
+    bool sane = result.Width > 0 && result.Height > 0 && int64_t(result.Width) * result.Height <= MaxPicturePixels &&
+                (largest <= 0 || (result.Width <= largest && result.Height <= largest)) &&
+                result.SourceWidth >= result.Width && result.SourceHeight >= result.Height;
     HANDLE pixels = nullptr;
     if (sane) {
-        HANDLE theirs = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(result.offset));
-        if (!DuplicateHandle(decode->process, theirs, GetCurrentProcess(), &pixels, FILE_MAP_READ, FALSE, 0))
+        HANDLE theirs = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(result.Offset));
+        if (!DuplicateHandle(decode->Process, theirs, GetCurrentProcess(), &pixels, FILE_MAP_READ, FALSE, 0))
             pixels = nullptr;
     }
-    SetEvent(decode->taken);
+    SetEvent(decode->Taken);
     if (!pixels) return Fail(reason, reasonSize, "the decoder's answer was malformed");
     void* mapping = MapViewOfFile(pixels, FILE_MAP_READ, 0, 0, SIZE_T(bytes));
     CloseHandle(pixels);  // the view keeps the pixels alive on its own
     if (!mapping) return Fail(reason, reasonSize, "could not map the decoded picture (error %lu)", GetLastError());
-    picture->pixels = static_cast<const unsigned char*>(mapping);
-    picture->width = result.width;
-    picture->height = result.height;
-    picture->sourceWidth = result.sourceWidth;
-    picture->sourceHeight = result.sourceHeight;
-    picture->mapping = mapping;
-    picture->mappingSize = size_t(bytes);
+    picture->Pixels = static_cast<const unsigned char*>(mapping);
+    picture->Width = result.Width;
+    picture->Height = result.Height;
+    picture->SourceWidth = result.SourceWidth;
+    picture->SourceHeight = result.SourceHeight;
+    picture->Mapping = mapping;
+    picture->MappingSize = size_t(bytes);
     return true;
 }
 
@@ -301,10 +301,10 @@ DecodeState PollPictureDecode(PictureDecode* decode, int waitMs, DecodedPicture*
     if (reasonSize > 0) reason[0] = 0;
     ReapEndedDecoders(0);
     ULONGLONG now = GetTickCount64();
-    ULONGLONG left = decode->deadline > now ? decode->deadline - now : 0;
+    ULONGLONG left = decode->Deadline > now ? decode->Deadline - now : 0;
     DWORD wait = DWORD(waitMs <= 0 ? 0 : ULONGLONG(waitMs) < left ? ULONGLONG(waitMs) : left);
     // The record or the helper's end, whichever comes first.
-    HANDLE waitFor[2] = {decode->ready, decode->process};
+    HANDLE waitFor[2] = {decode->Ready, decode->Process};
     DWORD woke = WaitForMultipleObjects(2, waitFor, FALSE, wait);
     bool ok = false;
     if (woke == WAIT_OBJECT_0) {
@@ -314,12 +314,12 @@ DecodeState PollPictureDecode(PictureDecode* decode, int waitMs, DecodedPicture*
     } else if (woke == WAIT_OBJECT_0 + 1) {
         // Ended without a record: it crashed, or a limit stopped it.
         DWORD code = 0;
-        GetExitCodeProcess(decode->process, &code);
+        GetExitCodeProcess(decode->Process, &code);
         char text[64];
         DescribeExit(code, text, sizeof text);
         if (code >= 0xC0000000) Fail(reason, reasonSize, "the decoder stopped (%s)", text);
         else Fail(reason, reasonSize, "the decoder failed (%s)", text);
-    } else if (GetTickCount64() < decode->deadline) {
+    } else if (GetTickCount64() < decode->Deadline) {
         return DECODE_RUNNING;
     } else {
         EndHelper(decode);
@@ -336,6 +336,6 @@ void CancelPictureDecode(PictureDecode* decode) {
 }
 
 void ReleaseDecodedPicture(DecodedPicture* picture) {
-    if (picture->mapping) UnmapViewOfFile(picture->mapping);
+    if (picture->Mapping) UnmapViewOfFile(picture->Mapping);
     memset(picture, 0, sizeof *picture);
 }

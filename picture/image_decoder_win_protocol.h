@@ -19,6 +19,6 @@
 #include "picture/image_decoder_protocol.h"
 
 struct DecoderControl {
-    DecoderResult result;
-    char path[3 * 32768];  // the longest Windows path (32767 UTF-16 units) in UTF-8, NUL-terminated
+    DecoderResult Result;
+    char Path[3 * 32768];  // the longest Windows path (32767 UTF-16 units) in UTF-8, NUL-terminated
 };

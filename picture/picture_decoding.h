@@ -28,16 +28,16 @@
 static void SetReason(DecoderResult* result, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    vsnprintf(result->reason, sizeof result->reason, format, args);
+    vsnprintf(result->Reason, sizeof result->Reason, format, args);
     va_end(args);
 }
 
 // The format a file's first bytes announce, or null. TGA has no signature.
 static const char* PictureSignature(FILE* file) {
     static const struct {
-        const char* name;
-        unsigned char length;
-        unsigned char bytes[4];
+        const char* Name;
+        unsigned char Length;
+        unsigned char Bytes[4];
     } kinds[] = {
         {"TIFF", 4, {'I', 'I', 42, 0}},   {"TIFF", 4, {'M', 'M', 0, 42}},   {"PNG", 4, {0x89, 'P', 'N', 'G'}},
         {"JPEG", 3, {0xff, 0xd8, 0xff}},  {"GIF", 4, {'G', 'I', 'F', '8'}}, {"BMP", 2, {'B', 'M'}},
@@ -48,7 +48,7 @@ static const char* PictureSignature(FILE* file) {
     size_t got = fread(magic, 1, 4, file);
     rewind(file);
     for (const auto& kind : kinds) {
-        if (got >= kind.length && memcmp(magic, kind.bytes, kind.length) == 0) return kind.name;
+        if (got >= kind.Length && memcmp(magic, kind.Bytes, kind.Length) == 0) return kind.Name;
     }
     return nullptr;
 }
@@ -176,8 +176,8 @@ static unsigned char* DecodeOpenPicture(FILE* file, unsigned long long memoryLim
         stbi_image_free(pixels);
         return nullptr;
     }
-    result->sourceWidth = width;
-    result->sourceHeight = height;
+    result->SourceWidth = width;
+    result->SourceHeight = height;
     int fitWidth = width, fitHeight = height;
     if (FitInside(width, height, largestSide, &fitWidth, &fitHeight)) {
         if (!ShrinkPicture(pixels, width, height, fitWidth, fitHeight)) {
@@ -189,7 +189,7 @@ static unsigned char* DecodeOpenPicture(FILE* file, unsigned long long memoryLim
         if (void* smaller = STBI_REALLOC(pixels, size_t(fitWidth) * size_t(fitHeight) * 4))
             pixels = static_cast<unsigned char*>(smaller);
     }
-    result->width = fitWidth;
-    result->height = fitHeight;
+    result->Width = fitWidth;
+    result->Height = fitHeight;
     return pixels;
 }

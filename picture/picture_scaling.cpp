@@ -34,8 +34,8 @@ typedef uint8_t Bytes4 __attribute__((vector_size(4)));
 // Which source columns one new column covers, and how much of the first and of the last; those
 // between count whole (`width` sub-units each).
 struct Span {
-    uint32_t first, last;
-    uint32_t firstShare, lastShare;  // lastShare is 0 when first == last
+    uint32_t First, Last;
+    uint32_t FirstShare, LastShare;  // lastShare is 0 when first == last
 };
 
 void MakeSpans(Span* spans, int sourceWidth, int width) {
@@ -43,11 +43,11 @@ void MakeSpans(Span* spans, int sourceWidth, int width) {
     for (int x = 0; x < width; ++x) {
         const uint64_t start = uint64_t(x) * step, end = start + step;
         Span& span = spans[x];
-        span.first = uint32_t(start / whole);
-        span.last = uint32_t((end - 1) / whole);
-        const uint64_t firstEnd = (uint64_t(span.first) + 1) * whole;
-        span.firstShare = uint32_t((firstEnd < end ? firstEnd : end) - start);
-        span.lastShare = span.last > span.first ? uint32_t(end - uint64_t(span.last) * whole) : 0;
+        span.First = uint32_t(start / whole);
+        span.Last = uint32_t((end - 1) / whole);
+        const uint64_t firstEnd = (uint64_t(span.First) + 1) * whole;
+        span.FirstShare = uint32_t((firstEnd < end ? firstEnd : end) - start);
+        span.LastShare = span.Last > span.First ? uint32_t(end - uint64_t(span.Last) * whole) : 0;
     }
 }
 
@@ -63,13 +63,13 @@ void AddRow(const unsigned char* row, const Span* spans, int width, float curren
     const uint32_t whole = uint32_t(width);
     for (int x = 0; x < width; ++x) {
         const Span& span = spans[x];
-        const unsigned char* at = row + size_t(span.first) * 4;
-        Values sum = Share(Pixel(at), span.firstShare);
-        if (span.last > span.first) {
-            const unsigned char* last = row + size_t(span.last) * 4;
+        const unsigned char* at = row + size_t(span.First) * 4;
+        Values sum = Share(Pixel(at), span.FirstShare);
+        if (span.Last > span.First) {
+            const unsigned char* last = row + size_t(span.Last) * 4;
             Sums inside = {0, 0, 0, 0};  // below 255 * 2^24
             for (at += 4; at < last; at += 4) inside += Pixel(at);
-            sum += Share(inside, whole) + Share(Pixel(last), span.lastShare);
+            sum += Share(inside, whole) + Share(Pixel(last), span.LastShare);
         }
         current[x] += sum * currentWeight;
         next[x] += sum * nextWeight;

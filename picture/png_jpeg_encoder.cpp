@@ -22,10 +22,10 @@
 //   survives, and the file is still a tenth of the PNG's size and a fraction of its time.
 EncoderSettings DefaultEncoderSettings() {
     EncoderSettings settings;
-    settings.pngZlibLevel = 1;
-    settings.pngFilters = PNG_FILTER_SUB;
-    settings.jpegQuality = 92;
-    settings.jpegFullChroma = true;
+    settings.PngZlibLevel = 1;
+    settings.PngFilters = PNG_FILTER_SUB;
+    settings.JpegQuality = 92;
+    settings.JpegFullChroma = true;
     return settings;
 }
 
@@ -45,22 +45,22 @@ static const char kSinkStopped[] = "the output could not be written";
 static const int kRowsPerReport = 16;
 
 static void Report(const EncodeProgress& progress, int rowsDone, int rowCount) {
-    if (progress.report) progress.report(progress.context, rowsDone, rowCount);
+    if (progress.Report) progress.Report(progress.Context, rowsDone, rowCount);
 }
 
 // ---- PNG ----
 
 namespace {
 struct PngContext {
-    ByteSink sink;
-    bool sinkStopped;
-    char message[200];
+    ByteSink Sink;
+    bool SinkStopped;
+    char Message[200];
 };
 }  // namespace
 
 static void PngFail(png_structp png, png_const_charp message) {
     PngContext* context = static_cast<PngContext*>(png_get_error_ptr(png));
-    snprintf(context->message, sizeof context->message, "%s", message ? message : "libpng failed");
+    snprintf(context->Message, sizeof context->Message, "%s", message ? message : "libpng failed");
     png_longjmp(png, 1);
 }
 
@@ -68,8 +68,8 @@ static void PngWarn(png_structp, png_const_charp) {}
 
 static void PngWrite(png_structp png, png_bytep data, size_t size) {
     PngContext* context = static_cast<PngContext*>(png_get_io_ptr(png));
-    if (!context->sink.write(context->sink.context, data, size)) {
-        context->sinkStopped = true;
+    if (!context->Sink.Write(context->Sink.Context, data, size)) {
+        context->SinkStopped = true;
         png_error(png, kSinkStopped);
     }
 }
@@ -83,18 +83,18 @@ static bool EncodePngRows(png_structp png, png_infop info, PngContext* context, 
     png_set_write_fn(png, context, PngWrite, PngFlush);
     // Larger IDAT chunks: fewer, bigger writes to the sink.
     png_set_compression_buffer_size(png, 1 << 17);
-    png_set_compression_level(png, settings.pngZlibLevel);
-    if (settings.pngFilters != 0) png_set_filter(png, PNG_FILTER_TYPE_BASE, settings.pngFilters);
-    png_set_IHDR(png, info, (png_uint_32)rows.width, (png_uint_32)rows.height, 8, PNG_COLOR_TYPE_RGB,
+    png_set_compression_level(png, settings.PngZlibLevel);
+    if (settings.PngFilters != 0) png_set_filter(png, PNG_FILTER_TYPE_BASE, settings.PngFilters);
+    png_set_IHDR(png, info, (png_uint_32)rows.Width, (png_uint_32)rows.Height, 8, PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_BASE, PNG_FILTER_TYPE_BASE);
     // The pixels are what the window showed, which is taken as sRGB.
     png_set_sRGB_gAMA_and_cHRM(png, info, PNG_sRGB_INTENT_PERCEPTUAL);
     png_write_info(png, info);
-    if (rows.channels == 4) png_set_filler(png, 0, PNG_FILLER_AFTER);  // skip the fourth byte
-    size_t stride = (size_t)rows.width * (size_t)rows.channels;
-    for (int y = 0; y < rows.height; ++y) {
-        png_write_row(png, const_cast<png_bytep>(rows.pixels + stride * (size_t)y));
-        if ((y + 1) % kRowsPerReport == 0 || y + 1 == rows.height) Report(progress, y + 1, rows.height);
+    if (rows.Channels == 4) png_set_filler(png, 0, PNG_FILLER_AFTER);  // skip the fourth byte
+    size_t stride = (size_t)rows.Width * (size_t)rows.Channels;
+    for (int y = 0; y < rows.Height; ++y) {
+        png_write_row(png, const_cast<png_bytep>(rows.Pixels + stride * (size_t)y));
+        if ((y + 1) % kRowsPerReport == 0 || y + 1 == rows.Height) Report(progress, y + 1, rows.Height);
     }
     png_write_end(png, info);
     return true;
@@ -103,9 +103,9 @@ static bool EncodePngRows(png_structp png, png_infop info, PngContext* context, 
 static bool EncodePng(const PixelRows& rows, const EncoderSettings& settings, ByteSink sink, EncodeProgress progress,
                       char* reason, size_t reasonSize) {
     PngContext context;
-    context.sink = sink;
-    context.sinkStopped = false;
-    context.message[0] = '\0';
+    context.Sink = sink;
+    context.SinkStopped = false;
+    context.Message[0] = '\0';
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &context, PngFail, PngWarn);
     if (!png) {
         SetReason(reason, reasonSize, "out of memory");
@@ -115,7 +115,7 @@ static bool EncodePng(const PixelRows& rows, const EncoderSettings& settings, By
     bool ok = info && EncodePngRows(png, info, &context, rows, settings, progress);
     png_destroy_write_struct(&png, info ? &info : NULL);
     if (!ok)
-        SetReason(reason, reasonSize, context.sinkStopped ? kSinkStopped : !info ? "out of memory" : context.message);
+        SetReason(reason, reasonSize, context.SinkStopped ? kSinkStopped : !info ? "out of memory" : context.Message);
     return ok;
 }
 
@@ -123,14 +123,14 @@ static bool EncodePng(const PixelRows& rows, const EncoderSettings& settings, By
 
 namespace {
 struct JpegContext {
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr errors;
-    jpeg_destination_mgr destination;
-    jmp_buf jump;
-    ByteSink sink;
-    bool sinkStopped;
-    char message[JMSG_LENGTH_MAX];
-    JOCTET buffer[1 << 17];
+    jpeg_compress_struct Cinfo;
+    jpeg_error_mgr Errors;
+    jpeg_destination_mgr Destination;
+    jmp_buf Jump;
+    ByteSink Sink;
+    bool SinkStopped;
+    char Message[JMSG_LENGTH_MAX];
+    JOCTET Buffer[1 << 17];
 };
 }  // namespace
 
@@ -141,51 +141,51 @@ static JpegContext* ContextOf(j_common_ptr cinfo) {
 
 static void JpegFail(j_common_ptr cinfo) {
     JpegContext* context = ContextOf(cinfo);
-    cinfo->err->format_message(cinfo, context->message);
-    longjmp(context->jump, 1);
+    cinfo->err->format_message(cinfo, context->Message);
+    longjmp(context->Jump, 1);
 }
 
 static void JpegQuiet(j_common_ptr) {}
 
 static void JpegStartOutput(j_compress_ptr cinfo) {
     JpegContext* context = ContextOf(reinterpret_cast<j_common_ptr>(cinfo));
-    context->destination.next_output_byte = context->buffer;
-    context->destination.free_in_buffer = sizeof context->buffer;
+    context->Destination.next_output_byte = context->Buffer;
+    context->Destination.free_in_buffer = sizeof context->Buffer;
 }
 
 static void JpegHandOut(JpegContext* context, size_t size) {
-    if (size > 0 && !context->sink.write(context->sink.context, context->buffer, size)) {
-        context->sinkStopped = true;
-        longjmp(context->jump, 1);
+    if (size > 0 && !context->Sink.Write(context->Sink.Context, context->Buffer, size)) {
+        context->SinkStopped = true;
+        longjmp(context->Jump, 1);
     }
 }
 
 static boolean JpegBufferFull(j_compress_ptr cinfo) {
     JpegContext* context = ContextOf(reinterpret_cast<j_common_ptr>(cinfo));
     // libjpeg asks only when the whole buffer is full, whatever free_in_buffer says.
-    JpegHandOut(context, sizeof context->buffer);
+    JpegHandOut(context, sizeof context->Buffer);
     JpegStartOutput(cinfo);
     return TRUE;
 }
 
 static void JpegEndOutput(j_compress_ptr cinfo) {
     JpegContext* context = ContextOf(reinterpret_cast<j_common_ptr>(cinfo));
-    JpegHandOut(context, sizeof context->buffer - context->destination.free_in_buffer);
+    JpegHandOut(context, sizeof context->Buffer - context->Destination.free_in_buffer);
 }
 
 static bool EncodeJpegRows(JpegContext* context, const PixelRows& rows, const EncoderSettings& settings,
                            const EncodeProgress& progress) {
-    jpeg_compress_struct* cinfo = &context->cinfo;
-    if (setjmp(context->jump)) return false;
-    cinfo->dest = &context->destination;
-    cinfo->image_width = (JDIMENSION)rows.width;
-    cinfo->image_height = (JDIMENSION)rows.height;
-    cinfo->input_components = rows.channels;
+    jpeg_compress_struct* cinfo = &context->Cinfo;
+    if (setjmp(context->Jump)) return false;
+    cinfo->dest = &context->Destination;
+    cinfo->image_width = (JDIMENSION)rows.Width;
+    cinfo->image_height = (JDIMENSION)rows.Height;
+    cinfo->input_components = rows.Channels;
     // libjpeg-turbo reads RGB and RGBX directly; the X byte is skipped.
-    cinfo->in_color_space = rows.channels == 4 ? JCS_EXT_RGBX : JCS_EXT_RGB;
+    cinfo->in_color_space = rows.Channels == 4 ? JCS_EXT_RGBX : JCS_EXT_RGB;
     jpeg_set_defaults(cinfo);
-    jpeg_set_quality(cinfo, settings.jpegQuality, TRUE);
-    int factor = settings.jpegFullChroma ? 1 : 2;
+    jpeg_set_quality(cinfo, settings.JpegQuality, TRUE);
+    int factor = settings.JpegFullChroma ? 1 : 2;
     cinfo->comp_info[0].h_samp_factor = factor;
     cinfo->comp_info[0].v_samp_factor = factor;
     for (int c = 1; c < 3; ++c) {
@@ -193,14 +193,14 @@ static bool EncodeJpegRows(JpegContext* context, const PixelRows& rows, const En
         cinfo->comp_info[c].v_samp_factor = 1;
     }
     jpeg_start_compress(cinfo, TRUE);
-    size_t stride = (size_t)rows.width * (size_t)rows.channels;
+    size_t stride = (size_t)rows.Width * (size_t)rows.Channels;
     JSAMPROW batch[kRowsPerReport];
     while (cinfo->next_scanline < cinfo->image_height) {
         int first = (int)cinfo->next_scanline;
-        int count = rows.height - first < kRowsPerReport ? rows.height - first : kRowsPerReport;
-        for (int i = 0; i < count; ++i) batch[i] = const_cast<JSAMPROW>(rows.pixels + stride * (size_t)(first + i));
+        int count = rows.Height - first < kRowsPerReport ? rows.Height - first : kRowsPerReport;
+        for (int i = 0; i < count; ++i) batch[i] = const_cast<JSAMPROW>(rows.Pixels + stride * (size_t)(first + i));
         jpeg_write_scanlines(cinfo, batch, (JDIMENSION)count);
-        Report(progress, (int)cinfo->next_scanline, rows.height);
+        Report(progress, (int)cinfo->next_scanline, rows.Height);
     }
     jpeg_finish_compress(cinfo);
     return true;
@@ -213,36 +213,36 @@ static bool EncodeJpeg(const PixelRows& rows, const EncoderSettings& settings, B
         SetReason(reason, reasonSize, "out of memory");
         return false;
     }
-    context->sink = sink;
-    context->cinfo.err = jpeg_std_error(&context->errors);
-    context->errors.error_exit = JpegFail;
-    context->errors.output_message = JpegQuiet;
-    context->destination.init_destination = JpegStartOutput;
-    context->destination.empty_output_buffer = JpegBufferFull;
-    context->destination.term_destination = JpegEndOutput;
+    context->Sink = sink;
+    context->Cinfo.err = jpeg_std_error(&context->Errors);
+    context->Errors.error_exit = JpegFail;
+    context->Errors.output_message = JpegQuiet;
+    context->Destination.init_destination = JpegStartOutput;
+    context->Destination.empty_output_buffer = JpegBufferFull;
+    context->Destination.term_destination = JpegEndOutput;
     volatile bool ok = false;
     // jpeg_create_compress itself reports a failure (memory) through error_exit.
-    if (!setjmp(context->jump)) {
-        jpeg_create_compress(&context->cinfo);
+    if (!setjmp(context->Jump)) {
+        jpeg_create_compress(&context->Cinfo);
         ok = EncodeJpegRows(context, rows, settings, progress);
     }
-    jpeg_destroy_compress(&context->cinfo);
-    if (!ok) SetReason(reason, reasonSize, context->sinkStopped ? kSinkStopped : context->message);
+    jpeg_destroy_compress(&context->Cinfo);
+    if (!ok) SetReason(reason, reasonSize, context->SinkStopped ? kSinkStopped : context->Message);
     free(context);
     return ok;
 }
 
 bool EncodePicture(PictureFormat format, const PixelRows& rows, const EncoderSettings& settings, ByteSink sink,
                    EncodeProgress progress, char* reason, size_t reasonSize) {
-    if (!rows.pixels || !sink.write || (rows.channels != 3 && rows.channels != 4)) {
+    if (!rows.Pixels || !sink.Write || (rows.Channels != 3 && rows.Channels != 4)) {
         SetReason(reason, reasonSize, "no pixels to encode");
         return false;
     }
     int maxSide = MaxPictureSide(format);
-    if (rows.width < 1 || rows.height < 1 || rows.width > maxSide || rows.height > maxSide) {
+    if (rows.Width < 1 || rows.Height < 1 || rows.Width > maxSide || rows.Height > maxSide) {
         char text[128];
         snprintf(text, sizeof text, "%s cannot hold a picture of %d x %d (at most %d on a side)",
-                 format == PICTURE_PNG ? "PNG" : "JPEG", rows.width, rows.height, maxSide);
+                 format == PICTURE_PNG ? "PNG" : "JPEG", rows.Width, rows.Height, maxSide);
         SetReason(reason, reasonSize, text);
         return false;
     }

@@ -21,30 +21,30 @@
 enum PictureFormat { PICTURE_PNG, PICTURE_JPEG };
 
 struct PixelRows {
-    const unsigned char* pixels;  // width * height * channels bytes, top row first
-    int width, height;
-    int channels;  // 3 or 4
+    const unsigned char* Pixels;  // width * height * channels bytes, top row first
+    int Width, Height;
+    int Channels;  // 3 or 4
 };
 
 // Receives the encoded bytes in order. Returning false stops the encoding; EncodePicture then
 // returns false with the reason "the output could not be written", and the sink keeps the
 // real one.
 struct ByteSink {
-    bool (*write)(void* context, const unsigned char* bytes, size_t size);
-    void* context;
+    bool (*Write)(void* context, const unsigned char* bytes, size_t size);
+    void* Context;
 };
 
 // Called with the rows done so far (0 < rowsDone <= rowCount), from the encoding thread.
 struct EncodeProgress {
-    void (*report)(void* context, int rowsDone, int rowCount);  // may be null
-    void* context;
+    void (*Report)(void* context, int rowsDone, int rowCount);  // may be null
+    void* Context;
 };
 
 struct EncoderSettings {
-    int pngZlibLevel;     // 0..9
-    int pngFilters;       // PNG_FILTER_* bits as png.h defines them; 0 means libpng's choice
-    int jpegQuality;      // 1..100
-    bool jpegFullChroma;  // 4:4:4 when true, else 4:2:0
+    int PngZlibLevel;     // 0..9
+    int PngFilters;       // PNG_FILTER_* bits as png.h defines them; 0 means libpng's choice
+    int JpegQuality;      // 1..100
+    bool JpegFullChroma;  // 4:4:4 when true, else 4:2:0
 };
 
 // What the program writes. PNG: zlib level 1 with the SUB filter; JPEG: quality 92 at 4:4:4.

@@ -19,7 +19,7 @@ bool SafeFileAvoidUnnamed = false;
 static bool Fail(SafeFile* file, int error) {
     char text[200];
     const char* message = strerror_r(error, text, sizeof text);  // the GNU variant
-    snprintf(file->reason, sizeof file->reason, "%s", message);
+    snprintf(file->Reason, sizeof file->Reason, "%s", message);
     return false;
 }
 
@@ -50,10 +50,10 @@ static std::string TemporaryName(const std::string& folder, const std::string& n
 static std::string BaseName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
 static void Close(SafeFile* file) {
-    if (file->fd >= 0) close(file->fd);
-    file->fd = -1;
-    file->open = false;
-    file->unnamed = false;
+    if (file->Fd >= 0) close(file->Fd);
+    file->Fd = -1;
+    file->Open = false;
+    file->Unnamed = false;
     SafeFileDropBuffer(file);
 }
 
@@ -62,26 +62,26 @@ static void Close(SafeFile* file) {
 static bool ProcFdAvailable() { return access("/proc/self/fd", X_OK) == 0; }
 
 bool SafeFileOpen(SafeFile* file, const char* path) {
-    if (file->open) SafeFileAbandon(file);
-    file->target = path ? path : "";
-    file->temporary.clear();
-    file->reason[0] = '\0';
-    file->keepMode = 0;
-    file->replaces = false;
+    if (file->Open) SafeFileAbandon(file);
+    file->Target = path ? path : "";
+    file->Temporary.clear();
+    file->Reason[0] = '\0';
+    file->KeepMode = 0;
+    file->Replaces = false;
     std::string folder, name;
-    SplitPath(file->target, folder, name);
-    if (name.empty()) return Fail(file, file->target.empty() ? ENOENT : EISDIR);
+    SplitPath(file->Target, folder, name);
+    if (name.empty()) return Fail(file, file->Target.empty() ? ENOENT : EISDIR);
 
     // A name the folder cannot hold would fail only at the end, after all the encoding.
     long nameMax = pathconf(folder.c_str(), _PC_NAME_MAX);
     if (nameMax > 0 && name.size() > (size_t)nameMax) return Fail(file, ENAMETOOLONG);
 
     struct stat existing;
-    if (stat(file->target.c_str(), &existing) == 0) {
+    if (stat(file->Target.c_str(), &existing) == 0) {
         if (S_ISDIR(existing.st_mode)) return Fail(file, EISDIR);
-        file->replaces = true;
+        file->Replaces = true;
         // The permissions only: a new file never takes over setuid, setgid or sticky bits.
-        file->keepMode = existing.st_mode & 0777;
+        file->KeepMode = existing.st_mode & 0777;
     }
 
     int fd = -1;
@@ -89,31 +89,31 @@ bool SafeFileOpen(SafeFile* file, const char* path) {
         fd = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
         // Kernels and file systems without unnamed files answer one of these.
         if (fd < 0 && errno != EISDIR && errno != EOPNOTSUPP && errno != EINVAL) return Fail(file, errno);
-        file->unnamed = fd >= 0;
+        file->Unnamed = fd >= 0;
     }
     if (fd < 0) {
         // The named file is reached through its folder's descriptor, so that it is found and
         // removed even when the folder is moved meanwhile.
-        file->folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-        if (file->folderFd < 0) return Fail(file, errno);
+        file->FolderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (file->FolderFd < 0) return Fail(file, errno);
     }
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
         std::string temporary = TemporaryName(folder, name);
-        fd = openat(file->folderFd, BaseName(temporary).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) file->temporary = temporary;
+        fd = openat(file->FolderFd, BaseName(temporary).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) file->Temporary = temporary;
         else if (errno != EEXIST) break;
     }
     if (fd < 0) {
         int error = errno;
-        close(file->folderFd);
-        file->folderFd = -1;
+        close(file->FolderFd);
+        file->FolderFd = -1;
         return Fail(file, error);
     }
     // A replaced file keeps its permissions (a private file stays private).
-    if (file->replaces) fchmod(fd, file->keepMode);
-    file->fd = fd;
-    file->written = file->writtenBack = 0;
-    file->open = true;
+    if (file->Replaces) fchmod(fd, file->KeepMode);
+    file->Fd = fd;
+    file->Written = file->WrittenBack = 0;
+    file->Open = true;
     SafeFileStartBuffer(file);
     return true;
 }
@@ -126,19 +126,19 @@ bool SafeFileFailNotOpen(SafeFile* file) { return Fail(file, EBADF); }
 
 bool SafeFileWriteOut(SafeFile* file, const unsigned char* bytes, size_t size) {
     while (size > 0) {
-        ssize_t written = write(file->fd, bytes, size);
+        ssize_t written = write(file->Fd, bytes, size);
         if (written < 0) {
             if (errno == EINTR) continue;
             return Fail(file, errno);
         }
         bytes += written;
         size -= (size_t)written;
-        file->written += written;
+        file->Written += written;
     }
-    if (file->written - file->writtenBack >= kWriteBehind) {
+    if (file->Written - file->WrittenBack >= kWriteBehind) {
         // Only a hint: where it is not supported the flush at the end does it all.
-        sync_file_range(file->fd, file->writtenBack, file->written - file->writtenBack, SYNC_FILE_RANGE_WRITE);
-        file->writtenBack = file->written;
+        sync_file_range(file->Fd, file->WrittenBack, file->Written - file->WrittenBack, SYNC_FILE_RANGE_WRITE);
+        file->WrittenBack = file->Written;
     }
     return true;
 }
@@ -154,7 +154,7 @@ static void SyncFolder(const std::string& target) {
 }
 
 static bool FailAppeared(SafeFile* file) {
-    snprintf(file->reason, sizeof file->reason, "%s", SafeFileAppearedReason);
+    snprintf(file->Reason, sizeof file->Reason, "%s", SafeFileAppearedReason);
     return false;
 }
 
@@ -163,19 +163,19 @@ static bool FailAppeared(SafeFile* file) {
 // replaces.
 static bool LinkIntoPlace(SafeFile* file) {
     char procPath[64];
-    snprintf(procPath, sizeof procPath, "/proc/self/fd/%d", file->fd);
-    if (linkat(AT_FDCWD, procPath, AT_FDCWD, file->target.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
+    snprintf(procPath, sizeof procPath, "/proc/self/fd/%d", file->Fd);
+    if (linkat(AT_FDCWD, procPath, AT_FDCWD, file->Target.c_str(), AT_SYMLINK_FOLLOW) == 0) return true;
     if (errno != EEXIST) return Fail(file, errno);
-    if (!file->replaces) return FailAppeared(file);
+    if (!file->Replaces) return FailAppeared(file);
     std::string folder, name;
-    SplitPath(file->target, folder, name);
+    SplitPath(file->Target, folder, name);
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string temporary = TemporaryName(folder, name);
         if (linkat(AT_FDCWD, procPath, AT_FDCWD, temporary.c_str(), AT_SYMLINK_FOLLOW) != 0) {
             if (errno == EEXIST) continue;
             return Fail(file, errno);
         }
-        if (rename(temporary.c_str(), file->target.c_str()) != 0) {
+        if (rename(temporary.c_str(), file->Target.c_str()) != 0) {
             int error = errno;
             unlink(temporary.c_str());
             return Fail(file, error);
@@ -188,29 +188,29 @@ static bool LinkIntoPlace(SafeFile* file) {
 // Gives the complete named file the target's name: a rename where replacing is agreed, else a
 // rename that refuses to replace (or, where the file system has none, a link, which never does).
 static bool RenameIntoPlace(SafeFile* file) {
-    const std::string name = BaseName(file->temporary);
+    const std::string name = BaseName(file->Temporary);
     const char* temporary = name.c_str();
-    if (file->replaces) {
-        if (renameat(file->folderFd, temporary, AT_FDCWD, file->target.c_str()) != 0) return Fail(file, errno);
-    } else if (renameat2(file->folderFd, temporary, AT_FDCWD, file->target.c_str(), RENAME_NOREPLACE) != 0) {
+    if (file->Replaces) {
+        if (renameat(file->FolderFd, temporary, AT_FDCWD, file->Target.c_str()) != 0) return Fail(file, errno);
+    } else if (renameat2(file->FolderFd, temporary, AT_FDCWD, file->Target.c_str(), RENAME_NOREPLACE) != 0) {
         if (errno == EEXIST) return FailAppeared(file);
         if (errno != EINVAL && errno != ENOSYS) return Fail(file, errno);
-        if (linkat(file->folderFd, temporary, AT_FDCWD, file->target.c_str(), 0) != 0)
+        if (linkat(file->FolderFd, temporary, AT_FDCWD, file->Target.c_str(), 0) != 0)
             return errno == EEXIST ? FailAppeared(file) : Fail(file, errno);
-        unlinkat(file->folderFd, temporary, 0);
+        unlinkat(file->FolderFd, temporary, 0);
     }
-    file->temporary.clear();
+    file->Temporary.clear();
     return true;
 }
 
 bool SafeFileCommit(SafeFile* file) {
-    if (!file->open) return Fail(file, EBADF);
-    bool ok = SafeFileFlushBuffer(file) && (fsync(file->fd) == 0 || Fail(file, errno));
-    if (ok && file->unnamed) {
+    if (!file->Open) return Fail(file, EBADF);
+    bool ok = SafeFileFlushBuffer(file) && (fsync(file->Fd) == 0 || Fail(file, errno));
+    if (ok && file->Unnamed) {
         ok = LinkIntoPlace(file);
     } else if (ok) {
-        int fd = file->fd;
-        file->fd = -1;
+        int fd = file->Fd;
+        file->Fd = -1;
         ok = (close(fd) == 0 || Fail(file, errno)) && RenameIntoPlace(file);
     }
     if (!ok) {
@@ -218,16 +218,16 @@ bool SafeFileCommit(SafeFile* file) {
         return false;
     }
     Close(file);
-    if (file->folderFd >= 0) close(file->folderFd);
-    file->folderFd = -1;
-    SyncFolder(file->target);
+    if (file->FolderFd >= 0) close(file->FolderFd);
+    file->FolderFd = -1;
+    SyncFolder(file->Target);
     return true;
 }
 
 void SafeFileAbandon(SafeFile* file) {
     Close(file);
-    if (!file->temporary.empty() && file->folderFd >= 0) unlinkat(file->folderFd, BaseName(file->temporary).c_str(), 0);
-    file->temporary.clear();
-    if (file->folderFd >= 0) close(file->folderFd);
-    file->folderFd = -1;
+    if (!file->Temporary.empty() && file->FolderFd >= 0) unlinkat(file->FolderFd, BaseName(file->Temporary).c_str(), 0);
+    file->Temporary.clear();
+    if (file->FolderFd >= 0) close(file->FolderFd);
+    file->FolderFd = -1;
 }

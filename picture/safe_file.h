@@ -31,24 +31,24 @@
 #include <vector>
 
 struct SafeFile {
-    std::string target;     // the path given to SafeFileOpen
-    std::string temporary;  // the temporary file's name while it has one, else empty
-    char reason[256];       // why the last call failed
-    bool replaces = false;  // a file of the target's name existed at SafeFileOpen
+    std::string Target;     // the path given to SafeFileOpen
+    std::string Temporary;  // the temporary file's name while it has one, else empty
+    char Reason[256];       // why the last call failed
+    bool Replaces = false;  // a file of the target's name existed at SafeFileOpen
 #ifdef _WIN32
-    void* handle = nullptr;  // INVALID_HANDLE_VALUE when closed
-    bool deletePending = false;
+    void* Handle = nullptr;  // INVALID_HANDLE_VALUE when closed
+    bool DeletePending = false;
 #else
-    int fd = -1;
-    int folderFd = -1;                       // the folder of a named temporary file, wherever it moves
-    bool unnamed = false;                    // an O_TMPFILE file
-    unsigned keepMode = 0;                   // permission bits of the file it replaces
-    long long written = 0, writtenBack = 0;  // bytes written; bytes handed to the disk early
+    int Fd = -1;
+    int FolderFd = -1;                       // the folder of a named temporary file, wherever it moves
+    bool Unnamed = false;                    // an O_TMPFILE file
+    unsigned KeepMode = 0;                   // permission bits of the file it replaces
+    long long Written = 0, WrittenBack = 0;  // bytes written; bytes handed to the disk early
 #endif
-    std::vector<unsigned char> buffer;  // bytes not yet written
-    bool open = false;
+    std::vector<unsigned char> Buffer;  // bytes not yet written
+    bool Open = false;
 
-    SafeFile() { reason[0] = '\0'; }
+    SafeFile() { Reason[0] = '\0'; }
     // A file never committed is abandoned: its temporary file goes.
     ~SafeFile();
     SafeFile(const SafeFile&) = delete;

@@ -9,31 +9,31 @@ const char* const SafeFileAppearedReason = "A file of that name appeared meanwhi
 static const size_t BufferSize = 1 << 20;
 
 void SafeFileStartBuffer(SafeFile* file) {
-    file->buffer.clear();
-    file->buffer.reserve(BufferSize);
+    file->Buffer.clear();
+    file->Buffer.reserve(BufferSize);
 }
 
 bool SafeFileFlushBuffer(SafeFile* file) {
-    bool ok = SafeFileWriteOut(file, file->buffer.data(), file->buffer.size());
-    file->buffer.clear();
+    bool ok = SafeFileWriteOut(file, file->Buffer.data(), file->Buffer.size());
+    file->Buffer.clear();
     return ok;
 }
 
 void SafeFileDropBuffer(SafeFile* file) {
-    file->buffer.clear();
-    file->buffer.shrink_to_fit();
+    file->Buffer.clear();
+    file->Buffer.shrink_to_fit();
 }
 
 bool SafeFileWrite(SafeFile* file, const void* bytes, size_t size) {
-    if (!file->open) return SafeFileFailNotOpen(file);
+    if (!file->Open) return SafeFileFailNotOpen(file);
     const unsigned char* data = static_cast<const unsigned char*>(bytes);
-    if (file->buffer.size() + size > BufferSize && !SafeFileFlushBuffer(file)) return false;
+    if (file->Buffer.size() + size > BufferSize && !SafeFileFlushBuffer(file)) return false;
     // A block as large as the buffer goes straight to the file, without a copy.
     if (size >= BufferSize) return SafeFileWriteOut(file, data, size);
-    file->buffer.insert(file->buffer.end(), data, data + size);
+    file->Buffer.insert(file->Buffer.end(), data, data + size);
     return true;
 }
 
 SafeFile::~SafeFile() {
-    if (open || !temporary.empty()) SafeFileAbandon(this);
+    if (Open || !Temporary.empty()) SafeFileAbandon(this);
 }

@@ -14,7 +14,7 @@
 bool SafeFileAvoidUnnamed = false;  // there are no unnamed files here
 
 static HANDLE HandleOf(const SafeFile* file) {
-    return file->handle ? static_cast<HANDLE>(file->handle) : INVALID_HANDLE_VALUE;
+    return file->Handle ? static_cast<HANDLE>(file->Handle) : INVALID_HANDLE_VALUE;
 }
 
 // The system's text for an error code, without its closing period and line break, as the
@@ -30,8 +30,8 @@ static bool Fail(SafeFile* file, DWORD error) {
                (message.back() == '\n' || message.back() == '\r' || message.back() == ' ' || message.back() == '.'))
             message.pop_back();
     }
-    if (message.empty()) snprintf(file->reason, sizeof file->reason, "system error %lu", (unsigned long)error);
-    else snprintf(file->reason, sizeof file->reason, "%s", message.c_str());
+    if (message.empty()) snprintf(file->Reason, sizeof file->Reason, "system error %lu", (unsigned long)error);
+    else snprintf(file->Reason, sizeof file->Reason, "%s", message.c_str());
     return false;
 }
 
@@ -51,7 +51,7 @@ static std::wstring TemporaryName(const std::wstring& target) {
 static void CloseHandleOf(SafeFile* file) {
     HANDLE handle = HandleOf(file);
     if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-    file->handle = nullptr;
+    file->Handle = nullptr;
 }
 
 // Marks the open file to be deleted when its handle closes, or clears that mark.
@@ -62,14 +62,14 @@ static bool SetDeleteOnClose(HANDLE handle, bool on) {
 }
 
 bool SafeFileOpen(SafeFile* file, const char* path) {
-    if (file->open) SafeFileAbandon(file);
-    file->target = path ? path : "";
-    file->temporary.clear();
-    file->reason[0] = '\0';
-    file->deletePending = false;
-    file->replaces = false;
+    if (file->Open) SafeFileAbandon(file);
+    file->Target = path ? path : "";
+    file->Temporary.clear();
+    file->Reason[0] = '\0';
+    file->DeletePending = false;
+    file->Replaces = false;
     std::wstring target;
-    if (!Utf8ToWide(file->target, &target)) return Fail(file, ERROR_NO_UNICODE_TRANSLATION);
+    if (!Utf8ToWide(file->Target, &target)) return Fail(file, ERROR_NO_UNICODE_TRANSLATION);
     size_t separator = LastSeparator(target);
     if (target.empty() || separator + 1 == target.size()) return Fail(file, ERROR_INVALID_NAME);
     // A name that cannot be made would fail only at the end, after all the encoding.
@@ -79,7 +79,7 @@ bool SafeFileOpen(SafeFile* file, const char* path) {
     DWORD attributes = GetFileAttributesW(target.c_str());
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
         return Fail(file, ERROR_ACCESS_DENIED);  // what replacing it would answer
-    file->replaces = attributes != INVALID_FILE_ATTRIBUTES;
+    file->Replaces = attributes != INVALID_FILE_ATTRIBUTES;
 
     HANDLE handle = INVALID_HANDLE_VALUE;
     std::wstring temporary;
@@ -92,12 +92,12 @@ bool SafeFileOpen(SafeFile* file, const char* path) {
             return Fail(file, GetLastError());
     }
     if (handle == INVALID_HANDLE_VALUE) return Fail(file, ERROR_FILE_EXISTS);
-    file->handle = handle;
-    file->temporary = WideToUtf8(temporary);
+    file->Handle = handle;
+    file->Temporary = WideToUtf8(temporary);
     // Until the commit the file goes when its handle closes, even by a killed process. A file
     // system that refuses the mark still gets the file removed by SafeFileAbandon.
-    file->deletePending = SetDeleteOnClose(handle, true);
-    file->open = true;
+    file->DeletePending = SetDeleteOnClose(handle, true);
+    file->Open = true;
     SafeFileStartBuffer(file);
     return true;
 }
@@ -117,46 +117,46 @@ bool SafeFileWriteOut(SafeFile* file, const unsigned char* bytes, size_t size) {
 }
 
 bool SafeFileCommit(SafeFile* file) {
-    if (!file->open) return Fail(file, ERROR_INVALID_HANDLE);
+    if (!file->Open) return Fail(file, ERROR_INVALID_HANDLE);
     bool ok = SafeFileFlushBuffer(file) && (FlushFileBuffers(HandleOf(file)) || Fail(file, GetLastError()));
-    if (ok && file->deletePending) {
+    if (ok && file->DeletePending) {
         ok = SetDeleteOnClose(HandleOf(file), false) || Fail(file, GetLastError());
-        if (ok) file->deletePending = false;
+        if (ok) file->DeletePending = false;
     }
     if (!ok) {
         SafeFileAbandon(file);
         return false;
     }
     CloseHandleOf(file);
-    file->open = false;
+    file->Open = false;
     SafeFileDropBuffer(file);
     std::wstring temporary, target;
-    Utf8ToWide(file->temporary, &temporary);
-    Utf8ToWide(file->target, &target);
+    Utf8ToWide(file->Temporary, &temporary);
+    Utf8ToWide(file->Target, &target);
     // Without the replacing flag the move fails on a file that appeared since the open.
-    DWORD flags = MOVEFILE_WRITE_THROUGH | (file->replaces ? MOVEFILE_REPLACE_EXISTING : 0);
+    DWORD flags = MOVEFILE_WRITE_THROUGH | (file->Replaces ? MOVEFILE_REPLACE_EXISTING : 0);
     if (!MoveFileExW(temporary.c_str(), target.c_str(), flags)) {
         DWORD error = GetLastError();
-        if (!file->replaces && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS))
-            snprintf(file->reason, sizeof file->reason, "%s", SafeFileAppearedReason);
+        if (!file->Replaces && (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS))
+            snprintf(file->Reason, sizeof file->Reason, "%s", SafeFileAppearedReason);
         else Fail(file, error);
         DeleteFileW(temporary.c_str());
-        file->temporary.clear();
+        file->Temporary.clear();
         return false;
     }
-    file->temporary.clear();
+    file->Temporary.clear();
     return true;
 }
 
 void SafeFileAbandon(SafeFile* file) {
-    bool pending = file->deletePending;
+    bool pending = file->DeletePending;
     CloseHandleOf(file);
-    file->open = false;
-    file->deletePending = false;
+    file->Open = false;
+    file->DeletePending = false;
     SafeFileDropBuffer(file);
-    if (!file->temporary.empty() && !pending) {
+    if (!file->Temporary.empty() && !pending) {
         std::wstring temporary;
-        if (Utf8ToWide(file->temporary, &temporary)) DeleteFileW(temporary.c_str());
+        if (Utf8ToWide(file->Temporary, &temporary)) DeleteFileW(temporary.c_str());
     }
-    file->temporary.clear();
+    file->Temporary.clear();
 }

@@ -41,22 +41,22 @@ struct {
 float RenderShareOfBar(PictureFormat format) { return format == PICTURE_JPEG ? 0.85f : 0.5f; }
 
 void Fail(ExportOutcome* outcome, const std::string& path, const char* reason) {
-    outcome->done = false;
-    snprintf(outcome->reason, sizeof outcome->reason, "%s", reason);
+    outcome->Done = false;
+    snprintf(outcome->Reason, sizeof outcome->Reason, "%s", reason);
     const std::string detail = path + ": " + reason;
     LogError("Failed to export picture: ", detail.c_str());
 }
 
 bool TakeOutcome(const ExportStatus& status, ExportOutcome* outcome) {
     Export.Now = STAGE_IDLE;
-    outcome->width = status.width;
-    outcome->height = status.height;
-    if (status.state == EXPORT_SUCCEEDED) {
-        outcome->done = true;
-        outcome->reason[0] = '\0';
-        LogInfo("Exported picture: ", status.path.c_str());
+    outcome->Width = status.Width;
+    outcome->Height = status.Height;
+    if (status.State == EXPORT_SUCCEEDED) {
+        outcome->Done = true;
+        outcome->Reason[0] = '\0';
+        LogInfo("Exported picture: ", status.Path.c_str());
     } else {
-        Fail(outcome, status.path, status.reason.c_str());
+        Fail(outcome, status.Path, status.Reason.c_str());
     }
     return true;
 }
@@ -70,10 +70,10 @@ bool StepRender(double budgetMilliseconds, ExportOutcome* outcome, float* progre
     if (progress) *progress = share * RenderShareOfBar(Export.Format);
     if (step == RENDER_RUNNING) return false;
     EndPaintedPictureRender();
-    outcome->done = false;
-    outcome->width = Export.Width;
-    outcome->height = Export.Height;
-    outcome->reason[0] = '\0';
+    outcome->Done = false;
+    outcome->Width = Export.Width;
+    outcome->Height = Export.Height;
+    outcome->Reason[0] = '\0';
     if (step == RENDER_FAILED) {
         Export.Now = STAGE_IDLE;
         Export.Rgb = std::vector<unsigned char>();
@@ -146,10 +146,10 @@ void RefusePaintedPictureExport(const char* path, const char* reason, ExportOutc
 bool StartPaintedPictureExport(const char* path, PictureFormat format, ExportOutcome* outcome) {
     int width = 0, height = 0;
     PaintedPictureSize(&width, &height);
-    outcome->done = false;
-    outcome->width = width;
-    outcome->height = height;
-    outcome->reason[0] = '\0';
+    outcome->Done = false;
+    outcome->Width = width;
+    outcome->Height = height;
+    outcome->Reason[0] = '\0';
     if (Export.Now != STAGE_IDLE || PictureExportBusy()) {
         Fail(outcome, path, "Another export is still running.");
         return false;
@@ -186,12 +186,12 @@ bool FinishPaintedPictureExport(ExportOutcome* outcome, float* progress) {
         if (Export.Now == STAGE_RENDERING) return false;
     }
     const ExportStatus status = PollPictureExport();
-    if (status.state == EXPORT_RUNNING) {
+    if (status.State == EXPORT_RUNNING) {
         const float share = RenderShareOfBar(Export.Format);
-        if (progress) *progress = share + (1.0f - share) * status.progress;
+        if (progress) *progress = share + (1.0f - share) * status.Progress;
         return false;
     }
-    if (status.state == EXPORT_IDLE) return false;
+    if (status.State == EXPORT_IDLE) return false;
     return TakeOutcome(status, outcome);
 }
 
@@ -199,7 +199,7 @@ bool WaitForPaintedPictureExport(ExportOutcome* outcome) {
     if (Export.Now == STAGE_RENDERING && StepRender(std::numeric_limits<double>::infinity(), outcome, nullptr))
         return true;
     const ExportStatus status = WaitForPictureExport();
-    if (status.state == EXPORT_IDLE) return false;
+    if (status.State == EXPORT_IDLE) return false;
     return TakeOutcome(status, outcome);
 }
 

@@ -36,9 +36,9 @@
 
 // What an export came to.
 struct ExportOutcome {
-    bool done;          // the file is in place
-    int width, height;  // the picture's size in the file
-    char reason[512];   // why not, in the system's or the encoder's words; "" when done
+    bool Done;          // the file is in place
+    int Width, Height;  // the picture's size in the file
+    char Reason[512];   // why not, in the system's or the encoder's words; "" when done
 };
 
 // Starts exporting the picture to `path` in `format` and returns at once: the buffer for the

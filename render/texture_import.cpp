@@ -19,18 +19,18 @@ std::string LoadingPath;
 
 ImportOutcome Done() {
     ImportOutcome outcome;
-    outcome.done = true;
-    outcome.reason[0] = 0;
+    outcome.Done = true;
+    outcome.Reason[0] = 0;
     return outcome;
 }
 
 // Fills the outcome with the reason and writes the error line. The reasons are plain words
 // already (the decoder's client cleans what its helper says).
 void ReportFailure(const char* source, const char* reason, ImportOutcome* outcome) {
-    outcome->done = false;
-    snprintf(outcome->reason, sizeof outcome->reason, "%s", reason && *reason ? reason : "it did not load");
+    outcome->Done = false;
+    snprintf(outcome->Reason, sizeof outcome->Reason, "%s", reason && *reason ? reason : "it did not load");
     char line[2048];
-    snprintf(line, sizeof line, "%s: %s", source, outcome->reason);
+    snprintf(line, sizeof line, "%s: %s", source, outcome->Reason);
     LogError("Failed to load texture: ", line);
 }
 
@@ -83,9 +83,9 @@ void Fill(TextureSlot slot, const char* source, const unsigned char* pixels, int
 
 // The end of a file's decode: the scaled-down line, the upload, the pixels handed back.
 void Take(TextureSlot slot, const char* path, DecodedPicture* picture, ImportOutcome* outcome) {
-    if (picture->width != picture->sourceWidth || picture->height != picture->sourceHeight)
-        LogScaledDown(path, picture->sourceWidth, picture->sourceHeight, picture->width, picture->height);
-    Fill(slot, path, picture->pixels, picture->width, picture->height, outcome);
+    if (picture->Width != picture->SourceWidth || picture->Height != picture->SourceHeight)
+        LogScaledDown(path, picture->SourceWidth, picture->SourceHeight, picture->Width, picture->Height);
+    Fill(slot, path, picture->Pixels, picture->Width, picture->Height, outcome);
     ReleaseDecodedPicture(picture);
 }
 

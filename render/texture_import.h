@@ -32,8 +32,8 @@
 
 // What an import came to.
 struct ImportOutcome {
-    bool done;         // the slot holds the new picture
-    char reason[512];  // why not, in words a person understands; "" when done
+    bool Done;         // the slot holds the new picture
+    char Reason[512];  // why not, in words a person understands; "" when done
 };
 
 ImportOutcome LoadDiffuseTexture(const char* path);

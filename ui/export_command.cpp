@@ -50,10 +50,10 @@ void NoticeFailure(const std::string& path, const char* reason) {
 }
 
 void Begin(const ExportName& target) {
-    LogInfo("Exporting picture: ", target.path.c_str());
+    LogInfo("Exporting picture: ", target.Path.c_str());
     Export.Now = PHASE_PREPARING;
-    Export.Path = target.path;
-    Export.Format = target.format;
+    Export.Path = target.Path;
+    Export.Format = target.Format;
     Export.ChosenInFrame = ImGui::GetFrameCount();
     Export.Progress = 0.0f;
     Confirmation.Text.clear();
@@ -68,8 +68,8 @@ void Failed(const std::string& path, const char* reason) {
 
 void Succeeded(const ExportOutcome& outcome) {
     Export.Now = PHASE_IDLE;
-    Confirmation.Text = "Saved " + DisplayFileName(Export.Path.c_str()) + ", " + std::to_string(outcome.width) + " x " +
-                        std::to_string(outcome.height);
+    Confirmation.Text = "Saved " + DisplayFileName(Export.Path.c_str()) + ", " + std::to_string(outcome.Width) + " x " +
+                        std::to_string(outcome.Height);
     Confirmation.Since = ImGui::GetTime();
 }
 
@@ -79,7 +79,7 @@ void FollowExport() {
         if (UIServices.StartExport(Export.Path.c_str(), Export.Format, &outcome)) {
             Export.Now = PHASE_WRITING;
         } else {
-            Failed(Export.Path, outcome.reason);
+            Failed(Export.Path, outcome.Reason);
         }
         // The render's first step waits for the next frame: this one has made the pixels' buffer.
         return;
@@ -89,10 +89,10 @@ void FollowExport() {
         float progress = Export.Progress;
         if (!UIServices.FinishExport(&outcome, &progress)) {
             Export.Progress = progress;
-        } else if (outcome.done) {
+        } else if (outcome.Done) {
             Succeeded(outcome);
         } else {
-            Failed(Export.Path, outcome.reason);
+            Failed(Export.Path, outcome.Reason);
         }
     }
 }
@@ -108,7 +108,7 @@ void DrawQuestion() {
         Question.Pending = false;
         return;
     }
-    const std::string question = "A file named \"" + DisplayFileName(Question.Target.path.c_str()) +
+    const std::string question = "A file named \"" + DisplayFileName(Question.Target.Path.c_str()) +
                                  "\" already exists.\nDo you want to replace it?";
     ModalText(question.c_str());
     const bool replace = ModalButton("Replace");
@@ -159,7 +159,7 @@ void ExportPicture() {
         ExportOutcome refused;
         RefusePaintedPictureExport(chosen, reason.c_str(), &refused);
         NoticeFailure(chosen, reason.c_str());
-    } else if (target.extensionAdded && UIServices.FileExists(target.path.c_str())) {
+    } else if (target.ExtensionAdded && UIServices.FileExists(target.Path.c_str())) {
         Question.Pending = true;
         Question.OpenRequested = true;
         Question.Target = target;

@@ -40,7 +40,7 @@ void ImportFile(const char* path, TextureSlot slot) {
     LogInfo(LogText(slot), path);
     ImportOutcome outcome;
     if (!UIServices.StartImport(slot, path, &outcome)) {
-        PostImportNotice(Subject(slot), path, outcome.reason);
+        PostImportNotice(Subject(slot), path, outcome.Reason);
         return;
     }
     Loading.Active = true;
@@ -79,8 +79,8 @@ void TakeFinishedImport() {
     ImportOutcome outcome;
     if (!UIServices.FinishImport(&outcome) || !Loading.Active) return;
     Loading.Active = false;
-    if (!outcome.done) {
-        PostImportNotice(Subject(Loading.Slot), Loading.Path.c_str(), outcome.reason);
+    if (!outcome.Done) {
+        PostImportNotice(Subject(Loading.Slot), Loading.Path.c_str(), outcome.Reason);
     } else if (Loading.Slot == TEXTURE_SLOT_DIFFUSE) {
         // A new picture to tune: the Options window opens. What an export names its file after
         // and where its chooser opens.

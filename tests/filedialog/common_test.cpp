@@ -163,29 +163,29 @@ class PathSet : public testing::Test {
 protected:
     void SetUp() override {
         static const char paths[] = "/a\0/bb\0/ccc";
-        set.buffer = static_cast<char*>(NFDi_Malloc(sizeof paths));
-        set.offsets = static_cast<size_t*>(NFDi_Malloc(3 * sizeof(size_t)));
-        memcpy(set.buffer, paths, sizeof paths);
-        set.offsets[0] = 0;
-        set.offsets[1] = 3;
-        set.offsets[2] = 7;
-        set.count = 3;
+        Set.buffer = static_cast<char*>(NFDi_Malloc(sizeof paths));
+        Set.offsets = static_cast<size_t*>(NFDi_Malloc(3 * sizeof(size_t)));
+        memcpy(Set.buffer, paths, sizeof paths);
+        Set.offsets[0] = 0;
+        Set.offsets[1] = 3;
+        Set.offsets[2] = 7;
+        Set.count = 3;
     }
-    void TearDown() override { NFD_PathSetRelease(&set); }
-    NFDPathSet set;
+    void TearDown() override { NFD_PathSetRelease(&Set); }
+    NFDPathSet Set;
 };
 
 TEST_F(PathSet, ReadsEveryPathUpToTheLast) {
-    EXPECT_EQ(NFD_PathSetCount(&set), 3u);
-    EXPECT_STREQ(NFD_PathSetPath(&set, 0), "/a");
-    EXPECT_STREQ(NFD_PathSetPath(&set, 2), "/ccc");
+    EXPECT_EQ(NFD_PathSetCount(&Set), 3u);
+    EXPECT_STREQ(NFD_PathSetPath(&Set, 0), "/a");
+    EXPECT_STREQ(NFD_PathSetPath(&Set, 2), "/ccc");
 }
 
 using PathSetDeathTest = PathSet;
 
 TEST_F(PathSetDeathTest, PreconditionsStopWithTheirConditionText) {
-    EXPECT_DEATH(NFD_PathSetPath(&set, 3), AssertMessage("num < pathset->count"));
-    EXPECT_DEATH(NFD_PathSetPath(&set, (size_t)-1), AssertMessage("num < pathset->count"));
+    EXPECT_DEATH(NFD_PathSetPath(&Set, 3), AssertMessage("num < pathset->count"));
+    EXPECT_DEATH(NFD_PathSetPath(&Set, (size_t)-1), AssertMessage("num < pathset->count"));
     EXPECT_DEATH(NFD_PathSetPath(nullptr, 0), AssertMessage("pathset"));
     EXPECT_DEATH(NFD_PathSetCount(nullptr), AssertMessage("pathset"));
     EXPECT_DEATH(NFD_PathSetRelease(nullptr), AssertMessage("pathset"));

@@ -107,7 +107,7 @@ TEST_F(Helper, HelpersKeepThePersonsLanguage) {
     Install("zenity");
     Answer(0, "/x\n");
     struct Case {
-        const char *all, *lang, *messages, *got;
+        const char *All, *Lang, *Messages, *Got;
     } cases[] = {
         {nullptr, "C.UTF-8", "xx_YY.UTF-8", "LC_ALL=unset LANG=C.UTF-8 LC_CTYPE=unset LC_MESSAGES=xx_YY.UTF-8"},
         {"C.UTF-8", "xx_YY", nullptr, "LC_ALL=C.UTF-8 LANG=xx_YY LC_CTYPE=unset LC_MESSAGES=unset"},
@@ -116,13 +116,13 @@ TEST_F(Helper, HelpersKeepThePersonsLanguage) {
         {"xx_YY", "C.UTF-8", "C", "LC_ALL=unset LANG=xx_YY LC_CTYPE=C.UTF-8 LC_MESSAGES=unset"},
     };
     for (const Case& c : cases) {
-        c.all ? setenv("LC_ALL", c.all, 1) : unsetenv("LC_ALL");
-        setenv("LANG", c.lang, 1);
-        c.messages ? setenv("LC_MESSAGES", c.messages, 1) : unsetenv("LC_MESSAGES");
+        c.All ? setenv("LC_ALL", c.All, 1) : unsetenv("LC_ALL");
+        setenv("LANG", c.Lang, 1);
+        c.Messages ? setenv("LC_MESSAGES", c.Messages, 1) : unsetenv("LC_MESSAGES");
         char* path = nullptr;
         ASSERT_EQ(NFD_OpenFile(nullptr, nullptr, &path), NFD_RESULT_OK) << LastError();
         free(path);
-        EXPECT_EQ(ReadFile(dir_ + "/locale"), c.got);
+        EXPECT_EQ(ReadFile(dir_ + "/locale"), c.Got);
     }
 }
 

@@ -151,11 +151,11 @@ double WholeJob(PictureFormat format, const std::vector<unsigned char>& pixels, 
     }
     for (;;) {
         ExportStatus status = PollPictureExport();
-        if (status.state == EXPORT_FAILED) {
-            fprintf(stderr, "export failed: %s\n", status.reason.c_str());
+        if (status.State == EXPORT_FAILED) {
+            fprintf(stderr, "export failed: %s\n", status.Reason.c_str());
             exit(1);
         }
-        if (status.state != EXPORT_RUNNING) break;
+        if (status.State != EXPORT_RUNNING) break;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
@@ -173,8 +173,8 @@ int main(int argc, char** argv) {
 
     printf("\nPNG settings, encoder alone into memory:\n");
     struct Choice {
-        const char* name;
-        int level, filters;
+        const char* Name;
+        int Level, Filters;
     } choices[] = {
         {"level 1, SUB (chosen)", 1, PNG_FILTER_SUB},
         {"level 2, SUB+UP", 2, PNG_FILTER_SUB | PNG_FILTER_UP},
@@ -184,17 +184,17 @@ int main(int argc, char** argv) {
     double chosenPng = 0;
     for (const Choice& choice : choices) {
         EncoderSettings settings = DefaultEncoderSettings();
-        settings.pngZlibLevel = choice.level;
-        settings.pngFilters = choice.filters;
+        settings.PngZlibLevel = choice.Level;
+        settings.PngFilters = choice.Filters;
         size_t size = 0;
         double ms = EncodeToMemory(runs, PICTURE_PNG, settings, pixels, &size);
         if (chosenPng == 0) chosenPng = ms;
-        printf("  %-42s %8.0f ms  %6.1f MB  (time x%.2f of the chosen)\n", choice.name, ms, size / 1e6, ms / chosenPng);
+        printf("  %-42s %8.0f ms  %6.1f MB  (time x%.2f of the chosen)\n", choice.Name, ms, size / 1e6, ms / chosenPng);
     }
 
     printf("\nJPEG quality 92, encoder alone into memory:\n");
     EncoderSettings half = DefaultEncoderSettings();
-    half.jpegFullChroma = false;
+    half.JpegFullChroma = false;
     size_t fullSize = 0, halfSize = 0;
     double fullMs = EncodeToMemory(runs, PICTURE_JPEG, DefaultEncoderSettings(), pixels, &fullSize);
     double halfMs = EncodeToMemory(runs, PICTURE_JPEG, half, pixels, &halfSize);

@@ -7,11 +7,11 @@
 #include "picture/image_decoder.h"
 
 struct Decoded {
-    bool ok = false;
-    int width = 0, height = 0;
-    int sourceWidth = 0, sourceHeight = 0;
-    std::vector<unsigned char> pixels;
-    std::string reason;
+    bool Ok = false;
+    int Width = 0, Height = 0;
+    int SourceWidth = 0, SourceHeight = 0;
+    std::vector<unsigned char> Pixels;
+    std::string Reason;
 };
 
 // largestSide: the longest side the pixels may come back with (0: any).
@@ -19,27 +19,27 @@ inline Decoded Decode(const std::string& path, int largestSide = 0) {
     Decoded result;
     DecodedPicture picture;
     char reason[512];
-    result.ok = DecodePictureFile(path.c_str(), largestSide, &picture, reason, sizeof reason);
-    if (result.ok) {
-        result.width = picture.width;
-        result.height = picture.height;
-        result.sourceWidth = picture.sourceWidth;
-        result.sourceHeight = picture.sourceHeight;
-        result.pixels.assign(picture.pixels, picture.pixels + size_t(picture.width) * picture.height * 4);
+    result.Ok = DecodePictureFile(path.c_str(), largestSide, &picture, reason, sizeof reason);
+    if (result.Ok) {
+        result.Width = picture.Width;
+        result.Height = picture.Height;
+        result.SourceWidth = picture.SourceWidth;
+        result.SourceHeight = picture.SourceHeight;
+        result.Pixels.assign(picture.Pixels, picture.Pixels + size_t(picture.Width) * picture.Height * 4);
         ReleaseDecodedPicture(&picture);
     } else {
-        result.reason = reason;
+        result.Reason = reason;
     }
     return result;
 }
 
 struct DecoderSettings {
-    const char* path = ImageDecoderPath;
-    int time = ImageDecoderTimeLimitMs;
-    long long memory = ImageDecoderMemoryLimit;
+    const char* Path = ImageDecoderPath;
+    int Time = ImageDecoderTimeLimitMs;
+    long long Memory = ImageDecoderMemoryLimit;
     ~DecoderSettings() {
-        ImageDecoderPath = path;
-        ImageDecoderTimeLimitMs = time;
-        ImageDecoderMemoryLimit = memory;
+        ImageDecoderPath = Path;
+        ImageDecoderTimeLimitMs = Time;
+        ImageDecoderMemoryLimit = Memory;
     }
 };

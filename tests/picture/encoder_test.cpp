@@ -14,20 +14,20 @@
 namespace {
 
 struct Collected {
-    std::vector<unsigned char> bytes;
-    size_t failAfter = (size_t)-1;  // refuse a write that would pass this many bytes
-    int writesAfterRefusal = 0;
-    bool refused = false;
+    std::vector<unsigned char> Bytes;
+    size_t FailAfter = (size_t)-1;  // refuse a write that would pass this many bytes
+    int WritesAfterRefusal = 0;
+    bool Refused = false;
 };
 
 bool Collect(void* context, const unsigned char* bytes, size_t size) {
     Collected* out = static_cast<Collected*>(context);
-    if (out->refused) ++out->writesAfterRefusal;
-    if (out->bytes.size() + size > out->failAfter) {
-        out->refused = true;
+    if (out->Refused) ++out->WritesAfterRefusal;
+    if (out->Bytes.size() + size > out->FailAfter) {
+        out->Refused = true;
         return false;
     }
-    out->bytes.insert(out->bytes.end(), bytes, bytes + size);
+    out->Bytes.insert(out->Bytes.end(), bytes, bytes + size);
     return true;
 }
 
@@ -76,15 +76,15 @@ TEST(PngEncoder, DecodesToTheSamePixelsExactly) {
             ASSERT_TRUE(Encode(PICTURE_PNG, pixels, size[0], size[1], channels, &out));
             std::vector<unsigned char> rgb;
             int width = 0, height = 0;
-            ASSERT_TRUE(DecodeWithStb(out.bytes, &rgb, &width, &height));
+            ASSERT_TRUE(DecodeWithStb(out.Bytes, &rgb, &width, &height));
             EXPECT_EQ(width, size[0]);
             EXPECT_EQ(height, size[1]);
             EXPECT_TRUE(rgb == RgbOf(pixels, channels));
             // 8-bit RGB (colour type 2): opaque, no alpha channel; marked sRGB.
-            ASSERT_GT(out.bytes.size(), 26u);
-            EXPECT_EQ(out.bytes[24], 8);
-            EXPECT_EQ(out.bytes[25], 2);
-            std::string text(out.bytes.begin(), out.bytes.end());
+            ASSERT_GT(out.Bytes.size(), 26u);
+            EXPECT_EQ(out.Bytes[24], 8);
+            EXPECT_EQ(out.Bytes[25], 2);
+            std::string text(out.Bytes.begin(), out.Bytes.end());
             EXPECT_NE(text.find("sRGB"), std::string::npos);
         }
     }
@@ -95,13 +95,13 @@ TEST(PngEncoder, EverySettingIsLossless) {
     EncoderSettings settings = DefaultEncoderSettings();
     const int choices[][2] = {{0, PNG_FILTER_NONE}, {1, PNG_FILTER_SUB}, {6, 0}, {9, PNG_ALL_FILTERS}};
     for (const auto& choice : choices) {
-        settings.pngZlibLevel = choice[0];
-        settings.pngFilters = choice[1];
+        settings.PngZlibLevel = choice[0];
+        settings.PngFilters = choice[1];
         Collected out;
         ASSERT_TRUE(Encode(PICTURE_PNG, pixels, 301, 77, 4, &out, nullptr, settings));
         std::vector<unsigned char> rgb;
         int width, height;
-        ASSERT_TRUE(DecodeWithStb(out.bytes, &rgb, &width, &height));
+        ASSERT_TRUE(DecodeWithStb(out.Bytes, &rgb, &width, &height));
         EXPECT_TRUE(rgb == RgbOf(pixels, 4)) << "level " << choice[0];
     }
 }
@@ -115,31 +115,31 @@ TEST(JpegEncoder, DecodesWithinTheCodecsErrorAtFullChroma) {
         ASSERT_TRUE(Encode(PICTURE_JPEG, rgba, size[0], size[1], 4, &fromRgba));
         ASSERT_TRUE(Encode(PICTURE_JPEG, rgb, size[0], size[1], 3, &fromRgb));
         // The fourth byte is skipped, not mixed in.
-        EXPECT_TRUE(fromRgba.bytes == fromRgb.bytes);
+        EXPECT_TRUE(fromRgba.Bytes == fromRgb.Bytes);
         std::vector<unsigned char> decoded;
         int width, height;
-        ASSERT_TRUE(DecodeWithStb(fromRgba.bytes, &decoded, &width, &height));
+        ASSERT_TRUE(DecodeWithStb(fromRgba.Bytes, &decoded, &width, &height));
         ASSERT_EQ(width, size[0]);
         ASSERT_EQ(height, size[1]);
         // Quality 92: small errors, largest at the strokes' hard edges.
         EXPECT_GT(Psnr(rgb, decoded), 33.0);
         EXPECT_LE(MaxDifference(rgb, decoded), 60);
-        EXPECT_EQ(JpegSampling(fromRgba.bytes), (std::vector<std::pair<int, int>>{{1, 1}, {1, 1}, {1, 1}}));
+        EXPECT_EQ(JpegSampling(fromRgba.Bytes), (std::vector<std::pair<int, int>>{{1, 1}, {1, 1}, {1, 1}}));
     }
 }
 
 TEST(JpegEncoder, FullChromaKeepsColouredEdgesBetterThanHalf) {
     std::vector<unsigned char> pixels = MakeTestPicture(400, 300, 3, 5);
     EncoderSettings half = DefaultEncoderSettings();
-    half.jpegFullChroma = false;
+    half.JpegFullChroma = false;
     Collected full, halved;
     ASSERT_TRUE(Encode(PICTURE_JPEG, pixels, 400, 300, 3, &full));
     ASSERT_TRUE(Encode(PICTURE_JPEG, pixels, 400, 300, 3, &halved, nullptr, half));
-    EXPECT_EQ(JpegSampling(halved.bytes), (std::vector<std::pair<int, int>>{{2, 2}, {1, 1}, {1, 1}}));
+    EXPECT_EQ(JpegSampling(halved.Bytes), (std::vector<std::pair<int, int>>{{2, 2}, {1, 1}, {1, 1}}));
     std::vector<unsigned char> a, b;
     int w, h;
-    ASSERT_TRUE(DecodeWithStb(full.bytes, &a, &w, &h));
-    ASSERT_TRUE(DecodeWithStb(halved.bytes, &b, &w, &h));
+    ASSERT_TRUE(DecodeWithStb(full.Bytes, &a, &w, &h));
+    ASSERT_TRUE(DecodeWithStb(halved.Bytes, &b, &w, &h));
     EXPECT_GT(Psnr(pixels, a), Psnr(pixels, b) + 1.0);
 }
 
@@ -163,11 +163,11 @@ TEST(Encoders, AStoppedSinkEndsTheEncodingCleanly) {
         for (size_t failAfter : {(size_t)0, (size_t)100, (size_t)20000}) {
             SCOPED_TRACE(testing::Message() << (format == PICTURE_PNG ? "PNG" : "JPEG") << " after " << failAfter);
             Collected out;
-            out.failAfter = failAfter;
+            out.FailAfter = failAfter;
             std::string reason;
             EXPECT_FALSE(Encode(format, pixels, 300, 200, 4, &out, &reason));
             EXPECT_EQ(reason, "the output could not be written");
-            EXPECT_EQ(out.writesAfterRefusal, 0);
+            EXPECT_EQ(out.WritesAfterRefusal, 0);
         }
     }
 }
@@ -183,7 +183,7 @@ TEST(Encoders, RefuseWhatTheFormatCannotHold) {
     EXPECT_EQ(reason, "JPEG cannot hold a picture of 65501 x 1 (at most 65500 on a side)");
     EXPECT_FALSE(Encode(PICTURE_JPEG, pixels, 2, 2, 2, &out, &reason));
     EXPECT_EQ(reason, "no pixels to encode");
-    EXPECT_TRUE(out.bytes.empty());
+    EXPECT_TRUE(out.Bytes.empty());
 }
 
 TEST(Encoders, TwoThreadsEncodeAtOnce) {
@@ -197,8 +197,8 @@ TEST(Encoders, TwoThreadsEncodeAtOnce) {
     ASSERT_TRUE(okA && okB);
     std::vector<unsigned char> rgb;
     int w, h;
-    ASSERT_TRUE(DecodeWithStb(outA.bytes, &rgb, &w, &h));
+    ASSERT_TRUE(DecodeWithStb(outA.Bytes, &rgb, &w, &h));
     EXPECT_TRUE(rgb == a);
-    ASSERT_TRUE(DecodeWithStb(outB.bytes, &rgb, &w, &h));
+    ASSERT_TRUE(DecodeWithStb(outB.Bytes, &rgb, &w, &h));
     EXPECT_GT(Psnr(RgbOf(b, 4), rgb), 33.0);
 }

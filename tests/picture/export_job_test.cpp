@@ -40,8 +40,8 @@ ExportStatus PollUntilDone(std::vector<float>* progress) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(240);
     while (std::chrono::steady_clock::now() < deadline) {
         ExportStatus status = PollPictureExport();
-        if (status.state != EXPORT_RUNNING) return status;
-        progress->push_back(status.progress);
+        if (status.State != EXPORT_RUNNING) return status;
+        progress->push_back(status.Progress);
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return WaitForPictureExport();
@@ -79,12 +79,12 @@ TEST_F(ExportJob, WritesAPngWhileTheCallerPollsAndReportsOnce) {
 
     std::vector<float> progress;
     ExportStatus done = PollUntilDone(&progress);
-    ASSERT_EQ(done.state, EXPORT_SUCCEEDED) << done.reason;
-    EXPECT_EQ(done.path, path);
-    EXPECT_EQ(FileNameOfPath(done.path.c_str()), "coffee-painted.png");
-    EXPECT_EQ(done.width, width);
-    EXPECT_EQ(done.height, height);
-    EXPECT_EQ(done.progress, 1.0f);
+    ASSERT_EQ(done.State, EXPORT_SUCCEEDED) << done.Reason;
+    EXPECT_EQ(done.Path, path);
+    EXPECT_EQ(FileNameOfPath(done.Path.c_str()), "coffee-painted.png");
+    EXPECT_EQ(done.Width, width);
+    EXPECT_EQ(done.Height, height);
+    EXPECT_EQ(done.Progress, 1.0f);
     for (size_t i = 0; i < progress.size(); ++i) {
         EXPECT_GE(progress[i], 0.0f);
         EXPECT_LT(progress[i], 1.0f);  // never 100 % before the file is in place
@@ -93,7 +93,7 @@ TEST_F(ExportJob, WritesAPngWhileTheCallerPollsAndReportsOnce) {
         }
     }
     // The outcome came once; then there is nothing.
-    EXPECT_EQ(PollPictureExport().state, EXPORT_IDLE);
+    EXPECT_EQ(PollPictureExport().State, EXPORT_IDLE);
     EXPECT_FALSE(PictureExportBusy());
 
     std::vector<unsigned char> rgb;
@@ -109,7 +109,7 @@ TEST_F(ExportJob, WritesAJpegFromRgbPixels) {
     std::string path = Path("coffee-painted.JPEG"), reason;
     ASSERT_TRUE(StartPictureExport(path, PICTURE_JPEG, pixels, 333, 222, 3, &reason)) << reason;
     ExportStatus done = WaitForPictureExport();
-    ASSERT_EQ(done.state, EXPORT_SUCCEEDED) << done.reason;
+    ASSERT_EQ(done.State, EXPORT_SUCCEEDED) << done.Reason;
     std::vector<unsigned char> rgb;
     int w = 0, h = 0;
     ASSERT_TRUE(DecodeWithStb(ReadWholeFile(path), &rgb, &w, &h));
@@ -125,10 +125,10 @@ TEST_F(ExportJob, ASecondExportIsRefusedUntilTheFirstIsCollected) {
     // Finished or not, the first job's outcome has not been collected yet.
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_FALSE(StartPictureExport(second, PICTURE_PNG, MakeTestPicture(8, 6, 3, 1), 8, 6, 3, &reason));
-    EXPECT_EQ(WaitForPictureExport().state, EXPORT_SUCCEEDED);
-    EXPECT_EQ(WaitForPictureExport().state, EXPORT_IDLE);
+    EXPECT_EQ(WaitForPictureExport().State, EXPORT_SUCCEEDED);
+    EXPECT_EQ(WaitForPictureExport().State, EXPORT_IDLE);
     ASSERT_TRUE(StartPictureExport(second, PICTURE_PNG, MakeTestPicture(8, 6, 3, 1), 8, 6, 3, &reason));
-    EXPECT_EQ(WaitForPictureExport().state, EXPORT_SUCCEEDED);
+    EXPECT_EQ(WaitForPictureExport().State, EXPORT_SUCCEEDED);
     FILE* probe = fopen(second.c_str(), "rb");
     EXPECT_NE(probe, nullptr);
     if (probe) fclose(probe);
@@ -140,14 +140,14 @@ TEST_F(ExportJob, AFailureComesBackWithTheSystemsReason) {
     ASSERT_TRUE(StartPictureExport(path, PICTURE_PNG, MakeTestPicture(40, 30, 4, 1), 40, 30, 4, &reason));
     std::vector<float> progress;
     ExportStatus done = PollUntilDone(&progress);
-    EXPECT_EQ(done.state, EXPORT_FAILED);
-    EXPECT_EQ(done.path, path);
-    EXPECT_EQ(FileNameOfPath(done.path.c_str()), "x.png");
-    EXPECT_FALSE(done.reason.empty());
+    EXPECT_EQ(done.State, EXPORT_FAILED);
+    EXPECT_EQ(done.Path, path);
+    EXPECT_EQ(FileNameOfPath(done.Path.c_str()), "x.png");
+    EXPECT_FALSE(done.Reason.empty());
 #ifndef _WIN32
-    EXPECT_EQ(done.reason, "No such file or directory");
+    EXPECT_EQ(done.Reason, "No such file or directory");
 #endif
-    EXPECT_EQ(PollPictureExport().state, EXPORT_IDLE);
+    EXPECT_EQ(PollPictureExport().State, EXPORT_IDLE);
 }
 
 #if GTEST_HAS_DEATH_TEST && !defined(_WIN32)
@@ -181,10 +181,10 @@ TEST_F(ExportJob, PixelsThatDoNotMatchTheSizeAreRefused) {
 
 TEST(ExportNames, TheExtensionChoosesTheFormatInAnyCase) {
     struct Case {
-        const char* chosen;
-        const char* path;
-        PictureFormat format;
-        bool added;
+        const char* Chosen;
+        const char* Path;
+        PictureFormat Format;
+        bool Added;
     } cases[] = {
         {"/p/a.png", "/p/a.png", PICTURE_PNG, false},
         {"/p/a.PNG", "/p/a.PNG", PICTURE_PNG, false},
@@ -198,10 +198,10 @@ TEST(ExportNames, TheExtensionChoosesTheFormatInAnyCase) {
     for (const Case& c : cases) {
         ExportName name;
         std::string reason;
-        ASSERT_TRUE(ResolveExportName(c.chosen, &name, &reason)) << c.chosen;
-        EXPECT_EQ(name.path, c.path) << c.chosen;
-        EXPECT_EQ(name.format, c.format) << c.chosen;
-        EXPECT_EQ(name.extensionAdded, c.added) << c.chosen;
+        ASSERT_TRUE(ResolveExportName(c.Chosen, &name, &reason)) << c.Chosen;
+        EXPECT_EQ(name.Path, c.Path) << c.Chosen;
+        EXPECT_EQ(name.Format, c.Format) << c.Chosen;
+        EXPECT_EQ(name.ExtensionAdded, c.Added) << c.Chosen;
     }
 }
 

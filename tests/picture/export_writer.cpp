@@ -54,8 +54,8 @@ int main(int argc, char** argv) {
         } else if (strcmp(argv[arg], "--jpeg") == 0) {
             format = PICTURE_JPEG;
         } else if (strcmp(argv[arg], "--slow") == 0) {
-            PictureExportSettings.pngZlibLevel = 9;
-            PictureExportSettings.pngFilters = PNG_ALL_FILTERS;
+            PictureExportSettings.PngZlibLevel = 9;
+            PictureExportSettings.PngFilters = PNG_ALL_FILTERS;
         } else {
             return 2;
         }
@@ -70,8 +70,8 @@ int main(int argc, char** argv) {
     bool half = false;
     for (;;) {
         ExportStatus status = PollPictureExport();
-        if (status.state == EXPORT_RUNNING) {
-            if (!half && status.progress >= 0.5f) {
+        if (status.State == EXPORT_RUNNING) {
+            if (!half && status.Progress >= 0.5f) {
                 half = true;
                 printf("half\n");
                 fflush(stdout);
@@ -79,11 +79,11 @@ int main(int argc, char** argv) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
             continue;
         }
-        if (status.state == EXPORT_SUCCEEDED) {
+        if (status.State == EXPORT_SUCCEEDED) {
             printf("done\n");
             return 0;
         }
-        printf("failed: %s\n", status.reason.c_str());
+        printf("failed: %s\n", status.Reason.c_str());
         return 1;
     }
 }

@@ -111,10 +111,10 @@ TEST(ImageDecoder, MatchesStbImageInProcessForEveryFormat) {
         unsigned char* expected = stbi_load(folder.File(name).c_str(), &w, &h, nullptr, 4);
         ASSERT_NE(nullptr, expected) << stbi_failure_reason();
         Decoded got = Decode(folder.File(name));
-        ASSERT_TRUE(got.ok) << got.reason;
-        EXPECT_EQ(w, got.width);
-        EXPECT_EQ(h, got.height);
-        EXPECT_TRUE(got.pixels == Bytes(expected, expected + size_t(w) * h * 4));
+        ASSERT_TRUE(got.Ok) << got.Reason;
+        EXPECT_EQ(w, got.Width);
+        EXPECT_EQ(h, got.Height);
+        EXPECT_TRUE(got.Pixels == Bytes(expected, expected + size_t(w) * h * 4));
         stbi_image_free(expected);
     }
 }
@@ -126,8 +126,8 @@ TEST(ImageDecoder, UnreadableFileFails) {
     ASSERT_TRUE(WriteBytes(path, EncodePng(TestPixels(4, 4, 3), 4, 4, 3)));
     chmod(path.c_str(), 0);
     Decoded got = Decode(path);
-    EXPECT_FALSE(got.ok);
-    EXPECT_NE(std::string::npos, got.reason.find("Permission denied")) << got.reason;
+    EXPECT_FALSE(got.Ok);
+    EXPECT_NE(std::string::npos, got.Reason.find("Permission denied")) << got.Reason;
 }
 
 // A header can claim gigabytes in a few bytes. The claim is refused before anything is
@@ -142,17 +142,17 @@ TEST(ImageDecoder, HugeClaimedSizeIsRefusedFromTheHeader) {
     for (const char* name : {"huge.gif", "huge.jpg", "over.gif"}) {
         SCOPED_TRACE(name);
         Decoded got = Decode(folder.File(name));
-        EXPECT_FALSE(got.ok);
-        EXPECT_NE(std::string::npos, got.reason.find("the picture is too large: ")) << got.reason;
-        EXPECT_NE(std::string::npos, got.reason.find(" pixels, at most 500 million")) << got.reason;
+        EXPECT_FALSE(got.Ok);
+        EXPECT_NE(std::string::npos, got.Reason.find("the picture is too large: ")) << got.Reason;
+        EXPECT_NE(std::string::npos, got.Reason.find(" pixels, at most 500 million")) << got.Reason;
     }
     EXPECT_EQ("the picture is too large: 25001 x 20000 pixels, at most 500 million",
-              Decode(folder.File("over.gif")).reason);
+              Decode(folder.File("over.gif")).Reason);
     // stb_image refuses this PNG header itself; the reason still says what is wrong.
     ASSERT_TRUE(WriteBytes(folder.File("huge.png"), PngHeaderOnly(65535, 65535)));
     Decoded png = Decode(folder.File("huge.png"));
-    EXPECT_FALSE(png.ok);
-    EXPECT_EQ("the picture is too large to decode (PNG: too large)", png.reason);
+    EXPECT_FALSE(png.Ok);
+    EXPECT_EQ("the picture is too large to decode (PNG: too large)", png.Reason);
 }
 
 TEST(ImageDecoder, MemoryLimitStopsALargeDecode) {
@@ -162,12 +162,12 @@ TEST(ImageDecoder, MemoryLimitStopsALargeDecode) {
     ASSERT_TRUE(WriteBytes(folder.File("large.png"), EncodePng(Bytes(size_t(side) * side, 200), side, side, 1)));
     ImageDecoderMemoryLimit = 16 << 20;
     Decoded limited = Decode(folder.File("large.png"));
-    EXPECT_FALSE(limited.ok);
-    EXPECT_EQ(limited.reason, "not enough memory to decode it (limit 16 MiB)");
-    ImageDecoderMemoryLimit = restore.memory;
+    EXPECT_FALSE(limited.Ok);
+    EXPECT_EQ(limited.Reason, "not enough memory to decode it (limit 16 MiB)");
+    ImageDecoderMemoryLimit = restore.Memory;
     Decoded full = Decode(folder.File("large.png"));
-    ASSERT_TRUE(full.ok) << full.reason;
-    EXPECT_EQ(side, full.width);
+    ASSERT_TRUE(full.Ok) << full.Reason;
+    EXPECT_EQ(side, full.Width);
 }
 
 TEST(ImageDecoder, MisbehavingHelperIsContained) {
@@ -176,29 +176,29 @@ TEST(ImageDecoder, MisbehavingHelperIsContained) {
     ImageDecoderTimeLimitMs = 400;
     TestFolder folder;
     struct Case {
-        const char* word;
-        const char* reasonHas;
+        const char* Word;
+        const char* ReasonHas;
     } cases[] = {
         {"crash", "stopped"},        {"abort", "stopped"},       {"hang", "took too long"},
         {"linger", "took too long"}, {"silent", "no answer"},    {"short", "no answer"},
         {"exit3", "exit status 3"},  {"oversized", "malformed"}, {"outside", "malformed"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.word);
-        std::string path = folder.File(std::string(c.word) + ".png");
-        ASSERT_TRUE(WriteBytes(path, Bytes(c.word, c.word + strlen(c.word))));
+        SCOPED_TRACE(c.Word);
+        std::string path = folder.File(std::string(c.Word) + ".png");
+        ASSERT_TRUE(WriteBytes(path, Bytes(c.Word, c.Word + strlen(c.Word))));
         auto start = std::chrono::steady_clock::now();
         Decoded got = Decode(path);
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        EXPECT_FALSE(got.ok);
-        EXPECT_NE(std::string::npos, got.reason.find(c.reasonHas)) << got.reason;
+        EXPECT_FALSE(got.Ok);
+        EXPECT_NE(std::string::npos, got.Reason.find(c.ReasonHas)) << got.Reason;
         EXPECT_LT(seconds, 5.0);  // the limit, not the helper, decides how long we wait
         EXPECT_TRUE(NoChildLeft());
     }
     ImageDecoderPath = "/nonexistent/vellumry-decode";
     Decoded missing = Decode(folder.File("crash.png"));
-    EXPECT_FALSE(missing.ok);
-    EXPECT_NE(std::string::npos, missing.reason.find("could not start")) << missing.reason;
+    EXPECT_FALSE(missing.Ok);
+    EXPECT_NE(std::string::npos, missing.Reason.find("could not start")) << missing.Reason;
 }
 
 TEST(ImageDecoder, LeavesNoFdOrProcessBehind) {
@@ -210,12 +210,12 @@ TEST(ImageDecoder, LeavesNoFdOrProcessBehind) {
     int before = OpenFdCount();
     for (int round = 0; round < 3; ++round) {
         Decoded good = Decode(folder.File("good.png"));
-        EXPECT_TRUE(good.ok) << good.reason;
-        for (const BadInput& b : bad) EXPECT_FALSE(Decode(b.path).ok);
+        EXPECT_TRUE(good.Ok) << good.Reason;
+        for (const BadInput& b : bad) EXPECT_FALSE(Decode(b.Path).Ok);
     }
     ImageDecoderPath = MISBEHAVING_DECODER;
     ImageDecoderTimeLimitMs = 200;
-    EXPECT_FALSE(Decode(folder.File("hang.png")).ok);
+    EXPECT_FALSE(Decode(folder.File("hang.png")).Ok);
     EXPECT_EQ(before, OpenFdCount());
     EXPECT_TRUE(NoChildLeft());
 }
@@ -236,8 +236,8 @@ TEST(ImageDecoder, WhatIsNotAFileIsRefusedAtOnceAndNamed) {
     ASSERT_EQ(0, symlink("/dev/zero", folder.File("x.png").c_str()));
     ASSERT_EQ(0, mkdir(folder.File("album.png").c_str(), 0700));
     struct Case {
-        const char* name;
-        const char* reason;
+        const char* Name;
+        const char* Reason;
     } cases[] = {
         {"pipe.png", "it is a named pipe, not a file"},
         {"socket.png", "it is a socket, not a file"},
@@ -245,10 +245,10 @@ TEST(ImageDecoder, WhatIsNotAFileIsRefusedAtOnceAndNamed) {
         {"album.png", "it is a folder, not a file"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(c.Name);
         char reason[256] = "unchanged";
-        EXPECT_EQ(nullptr, StartPictureDecode(folder.File(c.name).c_str(), 0, reason, sizeof reason));
-        EXPECT_STREQ(c.reason, reason);
+        EXPECT_EQ(nullptr, StartPictureDecode(folder.File(c.Name).c_str(), 0, reason, sizeof reason));
+        EXPECT_STREQ(c.Reason, reason);
     }
     close(listening);
     EXPECT_TRUE(NoChildLeft());
@@ -278,26 +278,26 @@ TEST(ImageDecoder, HostileShapesComeBackScaledByTheHelper) {
     EXPECT_EQ(70u, ReadBytes(folder.File("line.bmp")).size());
     EXPECT_EQ(35u, ReadBytes(folder.File("canvas.gif")).size());
     struct Case {
-        const char* name;
-        int sourceWidth, sourceHeight;
+        const char* Name;
+        int SourceWidth, SourceHeight;
     } cases[] = {
         {"wide.png", stripWidth, 1},  {"tall.png", 1, stripWidth},    {"line.bmp", 16777216, 1},
         {"canvas.gif", 20000, 13421}, {"one-over.bmp", 16384, 16385},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        Decoded got = Decode(folder.File(c.name), largest);
-        ASSERT_TRUE(got.ok) << got.reason;
+        SCOPED_TRACE(c.Name);
+        Decoded got = Decode(folder.File(c.Name), largest);
+        ASSERT_TRUE(got.Ok) << got.Reason;
         int width = 0, height = 0;
-        FitInside(c.sourceWidth, c.sourceHeight, largest, &width, &height);
-        EXPECT_EQ(c.sourceWidth, got.sourceWidth);
-        EXPECT_EQ(c.sourceHeight, got.sourceHeight);
-        EXPECT_EQ(width, got.width);
-        EXPECT_EQ(height, got.height);
-        ASSERT_EQ(size_t(width) * height * 4, got.pixels.size());
-        if (c.name[0] == 'w' || c.name[0] == 't') {
+        FitInside(c.SourceWidth, c.SourceHeight, largest, &width, &height);
+        EXPECT_EQ(c.SourceWidth, got.SourceWidth);
+        EXPECT_EQ(c.SourceHeight, got.SourceHeight);
+        EXPECT_EQ(width, got.Width);
+        EXPECT_EQ(height, got.Height);
+        ASSERT_EQ(size_t(width) * height * 4, got.Pixels.size());
+        if (c.Name[0] == 'w' || c.Name[0] == 't') {
             for (int i = 0; i < largest; ++i) {
-                const unsigned char* p = &got.pixels[size_t(i) * 4];
+                const unsigned char* p = &got.Pixels[size_t(i) * 4];
                 ASSERT_EQ(i % 251, p[0]) << i;
                 ASSERT_EQ(100, p[1]) << i;
                 ASSERT_EQ(7, p[2]) << i;
@@ -318,14 +318,14 @@ TEST(ImageDecoder, AnswersAreJudgedNotTrusted) {
     for (const char* word : {"unscaled", "garbled", "mute"})
         ASSERT_TRUE(WriteBytes(folder.File(word), Bytes(word, word + strlen(word))));
     Decoded unscaled = Decode(folder.File("unscaled"), 64);
-    EXPECT_FALSE(unscaled.ok);
-    EXPECT_EQ("the decoder's answer was malformed", unscaled.reason);
-    EXPECT_TRUE(Decode(folder.File("unscaled"), 0).ok) << "the same answer stands where any size fits";
+    EXPECT_FALSE(unscaled.Ok);
+    EXPECT_EQ("the decoder's answer was malformed", unscaled.Reason);
+    EXPECT_TRUE(Decode(folder.File("unscaled"), 0).Ok) << "the same answer stands where any size fits";
     Decoded garbled = Decode(folder.File("garbled"));
-    EXPECT_FALSE(garbled.ok);
-    EXPECT_EQ("END? PNG??[31m ??", garbled.reason);
+    EXPECT_FALSE(garbled.Ok);
+    EXPECT_EQ("END? PNG??[31m ??", garbled.Reason);
     Decoded mute = Decode(folder.File("mute"));
-    EXPECT_EQ("the decoder gave no reason", mute.reason);
+    EXPECT_EQ("the decoder gave no reason", mute.Reason);
 }
 
 // The caller is never held up: a decode that spins (a cut-off run-length HDR in the real helper,
@@ -338,14 +338,14 @@ TEST(ImageDecoder, ADecodeRunsWithoutHoldingTheCaller) {
     const int fds = OpenFdCount();
     for (bool real : {true, false}) {
         SCOPED_TRACE(real ? "spinning stb_image" : "hanging helper");
-        ImageDecoderPath = real ? restore.path : MISBEHAVING_DECODER;
+        ImageDecoderPath = real ? restore.Path : MISBEHAVING_DECODER;
         PictureDecode* decode = StartOrFail(folder.File(real ? "cut.hdr" : "hang.png"));
         ASSERT_NE(nullptr, decode);
         for (int look = 0; look < 20; ++look) {
             DecodedPicture picture;
             char reason[256];
             ASSERT_EQ(DECODE_RUNNING, PollPictureDecode(decode, look % 2 ? 0 : 20, &picture, reason, sizeof reason));
-            EXPECT_EQ(nullptr, picture.pixels);
+            EXPECT_EQ(nullptr, picture.Pixels);
         }
         EXPECT_FALSE(NoChildLeft());
         CancelPictureDecode(decode);
@@ -353,10 +353,10 @@ TEST(ImageDecoder, ADecodeRunsWithoutHoldingTheCaller) {
         EXPECT_EQ(fds, OpenFdCount());
     }
     // Left alone, the spinning decode is stopped by the limit.
-    ImageDecoderPath = restore.path;
+    ImageDecoderPath = restore.Path;
     ImageDecoderTimeLimitMs = 300;
     Decoded spun = Decode(folder.File("cut.hdr"));
-    EXPECT_EQ("took too long (more than 0.3 s)", spun.reason);
+    EXPECT_EQ("took too long (more than 0.3 s)", spun.Reason);
     EXPECT_TRUE(NoChildLeft());
 }
 
@@ -411,13 +411,13 @@ TEST(ImageDecoder, DamagedFilesGetReasonsAPersonUnderstands) {
     std::vector<BadInput> files = MakeDamagedFiles(folder);
     for (const BadInput& input : MakeBadInputs(folder)) files.push_back(input);
     for (const BadInput& file : files) {
-        SCOPED_TRACE(file.name);
-        Decoded got = Decode(file.path);
-        ASSERT_FALSE(got.ok);
-        EXPECT_FALSE(got.reason.empty());
-        EXPECT_TRUE(Readable(got.reason)) << got.reason;
-        EXPECT_FALSE(HasNegativeNumber(got.reason)) << got.reason;
-        EXPECT_NE(std::string::npos, got.reason.find(file.reasonHas)) << got.reason;
-        printf("  %-18s %s\n", file.name, got.reason.c_str());
+        SCOPED_TRACE(file.Name);
+        Decoded got = Decode(file.Path);
+        ASSERT_FALSE(got.Ok);
+        EXPECT_FALSE(got.Reason.empty());
+        EXPECT_TRUE(Readable(got.Reason)) << got.Reason;
+        EXPECT_FALSE(HasNegativeNumber(got.Reason)) << got.Reason;
+        EXPECT_NE(std::string::npos, got.Reason.find(file.ReasonHas)) << got.Reason;
+        printf("  %-18s %s\n", file.Name, got.Reason.c_str());
     }
 }

@@ -8,13 +8,13 @@
 
 TestFolder::TestFolder() {
     char name[] = "/tmp/vellumry-import.XXXXXX";
-    if (mkdtemp(name)) path = name;
+    if (mkdtemp(name)) Path = name;
 }
 
 TestFolder::~TestFolder() {
-    if (path.size() > 5) {
-        std::string command = "rm -rf '" + path + "'";
-        if (system(command.c_str()) != 0) fprintf(stderr, "could not remove %s\n", path.c_str());
+    if (Path.size() > 5) {
+        std::string command = "rm -rf '" + Path + "'";
+        if (system(command.c_str()) != 0) fprintf(stderr, "could not remove %s\n", Path.c_str());
     }
 }
 

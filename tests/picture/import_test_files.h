@@ -4,10 +4,10 @@
 #include <vector>
 
 struct TestFolder {
-    std::string path;
+    std::string Path;
     TestFolder();
     ~TestFolder();  // removes the folder and everything in it
-    std::string File(const std::string& name) const { return path + "/" + name; }
+    std::string File(const std::string& name) const { return Path + "/" + name; }
 };
 
 typedef std::vector<unsigned char> Bytes;
@@ -29,9 +29,9 @@ Bytes BmpHeaderOnly(unsigned width, unsigned height);
 Bytes GifCanvas(unsigned width, unsigned height);
 
 struct BadInput {
-    const char* name;
-    std::string path;
-    const char* reasonHas;  // a part of the expected reason, or "" for any
+    const char* Name;
+    std::string Path;
+    const char* ReasonHas;  // a part of the expected reason, or "" for any
 };
 
 // Every kind of file that must take the failure path, made in `folder`.

@@ -59,9 +59,9 @@ int main(int argc, char** argv) {
 
     DecoderResult result;
     memset(&result, 0, sizeof result);
-    result.magic = DecoderResultMagic;
-    result.ok = 1;
-    result.width = result.height = result.sourceWidth = result.sourceHeight = 16;
+    result.Magic = DecoderResultMagic;
+    result.Ok = 1;
+    result.Width = result.Height = result.SourceWidth = result.SourceHeight = 16;
     if (strcmp(word, "crash") == 0) raise(SIGSEGV);
     if (strcmp(word, "abort") == 0) raise(SIGABRT);
     if (strcmp(word, "hang") == 0)
@@ -72,17 +72,17 @@ int main(int argc, char** argv) {
     }
     if (strcmp(word, "silent") == 0) return 0;
     if (strcmp(word, "exit3") == 0) return 3;
-    if (strcmp(word, "oversized") == 0) result.width = result.height = 1 << 15;
-    if (strcmp(word, "outside") == 0) result.offset = 1 << 20;  // the shared memory is empty
+    if (strcmp(word, "oversized") == 0) result.Width = result.Height = 1 << 15;
+    if (strcmp(word, "outside") == 0) result.Offset = 1 << 20;  // the shared memory is empty
     if (strcmp(word, "unscaled") == 0) {
         // Real pixels, in memory the program can map, but more of them than it asked for.
-        result.width = result.sourceWidth = largestSide + 1;
-        result.height = result.sourceHeight = 2;
-        if (ftruncate(DecoderPixelFd, off_t(result.width) * result.height * 4) != 0) return 8;
+        result.Width = result.SourceWidth = largestSide + 1;
+        result.Height = result.SourceHeight = 2;
+        if (ftruncate(DecoderPixelFd, off_t(result.Width) * result.Height * 4) != 0) return 8;
     }
     if (strcmp(word, "garbled") == 0 || strcmp(word, "mute") == 0) {
-        result.ok = 0;
-        if (strcmp(word, "garbled") == 0) memcpy(result.reason, "END\xae PNG\n\x1b[31m \xff\xfe", 17);
+        result.Ok = 0;
+        if (strcmp(word, "garbled") == 0) memcpy(result.Reason, "END\xae PNG\n\x1b[31m \xff\xfe", 17);
     }
     size_t size = strcmp(word, "short") == 0 ? sizeof result / 2 : sizeof result;
     return write(DecoderResultFd, &result, size) == ssize_t(size) ? 0 : 8;

@@ -41,8 +41,8 @@ Bytes Noise(int width, int height, unsigned seed) {
 
 TEST(FitInside, KeepsTheAspectAndNeverRoundsASideToNothing) {
     struct Case {
-        int width, height, largest, fitWidth, fitHeight;
-        bool scaled;
+        int Width, Height, Largest, FitWidth, FitHeight;
+        bool Scaled;
     } cases[] = {
         {1048576, 1, 16384, 16384, 1, true},
         {1, 1048576, 16384, 1, 16384, true},
@@ -59,11 +59,11 @@ TEST(FitInside, KeepsTheAspectAndNeverRoundsASideToNothing) {
         {8, 5, 4, 4, 3, true},  // 2.5 rounds up
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << " in " << c.largest);
+        SCOPED_TRACE(testing::Message() << c.Width << " x " << c.Height << " in " << c.Largest);
         int width = -1, height = -1;
-        EXPECT_EQ(c.scaled, FitInside(c.width, c.height, c.largest, &width, &height));
-        EXPECT_EQ(c.fitWidth, width);
-        EXPECT_EQ(c.fitHeight, height);
+        EXPECT_EQ(c.Scaled, FitInside(c.Width, c.Height, c.Largest, &width, &height));
+        EXPECT_EQ(c.FitWidth, width);
+        EXPECT_EQ(c.FitHeight, height);
     }
 }
 
@@ -71,24 +71,24 @@ TEST(FitInside, KeepsTheAspectAndNeverRoundsASideToNothing) {
 // down to one, each against the floating-point integration, shrunk in the caller's own buffer.
 TEST(ShrinkPicture, GivesTheAreaAverageOfEveryNewPixel) {
     struct Shape {
-        int sourceWidth, sourceHeight, width, height;
+        int SourceWidth, SourceHeight, Width, Height;
     } shapes[] = {
         {8, 8, 4, 4},    {7, 5, 3, 2},   {100, 1, 7, 1},  {1, 100, 1, 9}, {17, 13, 16, 13}, {13, 17, 13, 16},
         {64, 64, 64, 1}, {64, 64, 1, 1}, {31, 29, 30, 2}, {5, 5, 5, 5},   {255, 3, 254, 3}, {40, 90, 11, 37},
     };
     unsigned seed = 1;
     for (const Shape& s : shapes) {
-        SCOPED_TRACE(testing::Message() << s.sourceWidth << " x " << s.sourceHeight << " -> " << s.width << " x "
-                                        << s.height);
-        const Bytes source = Noise(s.sourceWidth, s.sourceHeight, seed++);
+        SCOPED_TRACE(testing::Message() << s.SourceWidth << " x " << s.SourceHeight << " -> " << s.Width << " x "
+                                        << s.Height);
+        const Bytes source = Noise(s.SourceWidth, s.SourceHeight, seed++);
         Bytes pixels = source;
-        ASSERT_TRUE(ShrinkPicture(pixels.data(), s.sourceWidth, s.sourceHeight, s.width, s.height));
-        for (int y = 0; y < s.height; ++y) {
-            for (int x = 0; x < s.width; ++x) {
+        ASSERT_TRUE(ShrinkPicture(pixels.data(), s.SourceWidth, s.SourceHeight, s.Width, s.Height));
+        for (int y = 0; y < s.Height; ++y) {
+            for (int x = 0; x < s.Width; ++x) {
                 for (int c = 0; c < 4; ++c) {
                     const double expected =
-                        Reference(source, s.sourceWidth, s.sourceHeight, s.width, s.height, x, y, c);
-                    const int got = pixels[(size_t(y) * s.width + x) * 4 + c];
+                        Reference(source, s.SourceWidth, s.SourceHeight, s.Width, s.Height, x, y, c);
+                    const int got = pixels[(size_t(y) * s.Width + x) * 4 + c];
                     // Rounded to the nearest; a value within single precision of a half may
                     // go either way.
                     ASSERT_LE(std::fabs(got - expected), 0.5 + 1e-3) << "pixel " << x << "," << y << " channel " << c;

@@ -16,11 +16,11 @@ INSTANTIATE_TEST_SUITE_P(Named, SafeFileTest, testing::Values(true));
 TEST_P(SafeFileTest, ANewFileAppearsOnlyWhenCommittedAndWhole) {
     std::string bytes = SomeBytes(3 * 1024 * 1024 + 17);  // past the buffer
     SafeFile file;
-    ASSERT_TRUE(SafeFileOpen(&file, target_.c_str())) << file.reason;
+    ASSERT_TRUE(SafeFileOpen(&file, target_.c_str())) << file.Reason;
     ASSERT_TRUE(SafeFileWrite(&file, bytes.data(), 1000));
     ASSERT_TRUE(SafeFileWrite(&file, bytes.data() + 1000, bytes.size() - 1000));
     EXPECT_EQ(ReadAll(target_), "<missing>");
-    ASSERT_TRUE(SafeFileCommit(&file)) << file.reason;
+    ASSERT_TRUE(SafeFileCommit(&file)) << file.Reason;
     EXPECT_EQ(ListFolder(dir_), std::vector<std::string>{kTargetName});
     EXPECT_TRUE(ReadAll(target_) == bytes);
 }
@@ -29,10 +29,10 @@ TEST_P(SafeFileTest, ReplacesAnExistingFileOnlyOnCommit) {
     PlaceOldFile();
     std::string bytes = SomeBytes(5000);
     SafeFile file;
-    ASSERT_TRUE(SafeFileOpen(&file, target_.c_str())) << file.reason;
+    ASSERT_TRUE(SafeFileOpen(&file, target_.c_str())) << file.Reason;
     ASSERT_TRUE(SafeFileWrite(&file, bytes.data(), bytes.size()));
     EXPECT_EQ(ReadAll(target_), kOldBytes);
-    ASSERT_TRUE(SafeFileCommit(&file)) << file.reason;
+    ASSERT_TRUE(SafeFileCommit(&file)) << file.Reason;
     EXPECT_EQ(ListFolder(dir_), std::vector<std::string>{kTargetName});
     EXPECT_TRUE(ReadAll(target_) == bytes);
 }
@@ -41,11 +41,11 @@ TEST_P(SafeFileTest, ReplacesAnExistingFileOnlyOnCommit) {
 // was being encoded is not theirs to lose.
 TEST_P(SafeFileTest, AFileThatAppearedMeanwhileIsNotReplaced) {
     SafeFile file;
-    ASSERT_TRUE(SafeFileOpen(&file, target_.c_str())) << file.reason;
+    ASSERT_TRUE(SafeFileOpen(&file, target_.c_str())) << file.Reason;
     ASSERT_TRUE(SafeFileWrite(&file, "new", 3));
     PlaceOldFile();
     EXPECT_FALSE(SafeFileCommit(&file));
-    EXPECT_STREQ(file.reason, "A file of that name appeared meanwhile");
+    EXPECT_STREQ(file.Reason, "A file of that name appeared meanwhile");
     ExpectOnlyOldFile(dir_);
 }
 
@@ -59,13 +59,13 @@ TEST_P(SafeFileTest, GivingUpLeavesTheOldFileAndNothingElse) {
     ExpectOnlyOldFile(dir_);
     SafeFileAbandon(&file);  // twice is harmless
     EXPECT_FALSE(SafeFileWrite(&file, "x", 1));
-    EXPECT_NE(file.reason[0], '\0');
+    EXPECT_NE(file.Reason[0], '\0');
 }
 
 TEST_P(SafeFileTest, AMissingFolderIsRefusedAtOnce) {
     PlaceOldFile();
     SafeFile file;
     EXPECT_FALSE(SafeFileOpen(&file, PathIn(PathIn(dir_, "missing"), "x.png").c_str()));
-    EXPECT_NE(file.reason[0], '\0');
+    EXPECT_NE(file.Reason[0], '\0');
     ExpectOnlyOldFile(dir_);
 }

@@ -27,8 +27,8 @@ extern char** environ;
 
 TEST_P(SafeFileTest, ANewFileGetsTheDefaultPermissions) {
     SafeFile file;
-    ASSERT_TRUE(SafeFileOpen(&file, target_.c_str())) << file.reason;
-    ASSERT_TRUE(SafeFileCommit(&file)) << file.reason;
+    ASSERT_TRUE(SafeFileOpen(&file, target_.c_str())) << file.Reason;
+    ASSERT_TRUE(SafeFileCommit(&file)) << file.Reason;
     struct stat info;
     ASSERT_EQ(stat(target_.c_str(), &info), 0);
     mode_t mask = umask(0);
@@ -43,9 +43,9 @@ TEST_P(SafeFileTest, AReplacedFileKeepsItsPermissionBitsOnly) {
         PlaceOldFile();
         ASSERT_EQ(chmod(target_.c_str(), mode), 0);
         SafeFile file;
-        ASSERT_TRUE(SafeFileOpen(&file, target_.c_str())) << file.reason;
+        ASSERT_TRUE(SafeFileOpen(&file, target_.c_str())) << file.Reason;
         ASSERT_TRUE(SafeFileWrite(&file, "new", 3));
-        ASSERT_TRUE(SafeFileCommit(&file)) << file.reason;
+        ASSERT_TRUE(SafeFileCommit(&file)) << file.Reason;
         EXPECT_EQ(ReadAll(target_), "new");
         struct stat info;
         ASSERT_EQ(stat(target_.c_str(), &info), 0);
@@ -58,7 +58,7 @@ TEST_P(SafeFileTest, PathsThatCannotBeWrittenAreRefusedWithTheSystemsReason) {
     PlaceOldFile();
     mkdir((dir_ + "/a folder.png").c_str(), 0755);
     struct Case {
-        std::string path, reason;
+        std::string Path, Reason;
     } cases[] = {
         {dir_ + "/missing/x.png", "No such file or directory"},
         {target_ + "/x.png", "Not a directory"},
@@ -68,8 +68,8 @@ TEST_P(SafeFileTest, PathsThatCannotBeWrittenAreRefusedWithTheSystemsReason) {
     };
     for (const Case& c : cases) {
         SafeFile file;
-        EXPECT_FALSE(SafeFileOpen(&file, c.path.c_str())) << c.path;
-        EXPECT_STREQ(file.reason, c.reason.c_str()) << c.path;
+        EXPECT_FALSE(SafeFileOpen(&file, c.Path.c_str())) << c.Path;
+        EXPECT_STREQ(file.Reason, c.Reason.c_str()) << c.Path;
     }
     EXPECT_EQ(ListFolder(dir_), (std::vector<std::string>{"a folder.png", kTargetName}));
     EXPECT_EQ(ReadAll(target_), kOldBytes);
@@ -85,7 +85,7 @@ TEST_P(SafeFileTest, AFolderRemovedMeanwhileFailsAndIsNotRecreated) {
     ASSERT_TRUE(SafeFileWrite(&file, bytes.data(), bytes.size()));
     RemoveFolder(folder);
     EXPECT_FALSE(SafeFileCommit(&file));
-    EXPECT_STREQ(file.reason, "No such file or directory");
+    EXPECT_STREQ(file.Reason, "No such file or directory");
     EXPECT_TRUE(ListFolder(dir_).empty());
 }
 
@@ -100,7 +100,7 @@ TEST_P(SafeFileTest, AFolderMovedMeanwhileKeepsOnlyItsOldFile) {
     ASSERT_TRUE(SafeFileWrite(&file, bytes.data(), bytes.size()));
     ASSERT_EQ(rename(folder.c_str(), moved.c_str()), 0);
     EXPECT_FALSE(SafeFileCommit(&file));
-    EXPECT_STREQ(file.reason, "No such file or directory");
+    EXPECT_STREQ(file.Reason, "No such file or directory");
     EXPECT_EQ(ListFolder(dir_), std::vector<std::string>{"moved"});
     ExpectOnlyOldFile(moved);
 }
@@ -123,7 +123,7 @@ TEST_P(SafeFileTest, AFileSizeLimitFailsTheWriteAndLeavesTheOldFile) {
         bool ok = SafeFileOpen(&file, target_.c_str()) && SafeFileWrite(&file, bytes.data(), bytes.size()) &&
                   SafeFileCommit(&file);
         if (!ok) SafeFileAbandon(&file);
-        ssize_t ignored = write(pipeFds[1], file.reason, strlen(file.reason));
+        ssize_t ignored = write(pipeFds[1], file.Reason, strlen(file.Reason));
         (void)ignored;
         _exit(ok ? 0 : 1);
     }
@@ -143,8 +143,8 @@ namespace {
 
 // The export writer in a process of its own, its standard output on a pipe.
 struct Writer {
-    pid_t pid = -1;
-    int out = -1;
+    pid_t Pid = -1;
+    int Out = -1;
 };
 
 Writer StartWriter(const std::vector<std::string>& argv) {
@@ -157,10 +157,10 @@ Writer StartWriter(const std::vector<std::string>& argv) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    if (posix_spawnp(&writer.pid, args[0], &actions, nullptr, args.data(), environ) != 0) writer.pid = -1;
+    if (posix_spawnp(&writer.Pid, args[0], &actions, nullptr, args.data(), environ) != 0) writer.Pid = -1;
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
-    writer.out = fds[0];
+    writer.Out = fds[0];
     return writer;
 }
 
@@ -182,8 +182,8 @@ std::string ReadLine(int fd, int timeoutMs) {
 
 int Finish(Writer& writer) {
     int status = -1;
-    waitpid(writer.pid, &status, 0);
-    close(writer.out);
+    waitpid(writer.Pid, &status, 0);
+    close(writer.Out);
     return status;
 }
 
@@ -201,8 +201,8 @@ TEST_P(SafeFileTest, AFolderTheUserMayNotWriteToIsRefused) {
         chmod(dir_.c_str(), 0555);
     }
     Writer writer = StartWriter(argv);
-    ASSERT_GT(writer.pid, 0);
-    std::string line = ReadLine(writer.out, 120000);
+    ASSERT_GT(writer.Pid, 0);
+    std::string line = ReadLine(writer.Out, 120000);
     int status = Finish(writer);
     chmod(dir_.c_str(), 0755);
     EXPECT_EQ(line, "failed: Permission denied");
@@ -219,9 +219,9 @@ TEST(SafeFileKilled, AWriterKilledWhileEncodingLeavesTheOldFileAndNothingElse) {
     WriteAll(target, kOldBytes);
     // Large and slow enough that the writer is still encoding when it reports half the rows.
     Writer writer = StartWriter({EXPORT_WRITER, "--slow", target, "2400", "2400"});
-    ASSERT_GT(writer.pid, 0);
-    std::string line = ReadLine(writer.out, 240000);
-    kill(writer.pid, SIGKILL);
+    ASSERT_GT(writer.Pid, 0);
+    std::string line = ReadLine(writer.Out, 240000);
+    kill(writer.Pid, SIGKILL);
     int status = Finish(writer);
     EXPECT_EQ(line, "half");
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL) << "the writer ended before the kill";

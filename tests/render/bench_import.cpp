@@ -49,7 +49,7 @@ static double PolledImport(const char* path, double* afterAnswer) {
             glFinish();
             double end = NowMs();
             if (afterAnswer) *afterAnswer = end - look;
-            return outcome.done ? end - start : -1;
+            return outcome.Done ? end - start : -1;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }

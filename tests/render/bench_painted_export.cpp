@@ -152,19 +152,19 @@ bool ToMemory(void* context, const unsigned char* bytes, size_t size) {
 }
 
 struct Run {
-    double pass, passAndReadBack, buffer, encoder, onePiece;
-    double whole, longestStep, longestFrame, rendering, renderingFrames;
-    int frames;
-    size_t bytes;
+    double Pass, PassAndReadBack, Buffer, Encoder, OnePiece;
+    double Whole, LongestStep, LongestFrame, Rendering, RenderingFrames;
+    int Frames;
+    size_t Bytes;
 };
 
 Run OneRun(PictureFormat format, const std::string& path) {
     Run run = {};
-    run.pass = PassAlone();
+    run.Pass = PassAlone();
 
     auto start = Clock::now();
     std::vector<unsigned char> rgb(size_t(kWidth) * kHeight * 3);
-    run.buffer = MsSince(start);
+    run.Buffer = MsSince(start);
     RenderInOnePiece(&rgb, OffscreenTileLimit);
     char reason[256];
     std::vector<unsigned char> encoded;
@@ -173,46 +173,46 @@ Run OneRun(PictureFormat format, const std::string& path) {
     if (!EncodePicture(format, PixelRows{rgb.data(), kWidth, kHeight, 3}, DefaultEncoderSettings(),
                        ByteSink{ToMemory, &encoded}, EncodeProgress{nullptr, nullptr}, reason, sizeof reason))
         Fail(reason);
-    run.encoder = MsSince(start);
-    run.bytes = encoded.size();
+    run.Encoder = MsSince(start);
+    run.Bytes = encoded.size();
     encoded = std::vector<unsigned char>();
 
-    run.onePiece = RenderInOnePiece(&rgb, kOldTileSide);
+    run.OnePiece = RenderInOnePiece(&rgb, kOldTileSide);
     // The render timed again right before the whole export, into the same (warm) buffer.
-    run.passAndReadBack = RenderInOnePiece(&rgb, OffscreenTileLimit);
+    run.PassAndReadBack = RenderInOnePiece(&rgb, OffscreenTileLimit);
     rgb = std::vector<unsigned char>();
 
     ExportOutcome outcome;
     start = Clock::now();
-    if (!StartPaintedPictureExport(path.c_str(), format, &outcome)) Fail(outcome.reason);
-    run.longestStep = MsSince(start);
+    if (!StartPaintedPictureExport(path.c_str(), format, &outcome)) Fail(outcome.Reason);
+    run.LongestStep = MsSince(start);
     for (;;) {
         const bool rendering = PaintedPictureExportRendering();
         double frame = 0.0;
         if (rendering) {
             frame = WindowFrame();
-            run.renderingFrames += frame;
-            ++run.frames;
+            run.RenderingFrames += frame;
+            ++run.Frames;
         } else {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         const auto step = Clock::now();
         const bool ended = FinishPaintedPictureExport(&outcome, nullptr);
         const double held = MsSince(step);
-        run.longestStep = std::max(run.longestStep, held);
-        run.longestFrame = std::max(run.longestFrame, frame + held);
-        if (rendering && !PaintedPictureExportRendering()) run.rendering = MsSince(start);
+        run.LongestStep = std::max(run.LongestStep, held);
+        run.LongestFrame = std::max(run.LongestFrame, frame + held);
+        if (rendering && !PaintedPictureExportRendering()) run.Rendering = MsSince(start);
         if (ended) break;
     }
-    run.whole = MsSince(start);
-    if (!outcome.done) Fail(outcome.reason);
+    run.Whole = MsSince(start);
+    if (!outcome.Done) Fail(outcome.Reason);
     return run;
 }
 
 // The render alone in steps, frames in between, at a tile side and a budget.
 struct Stepped {
-    double whole, longestStep, frames;
-    int count;
+    double Whole, LongestStep, Frames;
+    int Count;
 };
 
 Stepped RenderInSteps(int side, double budget) {
@@ -224,16 +224,16 @@ Stepped RenderInSteps(int side, double budget) {
     const auto start = Clock::now();
     if (!StartPaintedPictureRender(rgb.data(), rgb.size(), reason, sizeof reason)) Fail(reason);
     for (;;) {
-        stepped.frames += WindowFrame();
-        ++stepped.count;
+        stepped.Frames += WindowFrame();
+        ++stepped.Count;
         const auto step = Clock::now();
         const RenderStep result = StepPaintedPictureRender(budget, nullptr, reason, sizeof reason);
-        stepped.longestStep = std::max(stepped.longestStep, MsSince(step));
+        stepped.LongestStep = std::max(stepped.LongestStep, MsSince(step));
         if (result == RENDER_FAILED) Fail(reason);
         if (result == RENDER_DONE) break;
     }
     EndPaintedPictureRender();
-    stepped.whole = MsSince(start);
+    stepped.Whole = MsSince(start);
     OffscreenTileLimit = savedSide;
     return stepped;
 }
@@ -288,28 +288,28 @@ int main(int argc, char** argv) {
         };
         // The differences are taken run by run (each run's steps back to back), so that a change
         // in the machine's load between runs does not land in them.
-        const double pass = median([](const Run& r) { return r.pass; });
-        const double readBack = median([](const Run& r) { return r.passAndReadBack - r.pass; });
-        const double buffer = median([](const Run& r) { return r.buffer; });
-        const double encoder = median([](const Run& r) { return r.encoder; });
-        const double parts = median([](const Run& r) { return r.passAndReadBack + r.encoder; });
-        const double whole = median([](const Run& r) { return r.whole; });
-        const double onePiece = median([](const Run& r) { return r.onePiece; });
-        const double longestStep = median([](const Run& r) { return r.longestStep; });
-        const double longestFrame = median([](const Run& r) { return r.longestFrame; });
-        const double heldRatio = median([](const Run& r) { return r.longestStep / r.onePiece; });
-        const double rendering = median([](const Run& r) { return r.rendering; });
-        const double frames = median([](const Run& r) { return double(r.frames); });
-        const double framesTime = median([](const Run& r) { return r.renderingFrames; });
-        auto adds = [](const Run& r) { return r.whole - r.passAndReadBack - r.encoder; };
-        auto share = [](const Run& r) { return (r.whole / (r.passAndReadBack + r.encoder) - 1) * 100; };
+        const double pass = median([](const Run& r) { return r.Pass; });
+        const double readBack = median([](const Run& r) { return r.PassAndReadBack - r.Pass; });
+        const double buffer = median([](const Run& r) { return r.Buffer; });
+        const double encoder = median([](const Run& r) { return r.Encoder; });
+        const double parts = median([](const Run& r) { return r.PassAndReadBack + r.Encoder; });
+        const double whole = median([](const Run& r) { return r.Whole; });
+        const double onePiece = median([](const Run& r) { return r.OnePiece; });
+        const double longestStep = median([](const Run& r) { return r.LongestStep; });
+        const double longestFrame = median([](const Run& r) { return r.LongestFrame; });
+        const double heldRatio = median([](const Run& r) { return r.LongestStep / r.OnePiece; });
+        const double rendering = median([](const Run& r) { return r.Rendering; });
+        const double frames = median([](const Run& r) { return double(r.Frames); });
+        const double framesTime = median([](const Run& r) { return r.RenderingFrames; });
+        auto adds = [](const Run& r) { return r.Whole - r.PassAndReadBack - r.Encoder; };
+        auto share = [](const Run& r) { return (r.Whole / (r.PassAndReadBack + r.Encoder) - 1) * 100; };
         auto shareBeyondFrames = [](const Run& r) {
-            return ((r.whole - r.renderingFrames) / (r.passAndReadBack + r.encoder) - 1) * 100;
+            return ((r.Whole - r.RenderingFrames) / (r.PassAndReadBack + r.Encoder) - 1) * 100;
         };
         double low = 0, high = 0, lowBeyond = 0, highBeyond = 0;
         range(share, &low, &high);
         range(shareBeyondFrames, &lowBeyond, &highBeyond);
-        std::printf("\n%s, %.1f MB:\n", names[f], results[f].back().bytes / 1e6);
+        std::printf("\n%s, %.1f MB:\n", names[f], results[f].back().Bytes / 1e6);
         std::printf("  %-50s %8.0f ms\n", "offscreen pass (tiles drawn and finished)", pass);
         std::printf("  %-50s %8.0f ms\n", "read-back (pass with read-back, less the pass)", readBack);
         std::printf("  %-50s %8.0f ms\n", "buffer for the pixels (moved in, never copied)", buffer);
@@ -322,7 +322,7 @@ int main(int argc, char** argv) {
                     "what the export adds", median(adds), median(share), low, high);
         std::printf("  %-50s %8.0f ms   %+.1f %% (runs: %+.1f to %+.1f %%)\n",
                     "  less the window's own frames during the render",
-                    median([](const Run& r) { return r.whole - r.renderingFrames - r.passAndReadBack - r.encoder; }),
+                    median([](const Run& r) { return r.Whole - r.RenderingFrames - r.PassAndReadBack - r.Encoder; }),
                     median(shareBeyondFrames), lowBeyond, highBeyond);
         std::printf("  %-50s %8.1f ms   the render in one piece before (tiles of %d): %.0f ms; ratio %.3f\n",
                     "main thread held by the export, longest frame", longestStep, kOldTileSide, onePiece, heldRatio);
@@ -335,18 +335,18 @@ int main(int argc, char** argv) {
     std::printf("  %-6s %-10s %8s %10s %12s %14s %12s\n", "tile", "budget", "frames", "longest", "render",
                 "of it frames", "one piece");
     const struct {
-        int side;
-        double budget;
+        int Side;
+        double Budget;
     } choices[] = {{512, 0.0}, {256, 0.0}, {128, 0.0}, {256, 12.0}, {256, 25.0}, {256, 50.0}, {512, 25.0}};
     std::vector<unsigned char> rgb(size_t(kWidth) * kHeight * 3);
     for (const auto& choice : choices) {
         const double onePiece = RenderInOnePiece(&rgb, kOldTileSide);
-        const Stepped stepped = RenderInSteps(choice.side, choice.budget);
+        const Stepped stepped = RenderInSteps(choice.Side, choice.Budget);
         char budget[32];
-        if (choice.budget > 0) std::snprintf(budget, sizeof budget, "%.0f ms", choice.budget);
+        if (choice.Budget > 0) std::snprintf(budget, sizeof budget, "%.0f ms", choice.Budget);
         else std::snprintf(budget, sizeof budget, "one tile");
-        std::printf("  %-6d %-10s %8d %7.1f ms %9.0f ms %11.0f ms %9.0f ms\n", choice.side, budget, stepped.count,
-                    stepped.longestStep, stepped.whole, stepped.frames, onePiece);
+        std::printf("  %-6d %-10s %8d %7.1f ms %9.0f ms %11.0f ms %9.0f ms\n", choice.Side, budget, stepped.Count,
+                    stepped.LongestStep, stepped.Whole, stepped.Frames, onePiece);
     }
 
     std::cerr.rdbuf(saved);

@@ -197,12 +197,12 @@ TEST_F(PictureExportGL, ThePngHoldsExactlyTheRenderAtViewsSmallerAndLargerThanTh
         const std::vector<uint8_t> rendered = Render();
         const std::string path = Folder + "/painted " + std::to_string(window.first) + ".png";
         ExportOutcome outcome;
-        ASSERT_TRUE(StartPaintedPictureExport(path.c_str(), PICTURE_PNG, &outcome)) << outcome.reason;
+        ASSERT_TRUE(StartPaintedPictureExport(path.c_str(), PICTURE_PNG, &outcome)) << outcome.Reason;
         outcome = Finish();
-        ASSERT_TRUE(outcome.done) << outcome.reason;
-        EXPECT_EQ(outcome.width, 301);
-        EXPECT_EQ(outcome.height, 173);
-        EXPECT_STREQ(outcome.reason, "");
+        ASSERT_TRUE(outcome.Done) << outcome.Reason;
+        EXPECT_EQ(outcome.Width, 301);
+        EXPECT_EQ(outcome.Height, 173);
+        EXPECT_STREQ(outcome.Reason, "");
         int width = 0, height = 0;
         const std::vector<uint8_t> written = Decode(path, &width, &height);
         ASSERT_EQ(width, 301);
@@ -225,9 +225,9 @@ TEST_F(PictureExportGL, TheJpegIsTheRenderWithinTheCodecsError) {
     const std::vector<uint8_t> rendered = Render();
     const std::string path = Folder + "/painted.JPG";
     ExportOutcome outcome;
-    ASSERT_TRUE(StartPaintedPictureExport(path.c_str(), PICTURE_JPEG, &outcome)) << outcome.reason;
+    ASSERT_TRUE(StartPaintedPictureExport(path.c_str(), PICTURE_JPEG, &outcome)) << outcome.Reason;
     outcome = Finish();
-    ASSERT_TRUE(outcome.done) << outcome.reason;
+    ASSERT_TRUE(outcome.Done) << outcome.Reason;
     int width = 0, height = 0;
     const std::vector<uint8_t> written = Decode(path, &width, &height);
     ASSERT_EQ(width, 257);
@@ -253,7 +253,7 @@ TEST_F(PictureExportGL, TheFileKeepsTheParametersItStartedWith) {
     const std::vector<uint8_t> before = Render();
     const std::string path = Folder + "/kept.png";
     ExportOutcome outcome;
-    ASSERT_TRUE(StartPaintedPictureExport(path.c_str(), PICTURE_PNG, &outcome)) << outcome.reason;
+    ASSERT_TRUE(StartPaintedPictureExport(path.c_str(), PICTURE_PNG, &outcome)) << outcome.Reason;
     // The sliders move and the window draws on while the file is written.
     BrushParameters = BrushProperties{0.1f, 0.9f, 0.0f};
     DrawFrame(320, 240);
@@ -261,13 +261,13 @@ TEST_F(PictureExportGL, TheFileKeepsTheParametersItStartedWith) {
     ExportOutcome second;
     const std::string other = Folder + "/other.png";
     EXPECT_FALSE(StartPaintedPictureExport(other.c_str(), PICTURE_PNG, &second));
-    EXPECT_FALSE(second.done);
-    EXPECT_STREQ(second.reason, "Another export is still running.");
+    EXPECT_FALSE(second.Done);
+    EXPECT_STREQ(second.Reason, "Another export is still running.");
     EXPECT_NE(Log.str().find("[Error]: Failed to export picture: " + other + ": Another export is still running.\n"),
               std::string::npos)
         << Log.str();
     outcome = Finish();
-    ASSERT_TRUE(outcome.done) << outcome.reason;
+    ASSERT_TRUE(outcome.Done) << outcome.Reason;
     int width = 0, height = 0;
     EXPECT_TRUE(Decode(path, &width, &height) == before);
     EXPECT_FALSE(Render() == before) << "the new parameters paint differently";
@@ -282,8 +282,8 @@ TEST_F(PictureExportGL, FailuresWriteOneErrorLineAndLeaveWhatWasThere) {
     ExportOutcome outcome;
     ASSERT_TRUE(StartPaintedPictureExport(missing.c_str(), PICTURE_PNG, &outcome));
     outcome = Finish();
-    EXPECT_FALSE(outcome.done);
-    EXPECT_STREQ(outcome.reason, "No such file or directory");
+    EXPECT_FALSE(outcome.Done);
+    EXPECT_STREQ(outcome.Reason, "No such file or directory");
     EXPECT_EQ(Log.str(), "[Error]: Failed to export picture: " + missing + ": No such file or directory\n");
 
     // Over a folder: refused, the folder and what is in it stay.
@@ -292,8 +292,8 @@ TEST_F(PictureExportGL, FailuresWriteOneErrorLineAndLeaveWhatWasThere) {
     std::ofstream(folder + "/inside") << "kept";
     ASSERT_TRUE(StartPaintedPictureExport(folder.c_str(), PICTURE_PNG, &outcome));
     outcome = Finish();
-    EXPECT_FALSE(outcome.done);
-    EXPECT_NE(std::string(outcome.reason), "");
+    EXPECT_FALSE(outcome.Done);
+    EXPECT_NE(std::string(outcome.Reason), "");
     EXPECT_EQ(ReadAll(folder + "/inside"), "kept");
 
     // No picture in the slot: nothing starts.
@@ -301,7 +301,7 @@ TEST_F(PictureExportGL, FailuresWriteOneErrorLineAndLeaveWhatWasThere) {
     RemovePictureFromSlot();
     const std::string none = Folder + "/none.png";
     EXPECT_FALSE(StartPaintedPictureExport(none.c_str(), PICTURE_PNG, &outcome));
-    EXPECT_STREQ(outcome.reason, "no picture has been imported");
+    EXPECT_STREQ(outcome.Reason, "no picture has been imported");
     EXPECT_EQ(Log.str(), "[Error]: Failed to export picture: " + none + ": no picture has been imported\n");
     EXPECT_FALSE(PaintedPictureExportRunning());
     EXPECT_FALSE(WaitForPaintedPictureExport(&outcome)) << "nothing to wait for";
@@ -315,7 +315,7 @@ TEST_F(PictureExportGL, WaitingTakesTheOutcomeAsTheFrameLoopWould) {
     ExportOutcome outcome;
     ASSERT_TRUE(StartPaintedPictureExport(path.c_str(), PICTURE_JPEG, &outcome));
     ASSERT_TRUE(WaitForPaintedPictureExport(&outcome));
-    EXPECT_TRUE(outcome.done) << outcome.reason;
+    EXPECT_TRUE(outcome.Done) << outcome.Reason;
     EXPECT_FALSE(PaintedPictureExportRunning());
     EXPECT_FALSE(FinishPaintedPictureExport(&outcome, nullptr)) << "taken once";
     EXPECT_EQ(Log.str(), "[Info]: Exported picture: " + path + "\n");
@@ -337,10 +337,10 @@ TEST_F(PictureExportGL, TheRenderInStepsIsTheRenderInOnePieceByteForByte) {
     const std::vector<uint8_t> onePiece = Render();
     const std::string path = Folder + "/stepped.png";
     ExportOutcome outcome;
-    ASSERT_TRUE(StartPaintedPictureExport(path.c_str(), PICTURE_PNG, &outcome)) << outcome.reason;
+    ASSERT_TRUE(StartPaintedPictureExport(path.c_str(), PICTURE_PNG, &outcome)) << outcome.Reason;
     EXPECT_TRUE(PaintedPictureExportRendering()) << "nothing is drawn before the frames";
     const ExportFrames frames = RunFrames(Window200x150, Nothing);
-    ASSERT_TRUE(frames.Outcome.done) << frames.Outcome.reason;
+    ASSERT_TRUE(frames.Outcome.Done) << frames.Outcome.Reason;
     // The fortieth tile ends the render in the fortieth frame.
     EXPECT_EQ(frames.RenderingFrames, 39);
     ASSERT_FALSE(frames.RenderProgress.empty());
@@ -392,7 +392,7 @@ TEST_F(PictureExportGL, WhatTheUserChangesWhileItRendersDoesNotReachTheFile) {
 
     const std::string path = Folder + "/kept.png";
     ExportOutcome outcome;
-    ASSERT_TRUE(StartPaintedPictureExport(path.c_str(), PICTURE_PNG, &outcome)) << outcome.reason;
+    ASSERT_TRUE(StartPaintedPictureExport(path.c_str(), PICTURE_PNG, &outcome)) << outcome.Reason;
     bool replacedKept = false, letGo = false;
     auto window = [](int frame) { return frame < 6 ? std::make_pair(200, 150) : std::make_pair(900, 700); };
     auto meanwhile = [&](int frame) {
@@ -400,10 +400,10 @@ TEST_F(PictureExportGL, WhatTheUserChangesWhileItRendersDoesNotReachTheFile) {
         if (frame == 9) {
             // Another picture and another paper through the imports' own path.
             const ImportOutcome imported = LoadDiffuseTexture(nextPicture.c_str());
-            ASSERT_TRUE(imported.done) << imported.reason;
+            ASSERT_TRUE(imported.Done) << imported.Reason;
             const ImportOutcome papered = LoadFilterTextureFromMemory(
                 reinterpret_cast<const unsigned char*>(nextPaper.data()), int(nextPaper.size()));
-            ASSERT_TRUE(papered.done) << papered.reason;
+            ASSERT_TRUE(papered.Done) << papered.Reason;
             ASSERT_NE(DiffuseTexture, picture);
             ASSERT_NE(FilterTexture, paper);
         }
@@ -418,12 +418,12 @@ TEST_F(PictureExportGL, WhatTheUserChangesWhileItRendersDoesNotReachTheFile) {
         }
     };
     const ExportFrames frames = RunFrames(window, meanwhile);
-    ASSERT_TRUE(frames.Outcome.done) << frames.Outcome.reason;
+    ASSERT_TRUE(frames.Outcome.Done) << frames.Outcome.Reason;
     EXPECT_GT(frames.RenderingFrames, 9) << "the changes came while it rendered";
     EXPECT_TRUE(replacedKept) << "the replaced picture and paper were kept for the render";
     EXPECT_TRUE(letGo);
-    EXPECT_EQ(frames.Outcome.width, 240);
-    EXPECT_EQ(frames.Outcome.height, 160);
+    EXPECT_EQ(frames.Outcome.Width, 240);
+    EXPECT_EQ(frames.Outcome.Height, 160);
     int width = 0, height = 0;
     const std::vector<uint8_t> written = Decode(path, &width, &height);
     ASSERT_EQ(width, 240);
@@ -441,7 +441,7 @@ TEST_F(PictureExportGL, AGraphicsFailureWhileItRendersEndsTheExportWithItsLine) 
     ExportRenderMillisecondsPerFrame = 0.0;
     const std::string path = Folder + "/broken.png";
     ExportOutcome outcome;
-    ASSERT_TRUE(StartPaintedPictureExport(path.c_str(), PICTURE_PNG, &outcome)) << outcome.reason;
+    ASSERT_TRUE(StartPaintedPictureExport(path.c_str(), PICTURE_PNG, &outcome)) << outcome.Reason;
     float progress = 0.0f;
     ASSERT_FALSE(FinishPaintedPictureExport(&outcome, &progress));
     ASSERT_TRUE(PaintedPictureExportRendering());
@@ -451,12 +451,12 @@ TEST_F(PictureExportGL, AGraphicsFailureWhileItRendersEndsTheExportWithItsLine) 
     const std::string nextPaper = PngBytes(16, 16, 11);
     ASSERT_TRUE(
         LoadFilterTextureFromMemory(reinterpret_cast<const unsigned char*>(nextPaper.data()), int(nextPaper.size()))
-            .done);
+            .Done);
     const OffscreenTarget target = PaintedPictureRenderTarget();
     glDeleteFramebuffers(1, &target.Framebuffer);
     ASSERT_TRUE(FinishPaintedPictureExport(&outcome, &progress));
-    EXPECT_FALSE(outcome.done);
-    const std::string reason = outcome.reason;
+    EXPECT_FALSE(outcome.Done);
+    const std::string reason = outcome.Reason;
     EXPECT_EQ(reason.rfind("the graphics driver failed rendering the 120 x 90 picture (GL error 0x", 0), 0u) << reason;
     EXPECT_EQ(Log.str(), "[Error]: Failed to export picture: " + path + ": " + reason + "\n");
     EXPECT_FALSE(PaintedPictureExportRunning());
@@ -467,8 +467,8 @@ TEST_F(PictureExportGL, AGraphicsFailureWhileItRendersEndsTheExportWithItsLine) 
     while (glGetError() != GL_NO_ERROR) {}
 
     // Nothing stays stuck: the next export writes its file.
-    ASSERT_TRUE(StartPaintedPictureExport(path.c_str(), PICTURE_PNG, &outcome)) << outcome.reason;
-    EXPECT_TRUE(RunFrames(Window200x150, Nothing).Outcome.done);
+    ASSERT_TRUE(StartPaintedPictureExport(path.c_str(), PICTURE_PNG, &outcome)) << outcome.Reason;
+    EXPECT_TRUE(RunFrames(Window200x150, Nothing).Outcome.Done);
 }
 
 TEST_F(PictureExportGL, TheRenderersShutdownDeletesWhatARenderingExportHolds) {
@@ -478,7 +478,7 @@ TEST_F(PictureExportGL, TheRenderersShutdownDeletesWhatARenderingExportHolds) {
     ExportRenderMillisecondsPerFrame = 0.0;
     const std::string path = Folder + "/never.png";
     ExportOutcome outcome;
-    ASSERT_TRUE(StartPaintedPictureExport(path.c_str(), PICTURE_PNG, &outcome)) << outcome.reason;
+    ASSERT_TRUE(StartPaintedPictureExport(path.c_str(), PICTURE_PNG, &outcome)) << outcome.Reason;
     ASSERT_FALSE(FinishPaintedPictureExport(&outcome, nullptr));
     const GLuint picture = DiffuseTexture;
     const std::string nextPicture = Folder + "/next.png";
@@ -486,7 +486,7 @@ TEST_F(PictureExportGL, TheRenderersShutdownDeletesWhatARenderingExportHolds) {
         std::ofstream file(nextPicture, std::ios::binary);
         file << PngBytes(30, 20, 13);
     }
-    ASSERT_TRUE(LoadDiffuseTexture(nextPicture.c_str()).done);
+    ASSERT_TRUE(LoadDiffuseTexture(nextPicture.c_str()).Done);
     const OffscreenTarget target = PaintedPictureRenderTarget();
     ASSERT_TRUE(glIsFramebuffer(target.Framebuffer));
     ASSERT_TRUE(glIsTexture(picture)) << "kept for the render";
@@ -497,8 +497,8 @@ TEST_F(PictureExportGL, TheRenderersShutdownDeletesWhatARenderingExportHolds) {
     EXPECT_FALSE(PaintedPictureRendering());
     // The export learns it in its next step, as a failure with its line; no file.
     ASSERT_TRUE(FinishPaintedPictureExport(&outcome, nullptr));
-    EXPECT_FALSE(outcome.done);
-    EXPECT_STREQ(outcome.reason, "the render was ended before it was complete");
+    EXPECT_FALSE(outcome.Done);
+    EXPECT_STREQ(outcome.Reason, "the render was ended before it was complete");
     EXPECT_EQ(Log.str(),
               "[Error]: Failed to export picture: " + path + ": the render was ended before it was complete\n");
     EXPECT_NE(access(path.c_str(), F_OK), 0);

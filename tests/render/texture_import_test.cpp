@@ -26,14 +26,14 @@ namespace {
 
 // Collects what the log writes to the standard error stream.
 struct LogCapture {
-    std::stringstream text;
-    std::streambuf* previous;
-    LogCapture() : previous(std::cerr.rdbuf(text.rdbuf())) {}
-    ~LogCapture() { std::cerr.rdbuf(previous); }
+    std::stringstream Text;
+    std::streambuf* Previous;
+    LogCapture() : Previous(std::cerr.rdbuf(Text.rdbuf())) {}
+    ~LogCapture() { std::cerr.rdbuf(Previous); }
     // Every line written so far.
     std::vector<std::string> Lines() {
         std::vector<std::string> lines;
-        std::istringstream all(text.str());
+        std::istringstream all(Text.str());
         std::string line;
         while (std::getline(all, line)) lines.push_back(line);
         return lines;
@@ -41,17 +41,17 @@ struct LogCapture {
 };
 
 struct TextureInfo {
-    int width = 0, height = 0;
-    Bytes pixels;
+    int Width = 0, Height = 0;
+    Bytes Pixels;
 };
 
 TextureInfo ReadTexture(GLuint texture) {
     TextureInfo info;
     glBindTexture(GL_TEXTURE_2D, texture);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &info.width);
-    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &info.height);
-    info.pixels.resize(size_t(info.width) * info.height * 4);
-    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, info.pixels.data());
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &info.Width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &info.Height);
+    info.Pixels.resize(size_t(info.Width) * info.Height * 4);
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, info.Pixels.data());
     return info;
 }
 
@@ -86,7 +86,7 @@ class TextureImport : public testing::Test {
 protected:
     static SDL_Window* window;
     static SDL_GLContext context;
-    TestFolder folder;
+    TestFolder Folder;
 
     static void SetUpTestSuite() {
         ASSERT_EQ(0, SDL_Init(SDL_INIT_VIDEO)) << SDL_GetError();
@@ -103,7 +103,7 @@ protected:
     }
 
     std::string WritePng(const char* name, const Bytes& pixels, int width, int height, int channels) {
-        std::string path = folder.File(name);
+        std::string path = Folder.File(name);
         EXPECT_TRUE(WriteBytes(path, EncodePng(pixels, width, height, channels)));
         return path;
     }
@@ -138,9 +138,9 @@ TEST_F(TextureImport, PictureImportUploadsExactPixelsAndShowsOptions) {
     glActiveTexture(GL_TEXTURE0);
 
     TextureInfo texture = ReadTexture(DiffuseTexture);
-    EXPECT_EQ(width, texture.width);
-    EXPECT_EQ(height, texture.height);
-    EXPECT_EQ(Rgba(grey), texture.pixels);  // row 0 is the top row: no flip
+    EXPECT_EQ(width, texture.Width);
+    EXPECT_EQ(height, texture.Height);
+    EXPECT_EQ(Rgba(grey), texture.Pixels);  // row 0 is the top row: no flip
     GLint value = 0;
     glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &value);
     EXPECT_EQ(GL_LINEAR, value);
@@ -158,21 +158,21 @@ TEST_F(TextureImport, PictureImportUploadsExactPixelsAndShowsOptions) {
     EXPECT_EQ(0, value) << "no mipmaps";
 
     LoadDiffuseTexture(alphaPath.c_str());
-    EXPECT_EQ(rgba, ReadTexture(DiffuseTexture).pixels);
+    EXPECT_EQ(rgba, ReadTexture(DiffuseTexture).Pixels);
 }
 
 TEST_F(TextureImport, SecondImportReplacesAndDeletesTheTexture) {
     std::string path = WritePng("twice.png", TestPixels(9, 4, 3), 9, 4, 3);
     LoadDiffuseTexture(path.c_str());
     GLuint first = DiffuseTexture;
-    Bytes firstPixels = ReadTexture(first).pixels;
+    Bytes firstPixels = ReadTexture(first).Pixels;
     LoadDiffuseTexture(path.c_str());
     EXPECT_NE(0u, DiffuseTexture);
     EXPECT_NE(first, DiffuseTexture);
     EXPECT_FALSE(glIsTexture(first));
     EXPECT_EQ(9, DiffuseWidth);
     EXPECT_EQ(4, DiffuseHeight);
-    EXPECT_EQ(firstPixels, ReadTexture(DiffuseTexture).pixels);
+    EXPECT_EQ(firstPixels, ReadTexture(DiffuseTexture).Pixels);
 
     LoadFilterTexture(path.c_str());
     GLuint paper = FilterTexture;
@@ -189,38 +189,38 @@ TEST_F(TextureImport, EveryFailureKeepsTheSlotsAndWritesOneLine) {
     const GLuint picture = DiffuseTexture, paper = FilterTexture;
     ASSERT_NE(0u, picture);
 
-    std::vector<BadInput> bad = MakeBadInputs(folder);
-    std::string crash = folder.File("crash");
+    std::vector<BadInput> bad = MakeBadInputs(Folder);
+    std::string crash = Folder.File("crash");
     ASSERT_TRUE(WriteBytes(crash, Bytes{'c', 'r', 'a', 's', 'h'}));
     bad.push_back({"crashing decoder", crash, "stopped"});
     for (const BadInput& input : bad) {
         for (bool filter : {false, true}) {
-            SCOPED_TRACE(std::string(input.name) + (filter ? " as paper" : " as picture"));
+            SCOPED_TRACE(std::string(input.Name) + (filter ? " as paper" : " as picture"));
             const char* helper = ImageDecoderPath;
-            if (input.path == crash) ImageDecoderPath = MISBEHAVING_DECODER;
+            if (input.Path == crash) ImageDecoderPath = MISBEHAVING_DECODER;
             LogCapture log;
             ImportOutcome outcome =
-                filter ? LoadFilterTexture(input.path.c_str()) : LoadDiffuseTexture(input.path.c_str());
+                filter ? LoadFilterTexture(input.Path.c_str()) : LoadDiffuseTexture(input.Path.c_str());
             ImageDecoderPath = helper;
-            EXPECT_FALSE(outcome.done);
+            EXPECT_FALSE(outcome.Done);
             EXPECT_EQ(picture, DiffuseTexture);
             EXPECT_EQ(paper, FilterTexture);
             EXPECT_TRUE(glIsTexture(picture));
             EXPECT_TRUE(glIsTexture(paper));
             EXPECT_EQ(6, DiffuseWidth);
             EXPECT_EQ(6, DiffuseHeight);
-            std::string expected = "[Error]: Failed to load texture: " + input.path + ": ";
+            std::string expected = "[Error]: Failed to load texture: " + input.Path + ": ";
             std::vector<std::string> lines = log.Lines();
             ASSERT_EQ(1u, lines.size());
             EXPECT_EQ(expected, lines[0].substr(0, expected.size()));
-            EXPECT_NE(std::string::npos, std::string(outcome.reason).find(input.reasonHas)) << outcome.reason;
-            EXPECT_EQ(expected + outcome.reason, lines[0]) << "the line and the outcome give the same reason";
+            EXPECT_NE(std::string::npos, std::string(outcome.Reason).find(input.ReasonHas)) << outcome.Reason;
+            EXPECT_EQ(expected + outcome.Reason, lines[0]) << "the line and the outcome give the same reason";
         }
     }
 }
 
 TEST_F(TextureImport, ControlCharactersInAPathStayOnOneLine) {
-    std::string path = folder.File("two\nlines\r.png");
+    std::string path = Folder.File("two\nlines\r.png");
     LogCapture log;
     LoadDiffuseTexture(path.c_str());
     std::vector<std::string> lines = log.Lines();
@@ -229,11 +229,11 @@ TEST_F(TextureImport, ControlCharactersInAPathStayOnOneLine) {
 }
 
 TEST_F(TextureImport, NonAsciiPath) {
-    std::string path = folder.File("Papier für Aquarell — 紙.png");
+    std::string path = Folder.File("Papier für Aquarell — 紙.png");
     Bytes pixels = TestPixels(4, 4, 4);
     ASSERT_TRUE(WriteBytes(path, EncodePng(pixels, 4, 4, 4)));
     LoadFilterTexture(path.c_str());
-    EXPECT_EQ(pixels, ReadTexture(FilterTexture).pixels);
+    EXPECT_EQ(pixels, ReadTexture(FilterTexture).Pixels);
 }
 
 // Wider than the GL's largest texture: scaled to the largest width, aspect kept, an info line.
@@ -256,12 +256,12 @@ TEST_F(TextureImport, PictureLargerThanTheGlLimitIsScaledDown) {
     EXPECT_EQ(largest, DiffuseWidth);
     EXPECT_EQ(4, DiffuseHeight);  // 6 * 2/3
     TextureInfo texture = ReadTexture(DiffuseTexture);
-    ASSERT_EQ(largest, texture.width);
-    ASSERT_EQ(4, texture.height);
+    ASSERT_EQ(largest, texture.Width);
+    ASSERT_EQ(4, texture.Height);
     for (int y = 0; y < 4; ++y) {
-        EXPECT_EQ(0, texture.pixels[(size_t(y) * largest + 10) * 4]);
-        EXPECT_EQ(200, texture.pixels[(size_t(y) * largest + largest - 10) * 4]);
-        EXPECT_EQ(255, texture.pixels[(size_t(y) * largest + 10) * 4 + 3]);
+        EXPECT_EQ(0, texture.Pixels[(size_t(y) * largest + 10) * 4]);
+        EXPECT_EQ(200, texture.Pixels[(size_t(y) * largest + largest - 10) * 4]);
+        EXPECT_EQ(255, texture.Pixels[(size_t(y) * largest + 10) * 4 + 3]);
     }
 }
 
@@ -271,8 +271,8 @@ TEST_F(TextureImport, EmbeddedPaperFillsTheFilterSlot) {
     ASSERT_NE(0u, FilterTexture);
     EXPECT_FALSE(before && glIsTexture(before));
     TextureInfo texture = ReadTexture(FilterTexture);
-    EXPECT_EQ(900, texture.width);
-    EXPECT_EQ(900, texture.height);
+    EXPECT_EQ(900, texture.Width);
+    EXPECT_EQ(900, texture.Height);
 
     GLuint paper = FilterTexture;
     LogCapture log;
@@ -285,8 +285,8 @@ TEST_F(TextureImport, EmbeddedPaperFillsTheFilterSlot) {
         LoadFilterTextureFromMemory(huge.data(), int(huge.size())),
     };
     for (const ImportOutcome& outcome : outcomes) {
-        EXPECT_FALSE(outcome.done);
-        EXPECT_NE(0, outcome.reason[0]);
+        EXPECT_FALSE(outcome.Done);
+        EXPECT_NE(0, outcome.Reason[0]);
     }
     EXPECT_EQ(paper, FilterTexture);
     EXPECT_EQ(4u, log.Lines().size());
@@ -298,7 +298,7 @@ TEST_F(TextureImport, AnImportInTheBackgroundChangesTheSlotWhenItsAnswerIsTaken)
     std::string first = WritePng("first.png", TestPixels(7, 5, 4), 7, 5, 4);
     Bytes pixels = TestPixels(9, 3, 4);
     std::string second = WritePng("second.png", pixels, 9, 3, 4);
-    ASSERT_TRUE(LoadDiffuseTexture(first.c_str()).done);
+    ASSERT_TRUE(LoadDiffuseTexture(first.c_str()).Done);
     const GLuint before = DiffuseTexture;
     LogCapture log;
     ImportOutcome outcome;
@@ -308,27 +308,27 @@ TEST_F(TextureImport, AnImportInTheBackgroundChangesTheSlotWhenItsAnswerIsTaken)
     EXPECT_EQ(7, DiffuseWidth);
     int looks = 0;
     ASSERT_TRUE(FinishWithin(&outcome, &looks));
-    EXPECT_TRUE(outcome.done) << outcome.reason;
+    EXPECT_TRUE(outcome.Done) << outcome.Reason;
     EXPECT_EQ(nullptr, LoadingTexturePath());
     EXPECT_FALSE(glIsTexture(before));
     EXPECT_EQ(9, DiffuseWidth);
     EXPECT_EQ(3, DiffuseHeight);
-    EXPECT_EQ(pixels, ReadTexture(DiffuseTexture).pixels);
+    EXPECT_EQ(pixels, ReadTexture(DiffuseTexture).Pixels);
     EXPECT_FALSE(FinishTextureImport(&outcome)) << "an import ends once";
     EXPECT_TRUE(log.Lines().empty());
 
     // A paper that fails says so when its answer is taken, and leaves both slots.
     const GLuint paper = FilterTexture, picture = DiffuseTexture;
-    std::string broken = folder.File("broken.png");
+    std::string broken = Folder.File("broken.png");
     ASSERT_TRUE(WriteBytes(broken, Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 1, 2, 3}));
     ASSERT_TRUE(StartTextureImport(TEXTURE_SLOT_FILTER, broken.c_str(), &outcome));
     ASSERT_TRUE(FinishWithin(&outcome));
-    EXPECT_FALSE(outcome.done);
+    EXPECT_FALSE(outcome.Done);
     EXPECT_EQ(paper, FilterTexture);
     EXPECT_EQ(picture, DiffuseTexture);
     std::vector<std::string> lines = log.Lines();
     ASSERT_EQ(1u, lines.size());
-    EXPECT_EQ("[Error]: Failed to load texture: " + broken + ": " + outcome.reason, lines[0]);
+    EXPECT_EQ("[Error]: Failed to load texture: " + broken + ": " + outcome.Reason, lines[0]);
     EXPECT_TRUE(NoChildLeft());
 }
 
@@ -336,11 +336,11 @@ TEST_F(TextureImport, AnImportInTheBackgroundChangesTheSlotWhenItsAnswerIsTaken)
 // they were; what cannot even start says so at once.
 TEST_F(TextureImport, AnImportStillLoadingIsReplacedOrCancelledWithItsHelper) {
     const char* helper = ImageDecoderPath;
-    std::string hang = folder.File("hang.png");
+    std::string hang = Folder.File("hang.png");
     ASSERT_TRUE(WriteBytes(hang, Bytes{'h', 'a', 'n', 'g'}));
     Bytes pixels = TestPixels(4, 4, 4);
     std::string good = WritePng("good.png", pixels, 4, 4, 4);
-    ASSERT_TRUE(LoadDiffuseTexture(good.c_str()).done);
+    ASSERT_TRUE(LoadDiffuseTexture(good.c_str()).Done);
     const GLuint picture = DiffuseTexture, paper = FilterTexture;
 
     LogCapture log;
@@ -351,10 +351,10 @@ TEST_F(TextureImport, AnImportStillLoadingIsReplacedOrCancelledWithItsHelper) {
     for (int look = 0; look < 5; ++look) EXPECT_FALSE(FinishTextureImport(&outcome));
     ASSERT_TRUE(StartTextureImport(TEXTURE_SLOT_FILTER, good.c_str(), &outcome));
     ASSERT_TRUE(FinishWithin(&outcome));
-    EXPECT_TRUE(outcome.done) << outcome.reason;
+    EXPECT_TRUE(outcome.Done) << outcome.Reason;
     EXPECT_EQ(picture, DiffuseTexture) << "the replaced picture import never arrives";
     EXPECT_NE(paper, FilterTexture);
-    EXPECT_EQ(pixels, ReadTexture(FilterTexture).pixels);
+    EXPECT_EQ(pixels, ReadTexture(FilterTexture).Pixels);
 
     ImageDecoderPath = MISBEHAVING_DECODER;
     ASSERT_TRUE(StartTextureImport(TEXTURE_SLOT_DIFFUSE, hang.c_str(), &outcome));
@@ -370,11 +370,11 @@ TEST_F(TextureImport, AnImportStillLoadingIsReplacedOrCancelledWithItsHelper) {
     EXPECT_EQ(lines[0], lines[1]);
 
     // A named pipe: refused before any helper starts, at once (a blocking open would hang here).
-    std::string pipe = folder.File("x.png");
+    std::string pipe = Folder.File("x.png");
     ASSERT_EQ(0, mkfifo(pipe.c_str(), 0600));
     EXPECT_FALSE(StartTextureImport(TEXTURE_SLOT_DIFFUSE, pipe.c_str(), &outcome));
-    EXPECT_FALSE(outcome.done);
-    EXPECT_STREQ("it is a named pipe, not a file", outcome.reason);
+    EXPECT_FALSE(outcome.Done);
+    EXPECT_STREQ("it is a named pipe, not a file", outcome.Reason);
     EXPECT_EQ(nullptr, LoadingTexturePath());
     EXPECT_TRUE(NoChildLeft());
 
@@ -394,14 +394,14 @@ TEST_F(TextureImport, AnImportStillLoadingIsReplacedOrCancelledWithItsHelper) {
 TEST_F(TextureImport, AnAnswerLargerThanTheLargestTextureIsRefused) {
     const char* helper = ImageDecoderPath;
     const GLuint picture = DiffuseTexture;
-    std::string unscaled = folder.File("unscaled");
+    std::string unscaled = Folder.File("unscaled");
     ASSERT_TRUE(WriteBytes(unscaled, Bytes{'u', 'n', 's', 'c', 'a', 'l', 'e', 'd'}));
     ImageDecoderPath = MISBEHAVING_DECODER;
     LogCapture log;
     ImportOutcome outcome = LoadDiffuseTexture(unscaled.c_str());
     ImageDecoderPath = helper;
-    EXPECT_FALSE(outcome.done);
-    EXPECT_STREQ("the decoder's answer was malformed", outcome.reason);
+    EXPECT_FALSE(outcome.Done);
+    EXPECT_STREQ("the decoder's answer was malformed", outcome.Reason);
     EXPECT_EQ(picture, DiffuseTexture);
 }
 

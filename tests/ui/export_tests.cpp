@@ -153,9 +153,9 @@ TEST_F(ExportCommand, CtrlSActsOnThePressOfThePairAndNotWhileTheFileMenuIsOpen) 
 TEST_F(ExportCommand, TheExtensionChoosesTheFormatAndANameWithoutOneBecomesPng) {
     ImportPicture("/pictures/coffee.jpg");
     struct Case {
-        const char* chosen;
-        const char* written;
-        PictureFormat format;
+        const char* Chosen;
+        const char* Written;
+        PictureFormat Format;
     } cases[] = {
         {"/out/a.PNG", "/out/a.PNG", PICTURE_PNG},
         {"/out/b.Jpeg", "/out/b.Jpeg", PICTURE_JPEG},
@@ -164,12 +164,12 @@ TEST_F(ExportCommand, TheExtensionChoosesTheFormatAndANameWithoutOneBecomesPng) 
     };
     std::string expectedLog = Log();
     for (const Case& c : cases) {
-        ExportAs(c.chosen);
+        ExportAs(c.Chosen);
         Frames(2);
-        ASSERT_FALSE(Fake.Exports.empty()) << c.chosen;
-        EXPECT_EQ(Fake.Exports.back().Path, c.written);
-        EXPECT_EQ(Fake.Exports.back().Format, c.format) << c.chosen;
-        expectedLog += std::string("[Info]: Exporting picture: ") + c.written + "\n";
+        ASSERT_FALSE(Fake.Exports.empty()) << c.Chosen;
+        EXPECT_EQ(Fake.Exports.back().Path, c.Written);
+        EXPECT_EQ(Fake.Exports.back().Format, c.Format) << c.Chosen;
+        expectedLog += std::string("[Info]: Exporting picture: ") + c.Written + "\n";
     }
     EXPECT_EQ(Fake.Exports.size(), 4u);
     EXPECT_EQ(Log(), expectedLog);

@@ -37,8 +37,8 @@ NFDResult FakeOpenFile(const char* filters, const char* defaultPath, char** chos
 const char* FakeDialogError() { return Fake.DialogError.c_str(); }
 
 void Outcome(ImportOutcome* outcome, const std::string& failure) {
-    outcome->done = failure.empty();
-    snprintf(outcome->reason, sizeof outcome->reason, "%s", failure.c_str());
+    outcome->Done = failure.empty();
+    snprintf(outcome->Reason, sizeof outcome->Reason, "%s", failure.c_str());
 }
 
 bool FakeStartImport(TextureSlot slot, const char* path, ImportOutcome* outcome) {
@@ -76,10 +76,10 @@ bool FakeFileExists(const char* path) {
 }
 
 void Outcome(ExportOutcome* outcome, const std::string& failure) {
-    outcome->done = failure.empty();
-    outcome->width = Fake.ExportWidth;
-    outcome->height = Fake.ExportHeight;
-    snprintf(outcome->reason, sizeof outcome->reason, "%s", failure.c_str());
+    outcome->Done = failure.empty();
+    outcome->Width = Fake.ExportWidth;
+    outcome->Height = Fake.ExportHeight;
+    snprintf(outcome->Reason, sizeof outcome->Reason, "%s", failure.c_str());
 }
 
 bool FakeStartExport(const char* path, PictureFormat format, ExportOutcome* outcome) {

@@ -13,26 +13,26 @@
 template <typename Interface>
 class CountedUnknown : public Interface {
 public:
-    ULONG refs = 1;
+    ULONG Refs = 1;
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** out) override {
         *out = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
-    ULONG STDMETHODCALLTYPE Release() override { return --refs; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++Refs; }
+    ULONG STDMETHODCALLTYPE Release() override { return --Refs; }
 };
 
 // An IFileDialog that records the file types and the folder it is given.
 class FakeFileDialog : public CountedUnknown<IFileDialog> {
 public:
     struct FileType {
-        std::wstring name, patterns;
+        std::wstring Name, Patterns;
     };
-    int setFileTypesCalls = 0;
-    std::vector<FileType> fileTypes;
-    int setFolderCalls = 0;
-    std::wstring folder;  // SIGDN_FILESYSPATH of the item given to SetFolder
-    int otherCalls = 0;
+    int SetFileTypesCalls = 0;
+    std::vector<FileType> FileTypes;
+    int SetFolderCalls = 0;
+    std::wstring Folder;  // SIGDN_FILESYSPATH of the item given to SetFolder
+    int OtherCalls = 0;
 
     HRESULT STDMETHODCALLTYPE SetFileTypes(UINT count, const COMDLG_FILTERSPEC* specs) override;
     HRESULT STDMETHODCALLTYPE SetFolder(IShellItem* item) override;
@@ -62,7 +62,7 @@ public:
 
 private:
     HRESULT Other() {
-        ++otherCalls;
+        ++OtherCalls;
         return E_NOTIMPL;
     }
 };
@@ -70,14 +70,14 @@ private:
 // An item of a selection: a file-system path or not, and calls that can be made to fail.
 class FakeShellItem : public CountedUnknown<IShellItem> {
 public:
-    std::wstring name;
-    bool fileSystem = true;
-    bool failAttributes = false;
-    bool failDisplayName = false;
+    std::wstring Name;
+    bool FileSystem = true;
+    bool FailAttributes = false;
+    bool FailDisplayName = false;
     // Answered instead of `name` from the second GetDisplayName on (a path that changes
     // between the binding's two passes).
-    std::wstring laterName;
-    int displayNameCalls = 0;
+    std::wstring LaterName;
+    int DisplayNameCalls = 0;
 
     HRESULT STDMETHODCALLTYPE GetDisplayName(SIGDN form, LPWSTR* out) override;
     HRESULT STDMETHODCALLTYPE GetAttributes(SFGAOF mask, SFGAOF* attributes) override;
@@ -88,9 +88,9 @@ public:
 
 class FakeShellItemArray : public CountedUnknown<IShellItemArray> {
 public:
-    std::vector<FakeShellItem*> items;
-    int failItemAt = -1;  // GetItemAt of this index fails
-    bool failCount = false;
+    std::vector<FakeShellItem*> Items;
+    int FailItemAt = -1;  // GetItemAt of this index fails
+    bool FailCount = false;
 
     HRESULT STDMETHODCALLTYPE GetCount(DWORD* count) override;
     HRESULT STDMETHODCALLTYPE GetItemAt(DWORD index, IShellItem** item) override;

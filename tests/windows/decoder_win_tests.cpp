@@ -90,16 +90,16 @@ TEST(WindowsDecoder, PngAndBmpComeBackAsStbDecodesThemInProcess) {
         ASSERT_TRUE(stbi_write_bmp(bmp.c_str(), width, height, channels, source.data()));
         for (const std::string& path : {png, bmp}) {
             Decoded decoded = Decode(path);
-            ASSERT_TRUE(decoded.ok) << path << ": " << decoded.reason;
+            ASSERT_TRUE(decoded.Ok) << path << ": " << decoded.Reason;
             int w = 0, h = 0;
             unsigned char* expected = stbi_load(path.c_str(), &w, &h, nullptr, 4);
             ASSERT_NE(expected, nullptr);
-            EXPECT_EQ(decoded.width, width);
-            EXPECT_EQ(decoded.height, height);
-            EXPECT_EQ(memcmp(decoded.pixels.data(), expected, size_t(w) * h * 4), 0) << path;
+            EXPECT_EQ(decoded.Width, width);
+            EXPECT_EQ(decoded.Height, height);
+            EXPECT_EQ(memcmp(decoded.Pixels.data(), expected, size_t(w) * h * 4), 0) << path;
             // And what stb decodes is the pattern itself: grey and RGB expanded, alpha 255.
             for (size_t i = 0; path == png && i < size_t(width) * height; ++i) {
-                const unsigned char* px = &decoded.pixels[i * 4];
+                const unsigned char* px = &decoded.Pixels[i * 4];
                 const unsigned char* in = &source[i * channels];
                 unsigned char r = in[0], g = channels == 1 ? in[0] : in[1], b = channels == 1 ? in[0] : in[2];
                 unsigned char a = channels == 4 ? in[3] : 255;
@@ -112,7 +112,7 @@ TEST(WindowsDecoder, PngAndBmpComeBackAsStbDecodesThemInProcess) {
 
 TEST(WindowsDecoder, BadFilesFailWithAReason) {
     struct Case {
-        std::string path, reason;
+        std::string Path, Reason;
     };
     // A grey PNG header claiming 30000 x 20000 pixels (2.4 GB of RGBA), then nothing.
     static const char header[] = "\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\x75\x30\0\0\x4e\x20\x08\x00\0\0\0";
@@ -133,9 +133,9 @@ TEST(WindowsDecoder, BadFilesFailWithAReason) {
         {WriteFile("cut.png", whole.substr(0, whole.size() / 2)), "the file is damaged or cut short (PNG: "},
     };
     for (const Case& c : cases) {
-        Decoded decoded = Decode(c.path);
-        EXPECT_FALSE(decoded.ok) << c.path;
-        EXPECT_NE(decoded.reason.find(c.reason), std::string::npos) << c.path << ": " << decoded.reason;
+        Decoded decoded = Decode(c.Path);
+        EXPECT_FALSE(decoded.Ok) << c.Path;
+        EXPECT_NE(decoded.Reason.find(c.Reason), std::string::npos) << c.Path << ": " << decoded.Reason;
     }
 }
 
@@ -146,11 +146,11 @@ TEST(WindowsDecoder, APictureNeedingMoreThanTheMemoryLimitFails) {
     ASSERT_TRUE(stbi_write_png(png.c_str(), 1000, 1000, 3, source.data(), 1000 * 3));
     ImageDecoderMemoryLimit = 2 << 20;  // the RGBA alone is 4 MB
     Decoded decoded = Decode(png);
-    EXPECT_FALSE(decoded.ok);
-    EXPECT_EQ(decoded.reason, "not enough memory to decode it (limit 2 MiB)");
+    EXPECT_FALSE(decoded.Ok);
+    EXPECT_EQ(decoded.Reason, "not enough memory to decode it (limit 2 MiB)");
     ImageDecoderMemoryLimit = 64 << 20;
     decoded = Decode(png);
-    EXPECT_TRUE(decoded.ok) << decoded.reason;
+    EXPECT_TRUE(decoded.Ok) << decoded.Reason;
 }
 
 TEST(WindowsDecoder, MisbehavingHelpersFailAndAreGone) {
@@ -159,8 +159,8 @@ TEST(WindowsDecoder, MisbehavingHelpersFailAndAreGone) {
     ImageDecoderPath = helper.c_str();
     ImageDecoderTimeLimitMs = 1500;
     struct Case {
-        const char* word;
-        const char* reason;
+        const char* Word;
+        const char* Reason;
     };
     const Case cases[] = {
         {"crash", "the decoder stopped (access violation)"},
@@ -175,14 +175,14 @@ TEST(WindowsDecoder, MisbehavingHelpersFailAndAreGone) {
     DWORD handlesBefore = 0, handlesAfter = 0;
     GetProcessHandleCount(GetCurrentProcess(), &handlesBefore);
     for (const Case& c : cases) {
-        std::string picture = WriteFile(std::string(c.word) + ".png", c.word);
+        std::string picture = WriteFile(std::string(c.Word) + ".png", c.Word);
         auto start = std::chrono::steady_clock::now();
         Decoded decoded = Decode(picture);
         double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        EXPECT_FALSE(decoded.ok) << c.word;
-        EXPECT_EQ(decoded.reason.find(c.reason), 0u) << c.word << ": " << decoded.reason;
-        EXPECT_LT(seconds, 8.0) << c.word;
-        EXPECT_TRUE(HelperEnded(picture)) << c.word;
+        EXPECT_FALSE(decoded.Ok) << c.Word;
+        EXPECT_EQ(decoded.Reason.find(c.Reason), 0u) << c.Word << ": " << decoded.Reason;
+        EXPECT_LT(seconds, 8.0) << c.Word;
+        EXPECT_TRUE(HelperEnded(picture)) << c.Word;
     }
     GetProcessHandleCount(GetCurrentProcess(), &handlesAfter);
     EXPECT_LE(handlesAfter, handlesBefore + 2);  // none per decode (a little slack for Wine's own)
@@ -190,8 +190,8 @@ TEST(WindowsDecoder, MisbehavingHelpersFailAndAreGone) {
     // A helper that delivers and then stays is ended; the pixels are still good.
     std::string picture = WriteFile("linger.png", "linger");
     Decoded decoded = Decode(picture);
-    EXPECT_TRUE(decoded.ok) << decoded.reason;
-    EXPECT_EQ(decoded.width, 16);
+    EXPECT_TRUE(decoded.Ok) << decoded.Reason;
+    EXPECT_EQ(decoded.Width, 16);
     EXPECT_TRUE(HelperEnded(picture));
 }
 
@@ -205,8 +205,8 @@ TEST(WindowsDecoder, ANamedPipeIsRefusedAtOnce) {
     ASSERT_NE(server, INVALID_HANDLE_VALUE);
     for (int attempt = 0; attempt < 2; ++attempt) {  // waiting for a client, then with one
         Decoded decoded = Decode("\\\\.\\pipe\\vellumry-decoder-test");
-        EXPECT_FALSE(decoded.ok);
-        EXPECT_EQ(decoded.reason, "it is a named pipe, not a file") << attempt;
+        EXPECT_FALSE(decoded.Ok);
+        EXPECT_EQ(decoded.Reason, "it is a named pipe, not a file") << attempt;
     }
     CloseHandle(server);
 }
@@ -240,15 +240,15 @@ TEST(WindowsDecoder, APictureLargerThanTheLargestSideComesBackScaled) {
     std::string png = Folder() + "\\wide \u00e9.png";
     ASSERT_TRUE(stbi_write_png(png.c_str(), width, height, 3, source.data(), width * 3));
     Decoded decoded = Decode(png, 64);
-    ASSERT_TRUE(decoded.ok) << decoded.reason;
-    EXPECT_EQ(decoded.sourceWidth, width);
-    EXPECT_EQ(decoded.sourceHeight, height);
-    EXPECT_EQ(decoded.width, 64);
-    EXPECT_EQ(decoded.height, 4);  // 20 * 64 / 300 = 4.27
+    ASSERT_TRUE(decoded.Ok) << decoded.Reason;
+    EXPECT_EQ(decoded.SourceWidth, width);
+    EXPECT_EQ(decoded.SourceHeight, height);
+    EXPECT_EQ(decoded.Width, 64);
+    EXPECT_EQ(decoded.Height, 4);  // 20 * 64 / 300 = 4.27
     int w = 0, h = 0;
     unsigned char* expected = stbi_load(png.c_str(), &w, &h, nullptr, 4);
     ASSERT_NE(expected, nullptr);
     ASSERT_TRUE(ShrinkPicture(expected, w, h, 64, 4));
-    EXPECT_EQ(memcmp(decoded.pixels.data(), expected, 64 * 4 * 4), 0);
+    EXPECT_EQ(memcmp(decoded.Pixels.data(), expected, 64 * 4 * 4), 0);
     stbi_image_free(expected);
 }

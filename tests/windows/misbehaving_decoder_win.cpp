@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     if (!control) return 9;
 
     static wchar_t path[32768], pidPath[32768 + 8];
-    if (!MultiByteToWideChar(CP_UTF8, 0, control->path, -1, path, 32768)) return 9;
+    if (!MultiByteToWideChar(CP_UTF8, 0, control->Path, -1, path, 32768)) return 9;
     swprintf(pidPath, 32768 + 8, L"%ls.pid", path);
     if (FILE* pid = _wfopen(pidPath, L"w")) {
         fprintf(pid, "%lu\n", GetCurrentProcessId());
@@ -53,21 +53,21 @@ int main(int argc, char** argv) {
 
     DecoderResult result;
     memset(&result, 0, sizeof result);
-    result.magic = DecoderResultMagic;
-    result.ok = 1;
-    result.width = result.height = result.sourceWidth = result.sourceHeight = 16;
+    result.Magic = DecoderResultMagic;
+    result.Ok = 1;
+    result.Width = result.Height = result.SourceWidth = result.SourceHeight = 16;
     HANDLE pixels = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 16 * 16 * 4, nullptr);
-    result.offset = static_cast<int64_t>(reinterpret_cast<uintptr_t>(pixels));
+    result.Offset = static_cast<int64_t>(reinterpret_cast<uintptr_t>(pixels));
 
     if (strcmp(word, "crash") == 0) *static_cast<volatile int*>(nullptr) = 1;
     if (strcmp(word, "hang") == 0) Sleep(INFINITE);
     if (strcmp(word, "silent") == 0) return 0;
     if (strcmp(word, "exit3") == 0) return 3;
-    if (strcmp(word, "garbage") == 0) result.magic = 0x12345678;
-    if (strcmp(word, "bogus") == 0) result.offset = 0x7ff0;
-    if (strcmp(word, "small") == 0) result.width = result.height = result.sourceWidth = result.sourceHeight = 64;
-    if (strcmp(word, "oversized") == 0) result.width = result.height = 1 << 15;
-    control->result = result;
+    if (strcmp(word, "garbage") == 0) result.Magic = 0x12345678;
+    if (strcmp(word, "bogus") == 0) result.Offset = 0x7ff0;
+    if (strcmp(word, "small") == 0) result.Width = result.Height = result.SourceWidth = result.SourceHeight = 64;
+    if (strcmp(word, "oversized") == 0) result.Width = result.Height = 1 << 15;
+    control->Result = result;
     SetEvent(ready);
     if (strcmp(word, "linger") == 0) Sleep(INFINITE);
     Sleep(5000);  // holds the pixels until the program has them (the program ends it sooner)

@@ -37,8 +37,8 @@ std::wstring Wide(const wchar_t* text) { return text; }
 // ---- File types ----
 
 struct FilterCase {
-    const char* filters;
-    std::vector<std::wstring> specs;  // what SetFileTypes receives, all-files entry included
+    const char* Filters;
+    std::vector<std::wstring> Specs;  // what SetFileTypes receives, all-files entry included
 };
 
 TEST(FileTypes, FilterListsBecomeTheEntriesHandedToTheDialog) {
@@ -56,14 +56,14 @@ TEST(FileTypes, FilterListsBecomeTheEntriesHandedToTheDialog) {
     };
     for (const FilterCase& c : cases) {
         FakeFileDialog dialog;
-        EXPECT_TRUE(NFDi_ApplyFilterList(&dialog, c.filters)) << c.filters;
-        ASSERT_EQ(dialog.setFileTypesCalls, 1) << c.filters;
-        ASSERT_EQ(dialog.fileTypes.size(), c.specs.size()) << c.filters;
-        for (size_t i = 0; i < c.specs.size(); ++i) {
-            EXPECT_EQ(dialog.fileTypes[i].patterns, c.specs[i]) << c.filters << " entry " << i;
-            EXPECT_EQ(dialog.fileTypes[i].name, L"") << c.filters << " entry " << i;
+        EXPECT_TRUE(NFDi_ApplyFilterList(&dialog, c.Filters)) << c.Filters;
+        ASSERT_EQ(dialog.SetFileTypesCalls, 1) << c.Filters;
+        ASSERT_EQ(dialog.FileTypes.size(), c.Specs.size()) << c.Filters;
+        for (size_t i = 0; i < c.Specs.size(); ++i) {
+            EXPECT_EQ(dialog.FileTypes[i].Patterns, c.Specs[i]) << c.Filters << " entry " << i;
+            EXPECT_EQ(dialog.FileTypes[i].Name, L"") << c.Filters << " entry " << i;
         }
-        EXPECT_EQ(dialog.otherCalls, 0);
+        EXPECT_EQ(dialog.OtherCalls, 0);
     }
 }
 
@@ -71,8 +71,8 @@ TEST(FileTypes, NullOrEmptyListSetsNoFileTypesAtAll) {
     FakeFileDialog dialog;
     EXPECT_TRUE(NFDi_ApplyFilterList(&dialog, nullptr));
     EXPECT_TRUE(NFDi_ApplyFilterList(&dialog, ""));
-    EXPECT_EQ(dialog.setFileTypesCalls, 0);
-    EXPECT_EQ(dialog.otherCalls, 0);
+    EXPECT_EQ(dialog.SetFileTypesCalls, 0);
+    EXPECT_EQ(dialog.OtherCalls, 0);
 }
 
 TEST(FileTypes, APatternListLongerThanTheBufferIsCutAt255Bytes) {
@@ -81,10 +81,10 @@ TEST(FileTypes, APatternListLongerThanTheBufferIsCutAt255Bytes) {
     for (int i = 0; i < 60; ++i) filters += (i ? "," : "") + std::string("a") + char('a' + i % 26) + "z";
     FakeFileDialog dialog;
     ASSERT_TRUE(NFDi_ApplyFilterList(&dialog, filters.c_str()));
-    ASSERT_EQ(dialog.fileTypes.size(), 2u);
-    EXPECT_EQ(dialog.fileTypes[0].patterns.size(), 255u);
-    EXPECT_EQ(dialog.fileTypes[0].patterns.substr(0, 13), L"*.aaz;*.abz;*");
-    EXPECT_EQ(dialog.fileTypes[1].patterns, L"*.*");
+    ASSERT_EQ(dialog.FileTypes.size(), 2u);
+    EXPECT_EQ(dialog.FileTypes[0].Patterns.size(), 255u);
+    EXPECT_EQ(dialog.FileTypes[0].Patterns.substr(0, 13), L"*.aaz;*.abz;*");
+    EXPECT_EQ(dialog.FileTypes[1].Patterns, L"*.*");
 }
 
 // ---- Starting folder, against the real shell ----
@@ -95,11 +95,11 @@ protected:
         NFDi_RecordError("earlier message");
         wchar_t temp[MAX_PATH];
         ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
-        folder = std::wstring(temp) + L"vellumry \u00e9t\u00e9 \U0001F600";
-        CreateDirectoryW(folder.c_str(), nullptr);
-        ASSERT_NE(GetFileAttributesW(folder.c_str()), INVALID_FILE_ATTRIBUTES);
+        Folder = std::wstring(temp) + L"vellumry \u00e9t\u00e9 \U0001F600";
+        CreateDirectoryW(Folder.c_str(), nullptr);
+        ASSERT_NE(GetFileAttributesW(Folder.c_str()), INVALID_FILE_ATTRIBUTES);
     }
-    void TearDown() override { RemoveDirectoryW(folder.c_str()); }
+    void TearDown() override { RemoveDirectoryW(Folder.c_str()); }
 
     static std::string Utf8(const std::wstring& text) {
         char out[4 * MAX_PATH];
@@ -113,21 +113,21 @@ protected:
             if (!(drives & (1u << (letter - 'A')))) return std::string(1, char(letter)) + ":\\pictures";
         return "";
     }
-    std::wstring folder;
+    std::wstring Folder;
 };
 
 TEST_F(DefaultPath, NullOrEmptyLeavesTheFolderToThePlatform) {
     FakeFileDialog dialog;
     EXPECT_TRUE(SetDefaultPath(&dialog, nullptr));
     EXPECT_TRUE(SetDefaultPath(&dialog, ""));
-    EXPECT_EQ(dialog.setFolderCalls, 0);
+    EXPECT_EQ(dialog.SetFolderCalls, 0);
 }
 
 TEST_F(DefaultPath, AnExistingFolderIsWhereTheDialogOpens) {
     FakeFileDialog dialog;
-    EXPECT_TRUE(SetDefaultPath(&dialog, Utf8(folder).c_str()));
-    EXPECT_EQ(dialog.setFolderCalls, 1);
-    EXPECT_EQ(dialog.folder, folder);
+    EXPECT_TRUE(SetDefaultPath(&dialog, Utf8(Folder).c_str()));
+    EXPECT_EQ(dialog.SetFolderCalls, 1);
+    EXPECT_EQ(dialog.Folder, Folder);
     EXPECT_STREQ(NFD_LastError(), "earlier message");
 }
 
@@ -135,14 +135,14 @@ TEST_F(DefaultPath, MissingFoldersAndDrivesAreSkippedNotFailed) {
     std::string missingDrive = MissingDrive();
     ASSERT_FALSE(missingDrive.empty());
     const std::string paths[] = {
-        Utf8(folder) + "\\not there",
-        Utf8(folder) + "\\not there\\nor here",
+        Utf8(Folder) + "\\not there",
+        Utf8(Folder) + "\\not there\\nor here",
         missingDrive,
     };
     for (const std::string& path : paths) {
         FakeFileDialog dialog;
         EXPECT_TRUE(SetDefaultPath(&dialog, path.c_str())) << path << ": " << NFD_LastError();
-        EXPECT_EQ(dialog.setFolderCalls, 0) << path;
+        EXPECT_EQ(dialog.SetFolderCalls, 0) << path;
         EXPECT_STREQ(NFD_LastError(), "earlier message") << path;
     }
 }
@@ -150,7 +150,7 @@ TEST_F(DefaultPath, MissingFoldersAndDrivesAreSkippedNotFailed) {
 TEST_F(DefaultPath, AnUnparsablePathFails) {
     FakeFileDialog dialog;
     EXPECT_FALSE(SetDefaultPath(&dialog, Unparsable));
-    EXPECT_EQ(dialog.setFolderCalls, 0);
+    EXPECT_EQ(dialog.SetFolderCalls, 0);
     EXPECT_STREQ(NFD_LastError(), "Error creating ShellItem");
 }
 
@@ -182,26 +182,26 @@ protected:
     void SetUp() override { NFDi_RecordError("earlier message"); }
     // Every item the binding took from the array was given back.
     void ExpectAllReleased() {
-        for (size_t i = 0; i < items.size(); ++i) EXPECT_EQ(items[i].refs, 1u) << "item " << i;
-        EXPECT_EQ(array.refs, 1u);
+        for (size_t i = 0; i < Items.size(); ++i) EXPECT_EQ(Items[i].Refs, 1u) << "item " << i;
+        EXPECT_EQ(Array.Refs, 1u);
     }
     void Select(std::initializer_list<const wchar_t*> names) {
-        items.resize(names.size());
+        Items.resize(names.size());
         size_t i = 0;
         for (const wchar_t* name : names) {
-            items[i].name = name;
-            array.items.push_back(&items[i]);
+            Items[i].Name = name;
+            Array.Items.push_back(&Items[i]);
             ++i;
         }
     }
-    std::vector<FakeShellItem> items;
-    FakeShellItemArray array;
+    std::vector<FakeShellItem> Items;
+    FakeShellItemArray Array;
 };
 
 TEST_F(PathSets, ThreeFilesArriveInSelectionOrderAsUtf8) {
     Select({L"Z:\\p\\b.png", L"Z:\\p\\caf\u00e9.png", L"Z:\\p\\\U0001F600.jpg"});
     NFDPathSet set;
-    ASSERT_TRUE(NFDi_FillPathSet(&array, &set)) << NFD_LastError();
+    ASSERT_TRUE(NFDi_FillPathSet(&Array, &set)) << NFD_LastError();
     ASSERT_EQ(NFD_PathSetCount(&set), 3u);
     EXPECT_EQ(set.offsets[0], 0u);
     EXPECT_STREQ(NFD_PathSetPath(&set, 0), "Z:\\p\\b.png");
@@ -216,59 +216,59 @@ TEST_F(PathSets, ThreeFilesArriveInSelectionOrderAsUtf8) {
 
 TEST_F(PathSets, ItemsWithoutAFileSystemPathAreLeftOut) {
     Select({L"::{control panel}", L"Z:\\a.png", L"::{network}", L"Z:\\b.png"});
-    items[0].fileSystem = false;
-    items[2].fileSystem = false;
+    Items[0].FileSystem = false;
+    Items[2].FileSystem = false;
     NFDPathSet set;
-    ASSERT_TRUE(NFDi_FillPathSet(&array, &set));
+    ASSERT_TRUE(NFDi_FillPathSet(&Array, &set));
     ASSERT_EQ(NFD_PathSetCount(&set), 2u);  // every entry has a path
     EXPECT_STREQ(NFD_PathSetPath(&set, 0), "Z:\\a.png");
     EXPECT_STREQ(NFD_PathSetPath(&set, 1), "Z:\\b.png");
-    EXPECT_EQ(items[0].displayNameCalls, 0);
+    EXPECT_EQ(Items[0].DisplayNameCalls, 0);
     NFD_PathSetRelease(&set);
     ExpectAllReleased();
 }
 
 TEST_F(PathSets, FailuresLeaveNothingBehind) {
     struct Case {
-        const char* what;
-        void (*arrange)(std::vector<FakeShellItem>&, FakeShellItemArray&);
+        const char* What;
+        void (*Arrange)(std::vector<FakeShellItem>&, FakeShellItemArray&);
     };
     const Case cases[] = {
         {"no file-system item",
          [](std::vector<FakeShellItem>& i, FakeShellItemArray&) {
-             for (FakeShellItem& item : i) item.fileSystem = false;
+             for (FakeShellItem& item : i) item.FileSystem = false;
          }},
-        {"no item at all", [](std::vector<FakeShellItem>&, FakeShellItemArray& a) { a.items.clear(); }},
-        {"count fails", [](std::vector<FakeShellItem>&, FakeShellItemArray& a) { a.failCount = true; }},
-        {"an item is missing", [](std::vector<FakeShellItem>&, FakeShellItemArray& a) { a.failItemAt = 1; }},
-        {"attributes fail", [](std::vector<FakeShellItem>& i, FakeShellItemArray&) { i[1].failAttributes = true; }},
-        {"display name fails", [](std::vector<FakeShellItem>& i, FakeShellItemArray&) { i[1].failDisplayName = true; }},
+        {"no item at all", [](std::vector<FakeShellItem>&, FakeShellItemArray& a) { a.Items.clear(); }},
+        {"count fails", [](std::vector<FakeShellItem>&, FakeShellItemArray& a) { a.FailCount = true; }},
+        {"an item is missing", [](std::vector<FakeShellItem>&, FakeShellItemArray& a) { a.FailItemAt = 1; }},
+        {"attributes fail", [](std::vector<FakeShellItem>& i, FakeShellItemArray&) { i[1].FailAttributes = true; }},
+        {"display name fails", [](std::vector<FakeShellItem>& i, FakeShellItemArray&) { i[1].FailDisplayName = true; }},
         {"a path grows between the passes",
          [](std::vector<FakeShellItem>& i, FakeShellItemArray&) {
-             i[1].laterName = L"Z:\\a much longer name than the first pass measured.png";
+             i[1].LaterName = L"Z:\\a much longer name than the first pass measured.png";
          }},
     };
     for (const Case& c : cases) {
-        items.clear();
-        array = FakeShellItemArray();
+        Items.clear();
+        Array = FakeShellItemArray();
         Select({L"Z:\\a.png", L"Z:\\b.png"});
-        c.arrange(items, array);
+        c.Arrange(Items, Array);
         NFDPathSet set;
         std::memset(&set, 0xAB, sizeof set);
         NFDPathSet before = set;
         NFDi_RecordError("earlier message");
-        EXPECT_FALSE(NFDi_FillPathSet(&array, &set)) << c.what;
-        EXPECT_STREQ(NFD_LastError(), "Error allocating pathset.") << c.what;
-        EXPECT_EQ(std::memcmp(&set, &before, sizeof set), 0) << c.what << ": the record was written";
-        for (size_t i = 0; i < items.size(); ++i) EXPECT_EQ(items[i].refs, 1u) << c.what << ", item " << i;
+        EXPECT_FALSE(NFDi_FillPathSet(&Array, &set)) << c.What;
+        EXPECT_STREQ(NFD_LastError(), "Error allocating pathset.") << c.What;
+        EXPECT_EQ(std::memcmp(&set, &before, sizeof set), 0) << c.What << ": the record was written";
+        for (size_t i = 0; i < Items.size(); ++i) EXPECT_EQ(Items[i].Refs, 1u) << c.What << ", item " << i;
     }
 }
 
 // ---- Text conversions ----
 
 struct TextCase {
-    const char* utf8;
-    const wchar_t* utf16;
+    const char* Utf8;
+    const wchar_t* Utf16;
 };
 
 const TextCase TextCases[] = {
@@ -280,24 +280,24 @@ const TextCase TextCases[] = {
 TEST(TextConversion, Utf8AndUtf16RoundTrip) {
     for (const TextCase& c : TextCases) {
         wchar_t* wide = nullptr;
-        NFDi_Utf8ToWide(c.utf8, &wide);
+        NFDi_Utf8ToWide(c.Utf8, &wide);
         ASSERT_NE(wide, nullptr);
-        EXPECT_EQ(Wide(wide), Wide(c.utf16)) << c.utf8;
+        EXPECT_EQ(Wide(wide), Wide(c.Utf16)) << c.Utf8;
         NFDi_FreeMemory(wide);
 
         char* utf8 = nullptr;
-        NFDi_WideToUtf8(c.utf16, &utf8);
+        NFDi_WideToUtf8(c.Utf16, &utf8);
         ASSERT_NE(utf8, nullptr);
-        EXPECT_STREQ(utf8, c.utf8);
+        EXPECT_STREQ(utf8, c.Utf8);
         NFDi_FreeMemory(utf8);
 
         // Room for the path set: bytes, terminator and one to spare; the bytes written
         // include the terminator.
-        size_t bytes = std::strlen(c.utf8);
-        EXPECT_EQ(NFDi_Utf8SizeOfWide(c.utf16), static_cast<int>(bytes + 2));
+        size_t bytes = std::strlen(c.Utf8);
+        EXPECT_EQ(NFDi_Utf8SizeOfWide(c.Utf16), static_cast<int>(bytes + 2));
         std::string into(bytes + 2, '\x7f');
-        EXPECT_EQ(NFDi_WideToUtf8Into(c.utf16, &into[0]), static_cast<int>(bytes + 1));
-        EXPECT_STREQ(into.c_str(), c.utf8);
+        EXPECT_EQ(NFDi_WideToUtf8Into(c.Utf16, &into[0]), static_cast<int>(bytes + 1));
+        EXPECT_STREQ(into.c_str(), c.Utf8);
         EXPECT_EQ(into[bytes + 1], '\x7f');
     }
 }

@@ -29,15 +29,15 @@ TEST_P(SafeFileTest, FailuresLeaveTheOldFileAndNoTemporaryFile) {
     SafeFile file;
     // A name Windows cannot hold, refused before anything is encoded.
     EXPECT_FALSE(SafeFileOpen(&file, (dir_ + "\\a?b.png").c_str()));
-    EXPECT_NE(file.reason[0], '\0');
+    EXPECT_NE(file.Reason[0], '\0');
     // A file held open by another program (a viewer) is not replaced: the move fails at the end.
     HANDLE viewer =
         CreateFileW(Wide(target_).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
-    ASSERT_TRUE(SafeFileOpen(&file, target_.c_str())) << file.reason;
+    ASSERT_TRUE(SafeFileOpen(&file, target_.c_str())) << file.Reason;
     ASSERT_TRUE(SafeFileWrite(&file, "new", 3));
     EXPECT_FALSE(SafeFileCommit(&file));
-    EXPECT_NE(file.reason[0], '\0');
+    EXPECT_NE(file.Reason[0], '\0');
     CloseHandle(viewer);
     ExpectOnlyOldFile(dir_);
 }
@@ -48,7 +48,7 @@ TEST_P(SafeFileTest, AFolderRemovedMeanwhileEndsWholeEitherWay) {
     std::string sub = dir_ + "\\sub";
     CreateDirectoryW(Wide(sub).c_str(), nullptr);
     SafeFile file;
-    ASSERT_TRUE(SafeFileOpen(&file, (sub + "\\x.png").c_str())) << file.reason;
+    ASSERT_TRUE(SafeFileOpen(&file, (sub + "\\x.png").c_str())) << file.Reason;
     ASSERT_TRUE(SafeFileWrite(&file, "bytes", 5));
     RemoveFolder(sub);
     if (SafeFileCommit(&file)) {
@@ -56,7 +56,7 @@ TEST_P(SafeFileTest, AFolderRemovedMeanwhileEndsWholeEitherWay) {
         EXPECT_EQ(ReadAll(sub + "\\x.png"), "bytes");
         RemoveFolder(sub);
     } else {
-        EXPECT_NE(file.reason[0], '\0');
+        EXPECT_NE(file.Reason[0], '\0');
         EXPECT_TRUE(ListFolder(dir_).empty());
     }
 }
