@@ -1,6 +1,7 @@
 # Cross-compiling for 64-bit Windows with Debian's mingw-w64 (g++-mingw-w64-x86-64).
 #   cmake -S . -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake ...
-# Used for the SDL2 dependency build and for the program itself (tools/build-windows.sh).
+# Used for the dependencies built with CMake and for the program itself
+# (tools/build-windows.sh); tools/mingw-w64-cross.ini says the same to Meson.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 

@@ -8,6 +8,15 @@
 #   PkgConfig::PNG    libpng 1.6 on zlib, built from Debian's sources (static), under
 #                     WINDOWS_DEPS_DIR/libpng and WINDOWS_DEPS_DIR/zlib
 #   PkgConfig::JPEG   libjpeg-turbo 2.1 from Debian's source (static), WINDOWS_DEPS_DIR/libjpeg-turbo
+#   PkgConfig::TIFF   libtiff 4.5 on the zlib and libjpeg-turbo above (LZW, Deflate, JPEG,
+#                     PackBits; <tiffio.h>)
+#   PkgConfig::WEBP   libwebp 1.2 and its demuxer (<webp/decode.h>, <webp/demux.h>)
+#   PkgConfig::LCMS2  Little CMS 2.14 (<lcms2.h>)
+#   PkgConfig::HEIF   libheif 1.15 with libde265 (HEVC) and dav1d (AV1) linked in, no plugin
+#                     loading (<libheif/heif.h>)
+#   PkgConfig::JSON   nlohmann's JSON headers from Debian's source package (JSON_SOURCE_DIR;
+#                     <nlohmann/json.hpp>)
+#                     All static, built from Debian's sources under WINDOWS_DEPS_DIR.
 #   GTest::gtest_main googletest from libgtest-dev's sources
 # There is no D-Bus on Windows: PkgConfig::DBUS is not defined.
 
@@ -42,7 +51,9 @@ target_compile_definitions(stb PUBLIC STBI_WINDOWS_UTF8)
 target_compile_options(stb PRIVATE -w)
 
 set(WINDOWS_DEPS_DIR "" CACHE PATH "The static libraries built by tools/build-windows.sh")
-foreach(dep_lib zlib/lib/libz.a libpng/lib/libpng16.a libjpeg-turbo/lib/libjpeg.a)
+foreach(dep_lib zlib/lib/libz.a libpng/lib/libpng16.a libjpeg-turbo/lib/libjpeg.a libtiff/lib/libtiff.a
+    libwebp/lib/libwebpdemux.a libwebp/lib/libwebp.a lcms2/lib/liblcms2.a libheif/lib/libheif.a
+    libde265/lib/libde265.a dav1d/lib/libdav1d.a)
   if(NOT EXISTS "${WINDOWS_DEPS_DIR}/${dep_lib}")
     message(FATAL_ERROR "WINDOWS_DEPS_DIR must hold ${dep_lib} (tools/build-windows.sh builds it)")
   endif()
@@ -55,6 +66,37 @@ add_library(PkgConfig::JPEG INTERFACE IMPORTED)
 set_target_properties(PkgConfig::JPEG PROPERTIES
   INTERFACE_INCLUDE_DIRECTORIES "${WINDOWS_DEPS_DIR}/libjpeg-turbo/include"
   INTERFACE_LINK_LIBRARIES "${WINDOWS_DEPS_DIR}/libjpeg-turbo/lib/libjpeg.a")
+
+# The decoders' libraries, each listed before what it uses, as a static link needs.
+add_library(PkgConfig::TIFF INTERFACE IMPORTED)
+set_target_properties(PkgConfig::TIFF PROPERTIES
+  INTERFACE_INCLUDE_DIRECTORIES "${WINDOWS_DEPS_DIR}/libtiff/include"
+  INTERFACE_LINK_LIBRARIES "${WINDOWS_DEPS_DIR}/libtiff/lib/libtiff.a;PkgConfig::JPEG;\
+${WINDOWS_DEPS_DIR}/zlib/lib/libz.a")
+add_library(PkgConfig::WEBP INTERFACE IMPORTED)
+set_target_properties(PkgConfig::WEBP PROPERTIES
+  INTERFACE_INCLUDE_DIRECTORIES "${WINDOWS_DEPS_DIR}/libwebp/include"
+  INTERFACE_LINK_LIBRARIES "${WINDOWS_DEPS_DIR}/libwebp/lib/libwebpdemux.a;\
+${WINDOWS_DEPS_DIR}/libwebp/lib/libwebp.a")
+add_library(PkgConfig::LCMS2 INTERFACE IMPORTED)
+set_target_properties(PkgConfig::LCMS2 PROPERTIES
+  INTERFACE_INCLUDE_DIRECTORIES "${WINDOWS_DEPS_DIR}/lcms2/include"
+  INTERFACE_LINK_LIBRARIES "${WINDOWS_DEPS_DIR}/lcms2/lib/liblcms2.a")
+# Static builds of both: their headers then declare no DLL imports.
+add_library(PkgConfig::HEIF INTERFACE IMPORTED)
+set_target_properties(PkgConfig::HEIF PROPERTIES
+  INTERFACE_INCLUDE_DIRECTORIES "${WINDOWS_DEPS_DIR}/libheif/include"
+  INTERFACE_COMPILE_DEFINITIONS "LIBHEIF_STATIC_BUILD;LIBDE265_STATIC_BUILD"
+  INTERFACE_LINK_LIBRARIES "${WINDOWS_DEPS_DIR}/libheif/lib/libheif.a;${WINDOWS_DEPS_DIR}/libde265/lib/libde265.a;\
+${WINDOWS_DEPS_DIR}/dav1d/lib/libdav1d.a")
+
+set(JSON_SOURCE_DIR "" CACHE PATH "nlohmann's JSON library (Debian's source package)")
+if(NOT EXISTS "${JSON_SOURCE_DIR}/include/nlohmann/json.hpp")
+  message(FATAL_ERROR "JSON_SOURCE_DIR must name nlohmann-json's unpacked sources (tools/build-windows.sh sets it)")
+endif()
+add_library(PkgConfig::JSON INTERFACE IMPORTED)
+set_target_properties(PkgConfig::JSON PROPERTIES
+  INTERFACE_INCLUDE_DIRECTORIES "${JSON_SOURCE_DIR}/include")
 
 add_library(PkgConfig::SDL2 INTERFACE IMPORTED)
 set_target_properties(PkgConfig::SDL2 PROPERTIES INTERFACE_LINK_LIBRARIES SDL2::SDL2-static)
