@@ -82,7 +82,7 @@ TEST_F(ExportCommand, TheItemWaitsForAPictureThenOpensTheChooserInItsFolderWithT
     ASSERT_STREQ(ExportablePicturePath(), "/pictures/holiday 2024/coffee.beans.jpg");
     OpenMenu("File");
     EXPECT_TRUE(MenuRowIsEnabled(2, "Export Picture..."));
-    EXPECT_TRUE(MenuRowIs(3, "Exit"));
+    EXPECT_TRUE(MenuRowIs(4, "Exit"));
     Click(MenuRow(2));
     EXPECT_EQ(Fake.SaveCalls, 1);
     EXPECT_EQ(Fake.SaveFilters, "png;jpg,jpeg");
@@ -421,7 +421,7 @@ TEST_F(ExportCommand, ExitDuringAnExportEndsWithStatusZeroOnceTheFileIsInPlace) 
             ExportAs("/out/coffee-painted.png");
             Frames(2);
             OpenMenu("File");
-            Click(MenuRow(3));
+            Click(MenuRow(4));
             Frames(20);
             fprintf(stderr, "still drawing at %d %%\n", ExportProgressShown(nullptr) ? 0 : -1);
             Fake.HoldExport = false;
@@ -439,7 +439,7 @@ TEST_F(ExportCommand, ExitDuringAnExportThatFailsStaysWithTheNotice) {
             ExportAs("/out/coffee-painted.png");
             Frames(2);
             OpenMenu("File");
-            Click(MenuRow(3));
+            Click(MenuRow(4));
             Fake.ExportFailure = "Read-only file system";
             Fake.HoldExport = false;
             Frames(5);

@@ -54,6 +54,9 @@ struct FakeServices {
     float ExportProgress;            // what a held export reports
     bool ExportRunning;
     int ExportWidth, ExportHeight;
+    // The papers loaded while the caller waited (a look's): paths, "(built-in)" for the built-in
+    // one; they fail with LoadFailure too.
+    std::vector<std::string> PaperLoads;
 };
 extern FakeServices Fake;
 
@@ -92,6 +95,8 @@ protected:
     static float MenuBarHeight();
 
     std::string Log() const;
+
+    std::string ConfigHome;  // the test's XDG_CONFIG_HOME, removed after it
 
 private:
     struct LabelRect {
