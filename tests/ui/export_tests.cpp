@@ -42,21 +42,6 @@ protected:
         Fake.SaveChosenPath = chosen;
         PressCtrl(SDL_SCANCODE_S);
     }
-
-    static bool Shown(const char* window) {
-        ImGuiWindow* found = WindowNamed(window);
-        return found && found->Active;
-    }
-
-    // The buttons on the bottom row of a popup, left to right, each 5 font sizes wide.
-    static ImVec2 PopupButton(const char* popup, int index) {
-        ImGuiWindow* window = WindowNamed(popup);
-        if (!window) return ImVec2(-1, -1);
-        const ImGuiStyle& style = ImGui::GetStyle();
-        const float width = ImGui::GetFontSize() * 5.0f;
-        return ImVec2(window->Pos.x + style.WindowPadding.x + (width + style.ItemSpacing.x) * index + width * 0.5f,
-                      window->Pos.y + window->Size.y - style.WindowPadding.y - ImGui::GetFrameHeight() * 0.5f);
-    }
 };
 
 TEST_F(ExportCommand, TheItemWaitsForAPictureThenOpensTheChooserInItsFolderWithTheSuggestedName) {

@@ -230,4 +230,18 @@ float UITest::MenuBarHeight() {
     return bar ? bar->Size.y : -1;
 }
 
+bool UITest::Shown(const char* window) {
+    ImGuiWindow* found = WindowNamed(window);
+    return found && found->Active;
+}
+
+ImVec2 UITest::PopupButton(const char* popup, int index) {
+    ImGuiWindow* window = WindowNamed(popup);
+    if (!window) return ImVec2(-1, -1);
+    const ImGuiStyle& style = ImGui::GetStyle();
+    const float width = ImGui::GetFontSize() * 5.0f;
+    return ImVec2(window->Pos.x + style.WindowPadding.x + (width + style.ItemSpacing.x) * index + width * 0.5f,
+                  window->Pos.y + window->Size.y - style.WindowPadding.y - ImGui::GetFrameHeight() * 0.5f);
+}
+
 std::string UITest::Log() const { return CapturedLog.str(); }

@@ -93,6 +93,10 @@ protected:
     }
     // The height of the main menu bar in the last frame.
     static float MenuBarHeight();
+    // Whether a window (a popup by its title) is shown.
+    static bool Shown(const char* window);
+    // The buttons on the bottom row of a popup, left to right, each 5 font sizes wide.
+    static ImVec2 PopupButton(const char* popup, int index);
 
     std::string Log() const;
 
