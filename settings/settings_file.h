@@ -35,7 +35,7 @@ struct WindowPlace {
 };
 
 struct Settings {
-    Look CurrentLook;  // the brush and paper in use; its Name is the look last chosen
+    Look CurrentLook = BuiltInLook(0);  // the brush and paper in use; Name: the look last chosen
     bool OptionsShown = false;
     bool TexturesShown = false;
     WindowPlace Window;
