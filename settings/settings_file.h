@@ -10,7 +10,7 @@
 // The file ("settings.json"):
 //
 //   { "vellumry-settings": 1,
-//     "look": { "name": "Bold Strokes", "opacity": 1, "stroke": 0.9, "intensity": 0.2, "paper": null },
+//     "look": { "name": "Ink Edges", "opacity": 1, "stroke": 1, "intensity": 0.15, "paper": null },
 //     "options-shown": true, "textures-shown": false,
 //     "window": { "x": 120, "y": 80, "width": 1024, "height": 700, "maximised": false },
 //     "folders": { "import": "/home/ann/trip", "paper": "", "export": "/home/ann/painted" },

@@ -171,7 +171,7 @@ TEST_F(LookFileTest, NamesAUserMayGiveALook) {
     EXPECT_TRUE(CheckLookName("Morning fog ☁", &reason));
     EXPECT_FALSE(CheckLookName("  ", &reason));
     EXPECT_EQ("A look needs a name", reason);
-    EXPECT_FALSE(CheckLookName("BOLD STROKES", &reason));
+    EXPECT_FALSE(CheckLookName("INK EDGES", &reason));
     EXPECT_EQ("A built-in look has that name", reason);
     EXPECT_FALSE(CheckLookName("two\nlines", &reason));
     EXPECT_FALSE(CheckLookName(std::string(65, 'x'), &reason));
