@@ -275,16 +275,16 @@ bool WriteFileSafely(const std::string& path, const std::string& bytes, std::str
     if (!folder.empty() && !MakeFolders(folder, reason)) return false;
     SafeFile file;
     if (!SafeFileOpen(&file, path.c_str())) {
-        *reason = file.reason;
+        *reason = file.Reason;
         return false;
     }
     if (!SafeFileWrite(&file, bytes.data(), bytes.size())) {
-        *reason = file.reason;
+        *reason = file.Reason;
         SafeFileAbandon(&file);
         return false;
     }
     if (!SafeFileCommit(&file)) {
-        *reason = file.reason;
+        *reason = file.Reason;
         return false;
     }
     return true;

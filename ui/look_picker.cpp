@@ -68,10 +68,10 @@ void UsePaper(const Look& look, bool waiting) {
     } else if (waiting) {
         LogInfo("Loading filter texture: ", path.c_str());
         ImportOutcome outcome = UIServices.LoadPaperNow(path.c_str());
-        if (outcome.done) {
+        if (outcome.Done) {
             Picker.PaperInUse = path;
         } else {
-            PostImportNotice("The paper", path.c_str(), outcome.reason);
+            PostImportNotice("The paper", path.c_str(), outcome.Reason);
         }
     } else {
         ImportPaperFile(path.c_str());

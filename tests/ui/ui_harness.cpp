@@ -105,8 +105,8 @@ bool FakeFinishExport(ExportOutcome* outcome, float* progress) {
 ImportOutcome FakeLoadPaperNow(const char* path) {
     Fake.PaperLoads.push_back(path ? path : "(built-in)");
     ImportOutcome outcome;
-    outcome.done = Fake.LoadFailure.empty();
-    snprintf(outcome.reason, sizeof outcome.reason, "%s", Fake.LoadFailure.c_str());
+    outcome.Done = Fake.LoadFailure.empty();
+    snprintf(outcome.Reason, sizeof outcome.Reason, "%s", Fake.LoadFailure.c_str());
     return outcome;
 }
 
