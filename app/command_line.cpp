@@ -12,8 +12,9 @@ const char* const CommandLineUsage =
     "Usage: vellumry [OPTION]... [PICTURE]\n"
     "Show a picture as if painted with a brush on textured paper.\n"
     "\n"
-    "  -h, --help     print this help and exit\n"
-    "      --version  print the version and exit\n"
+    "  -h, --help         print this help and exit\n"
+    "      --version      print the version and exit\n"
+    "      --no-settings  start with the default settings and save none\n"
     "\n"
     "PICTURE is imported at start-up, as with File > Import Texture. Without it the window\n"
     "opens empty: import a picture from the File menu (Ctrl + O) or drop one on the window.\n"
@@ -23,14 +24,14 @@ namespace {
 
 CommandLine Make(CommandLineAction action, const char* picture = nullptr, const char* problem = nullptr,
                  const char* argument = nullptr) {
-    return CommandLine{action, picture, problem, argument};
+    return CommandLine{action, picture, problem, argument, false};
 }
 
 }  // namespace
 
 CommandLine ParseCommandLine(int argc, char** argv) {
     const char* picture = nullptr;
-    bool optionsEnded = false;
+    bool optionsEnded = false, noSettings = false;
     for (int i = 1; i < argc; ++i) {
         const char* argument = argv[i];
         if (!argument) break;
@@ -42,6 +43,8 @@ CommandLine ParseCommandLine(int argc, char** argv) {
                 return Make(COMMAND_LINE_HELP);
             } else if (strcmp(argument, "--version") == 0) {
                 return Make(COMMAND_LINE_VERSION);
+            } else if (strcmp(argument, "--no-settings") == 0) {
+                noSettings = true;
             } else {
                 return Make(COMMAND_LINE_USAGE_ERROR, nullptr, "unknown option", argument);
             }
@@ -51,7 +54,9 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         if (picture) return Make(COMMAND_LINE_USAGE_ERROR, nullptr, "one picture at a time; also given", argument);
         picture = argument;
     }
-    return Make(COMMAND_LINE_RUN, picture);
+    CommandLine line = Make(COMMAND_LINE_RUN, picture);
+    line.NoSettings = noSettings;
+    return line;
 }
 
 int AnswerCommandLine(const CommandLine& line, FILE* out, FILE* err) {

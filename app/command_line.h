@@ -8,6 +8,9 @@
 //   vellumry [PICTURE]      starts, and imports PICTURE as if chosen through "Import Texture"
 //   vellumry --help | -h    prints the usage to the standard output, status 0
 //   vellumry --version      prints "vellumry <version>" to the standard output, status 0
+//   vellumry --no-settings [PICTURE]
+//                           starts as on a first start and keeps nothing (no settings, looks'
+//                           choice or window layout read or written)
 //   anything else that begins with "-" (but "-" itself), a second picture, an empty name:
 //                           one line saying why and the usage on the standard error, status 2
 // "--" ends the options, so a picture whose name begins with "-" can be named after it. The
@@ -24,6 +27,7 @@ struct CommandLine {
     const char* Picture;   // Run: the picture to import at start-up (points into argv), or null
     const char* Problem;   // UsageError: what is wrong, e.g. "unknown option"
     const char* Argument;  // UsageError: the argument concerned (points into argv), or null
+    bool NoSettings;       // Run: --no-settings, start with the defaults and write nothing
 };
 
 CommandLine ParseCommandLine(int argc, char** argv);

@@ -18,6 +18,7 @@
 #include "ui/draw_ui.h"
 #include "ui/drop_import.h"
 #include "ui/import_command.h"
+#include "ui/kept_settings.h"
 #include "ui/theme.h"
 #include "ui/way_out.h"
 
@@ -41,11 +42,16 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
 #endif
 
-    // Platform, window and OpenGL context
+    // What the last run kept (nothing with --no-settings), then the platform, the window where
+    // it was left and the OpenGL context
+    LoadKeptSettings(!commandLine.NoSettings);
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) LogFatal("Failed to initialize platform");
-    SDL_Window* window = SDL_CreateWindow("Vellumry", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 800, 600,
+    int windowX = 0, windowY = 0, windowW = 0, windowH = 0;
+    PlaceNewWindow(&windowX, &windowY, &windowW, &windowH);
+    SDL_Window* window = SDL_CreateWindow("Vellumry", windowX, windowY, windowW, windowH,
                                           SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
     if (!window) LogFatal("Failed to create platform window");
+    ShowWindowAsKept(window);
     SDL_GLContext context = SDL_GL_CreateContext(window);
     if (!context) LogFatal("Failed to create OpenGL context: ", SDL_GetError());
 
@@ -90,6 +96,9 @@ int main(int argc, char** argv) {
     InitBrushFilter();
     StartFrameProbe();
 
+    // The layout, the look and the windows shown as the last run left them
+    RestoreKeptSettings();
+
     // A picture named on the command line comes in as if chosen through "Import Texture"
     if (commandLine.Picture) ImportPictureFile(commandLine.Picture);
 
@@ -118,12 +127,14 @@ int main(int argc, char** argv) {
         ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
         SDL_GL_SwapWindow(window);
         ProbeFrame(ViewportW, ViewportH);
+        KeepSettings(window);
         // A close ends the loop after the frame it came in, or, while an export writes its
         // file, after the frame in which the file is in place.
         if (CloseDue()) running = false;
     }
 
     // Shutdown
+    SaveKeptSettings();
     EndTextureImports();  // a picture still decoding: its helper is ended and reaped
     ShutdownBrushFilter();
     SDL_GL_DeleteContext(context);

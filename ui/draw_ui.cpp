@@ -8,6 +8,7 @@
 #include "ui/import_command.h"
 #include "ui/import_notice.h"
 #include "ui/loading_indicator.h"
+#include "ui/look_picker.h"
 #include "ui/main_menu.h"
 #include "ui/tool_windows.h"
 #include "ui/ui_services.h"
@@ -72,6 +73,7 @@ void DrawUI(int windowWidth) {
         if (cancelClicked || (escapePressed && escapeIsOurs)) CancelLoadingImport();
     }
     DrawPictureExport(ImportInProgress() != nullptr, WayOutRequested());
+    DrawLookDialogs();
     ExitIfDue();
     DrawImportNotice();
 }

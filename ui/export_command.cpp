@@ -14,6 +14,7 @@
 #include "render/picture_export.h"
 #include "ui/export_progress.h"
 #include "ui/import_notice.h"
+#include "ui/kept_settings.h"
 #include "ui/modal.h"
 #include "ui/ui_services.h"
 
@@ -135,7 +136,9 @@ void ExportPicture() {
                                         "\" is still being exported.\nExport again once it is saved.");
         return;
     }
-    const std::string folder = PictureFolder(PicturePath.c_str());
+    // The folder exported to last, else the picture's own.
+    const char* lastFolder = ChooserFolder(CHOOSER_EXPORT);
+    const std::string folder = lastFolder ? std::string(lastFolder) : PictureFolder(PicturePath.c_str());
     const std::string name = SuggestedExportName(PicturePath.c_str());
     char* chosen = nullptr;
     // The window takes no text while the modal chooser is up. Left on, SDL's text input keeps an
@@ -152,6 +155,7 @@ void ExportPicture() {
     }
     // Cancelled: no line, no change.
     if (result != NFD_RESULT_OK || !chosen) return;
+    RememberChooserFolder(CHOOSER_EXPORT, chosen);
     ExportName target;
     std::string reason;
     if (!ResolveExportName(chosen, &target, &reason)) {

@@ -10,6 +10,8 @@
 #include "render/texture_import.h"
 #include "ui/export_command.h"
 #include "ui/import_notice.h"
+#include "ui/kept_settings.h"
+#include "ui/look_picker.h"
 #include "ui/ui_services.h"
 #include "ui/ui_state.h"
 
@@ -52,13 +54,15 @@ void ImportFile(const char* path, TextureSlot slot) {
 // The steps both chooser imports share: the chooser, the import, releasing the path.
 void Import(TextureSlot slot) {
     char* path = nullptr;
-    const NFDResult result = UIServices.OpenFile(ImageFileFilter, nullptr, &path);
+    const ChooserKind chooser = slot == TEXTURE_SLOT_DIFFUSE ? CHOOSER_IMPORT : CHOOSER_PAPER;
+    const NFDResult result = UIServices.OpenFile(ImageFileFilter, ChooserFolder(chooser), &path);
     if (result == NFD_RESULT_ERROR) {
         PostImportNotice("The file chooser", nullptr, UIServices.DialogError());
         return;
     }
     // Cancelled: no line, no change. A chooser that answers OK without a path has nothing to load.
     if (result != NFD_RESULT_OK || !path) return;
+    RememberChooserFolder(chooser, path);
     ImportFile(path, slot);
     free(path);
 }
@@ -86,6 +90,9 @@ void TakeFinishedImport() {
         // and where its chooser opens.
         ShowOptions = true;
         RememberPicturePath(Loading.Path.c_str());
+        NoteRecentPicture(Loading.Path.c_str());
+    } else {
+        NotePaperInUse(Loading.Path.c_str());
     }
 }
 

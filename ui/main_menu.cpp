@@ -4,6 +4,7 @@
 
 #include "ui/export_command.h"
 #include "ui/import_command.h"
+#include "ui/recent_menu.h"
 #include "ui/ui_state.h"
 #include "ui/way_out.h"
 
@@ -12,6 +13,7 @@ bool DrawFileMenu() {
     if (ImGui::MenuItem("Import Texture", "Ctrl + O", false, true)) ImportDiffuseTexture();
     if (ImGui::MenuItem("Import Filter", nullptr, false, true)) ImportFilterTexture();
     if (ImGui::MenuItem("Export Picture...", "Ctrl + S", false, ExportablePicturePath() != nullptr)) ExportPicture();
+    DrawOpenRecentMenu();
     if (ImGui::MenuItem("Exit", nullptr, false, true)) {
         RequestExit();
         ExitIfDue();

@@ -6,6 +6,7 @@
 
 #include "render/brush_filter.h"
 #include "render/texture_import.h"
+#include "ui/look_picker.h"
 #include "ui/ui_state.h"
 
 int TexturesWindowWidth = 0;
@@ -34,10 +35,13 @@ void DrawOptionsWindow() {
     // The contents are submitted whatever Begin answers; the library skips them while collapsed.
     ImGui::Begin("Brush Filter - Options", &ShowOptions, ImGuiWindowFlags_AlwaysAutoResize);
     ImGui::Text("Brush Filter");
+    DrawLookSelector();
     ImGui::SliderFloat("Brush Opacity", &BrushParameters.Opacity, 0.0f, 1.0f, "%.3f", ImGuiSliderFlags_None);
     ImGui::SliderFloat("Brush Stroke", &BrushParameters.StrokeCoeff, 0.0f, 1.0f, "%.3f", ImGuiSliderFlags_None);
     ImGui::SliderFloat("Filter Intensity", &BrushParameters.BackgroundCoeff, 0.0f, 1.0f, "%.3f", ImGuiSliderFlags_None);
     if (ImGui::Button("Reset")) BrushParameters = InitialBrushParameters;
+    ImGui::SameLine();
+    DrawLookButtons();
     ImGui::SameLine();
     ImGui::TextDisabled("Hold C to compare");
     ImGui::End();

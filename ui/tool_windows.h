@@ -1,10 +1,11 @@
 // tool_windows: the two small windows that float over the picture.
 //
-//   DrawOptionsWindow();                        // "Brush Filter - Options": three sliders that
-//                                               // edit BrushParameters in place, "Reset" that
-//                                               // puts them back to their start, the hint
-//                                               // "Hold C to compare"; its close button clears
-//                                               // ShowOptions
+//   DrawOptionsWindow();                        // "Brush Filter - Options": the Look selector,
+//                                               // three sliders that edit BrushParameters in
+//                                               // place, "Reset" that puts them back to their
+//                                               // start, "Save Look..." and "Delete"
+//                                               // (ui/look_picker.h), the hint "Hold C to
+//                                               // compare"; its close button clears ShowOptions
 //   DrawTexturesWindow(windowWidth, barHeight); // "Textures": the picture and the paper at
 //                                               // 150 x 150, pinned under the menu bar against
 //                                               // the window's right edge

@@ -31,6 +31,9 @@ struct UIServiceTable {
     bool (*FileExists)(const char* path);
     bool (*StartExport)(const char* path, PictureFormat format, ExportOutcome* outcome);
     bool (*FinishExport)(ExportOutcome* outcome, float* progress);
+    // A paper loaded while the caller waits (a look's, at start-up); null is the built-in paper.
+    // The real one is LoadFilterTexture, or LoadFilterTextureFromMemory with the embedded paper.
+    ImportOutcome (*LoadPaperNow)(const char* path);
 };
 extern UIServiceTable UIServices;
 

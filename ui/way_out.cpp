@@ -4,6 +4,7 @@
 
 #include "render/texture_import.h"
 #include "ui/export_command.h"
+#include "ui/kept_settings.h"
 
 namespace {
 
@@ -46,6 +47,7 @@ void ExitIfDue() {
     Settle();
     if (Leaving.Asked != WAY_OUT_EXIT || FileBeingWritten()) return;
     EndTextureImports();  // a decoder still at work ends with the program
+    SaveKeptSettings();
     exit(0);
 }
 

@@ -125,7 +125,7 @@ SectionEnd
 Section "Uninstall"
   Delete "$INSTDIR\vellumry.exe"
   Delete "$INSTDIR\vellumry-decode.exe"
-  ; The window layout the program keeps when started from the menu (in this folder).
+  ; The window layout earlier versions kept in this folder (it now lives in %APPDATA%\Vellumry).
   Delete "$INSTDIR\imgui.ini"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"

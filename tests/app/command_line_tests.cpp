@@ -129,3 +129,18 @@ TEST(CommandLine, MistakesAreUsageErrorsWithStatusTwo) {
         EXPECT_EQ(answer.Err, std::string(c.FirstLine) + CommandLineUsage);
     }
 }
+
+TEST(CommandLine, NoSettingsGoesWithAPictureInEitherOrder) {
+    EXPECT_FALSE(Parse({"cat.png"}).NoSettings);
+    for (const std::vector<std::string>& words :
+         {std::vector<std::string>{"--no-settings", "cat.png"}, std::vector<std::string>{"cat.png", "--no-settings"}}) {
+        const CommandLine line = Parse(words);
+        EXPECT_EQ(line.Action, COMMAND_LINE_RUN);
+        EXPECT_TRUE(line.NoSettings);
+        EXPECT_STREQ(line.Picture, "cat.png");
+    }
+    // After "--" it is a picture's name.
+    const CommandLine named = Parse({"--", "--no-settings"});
+    EXPECT_FALSE(named.NoSettings);
+    EXPECT_STREQ(named.Picture, "--no-settings");
+}

@@ -25,8 +25,8 @@ RENDERER_LINES = ["[Info]: Compiled shaders", "[Info]: Created shader program",
 
 
 class Program:
-    """The program started in a scratch folder (it writes imgui.ini there), stderr to a file,
-    its frame probe on."""
+    """The program started in a scratch folder (its configuration folder inside it), stderr to a
+    file, its frame probe on."""
 
     def __init__(self, env=None, stderr=None):
         self.folder = tempfile.TemporaryDirectory()
@@ -34,7 +34,8 @@ class Program:
         self.stderr_file = open(self.stderr_path, "wb")
         self.process = subprocess.Popen([PROGRAM], cwd=self.folder.name, stdout=subprocess.PIPE,
                                         stderr=stderr if stderr is not None else self.stderr_file,
-                                        env=dict(env or os.environ, VELLUMRY_FRAME_PROBE="1"))
+                                        env=dict(env or os.environ, VELLUMRY_FRAME_PROBE="1",
+                                                 XDG_CONFIG_HOME=os.path.join(self.folder.name, "config")))
 
     def _probe(self):
         probe = FrameProbe()

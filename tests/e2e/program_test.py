@@ -29,9 +29,11 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 # The layout that the 21-pixel font and the UI library's default spacing give the menus.
 MENU_BAR_HEIGHT = 27
 FILE_MENU, VIEW_MENU = (26, 13), (76, 13)
-FILE_ROWS = {"Import Texture": 45, "Import Filter": 70, "Export Picture...": 95, "Exit": 120}
-# The Options window's rows from its top edge: title bar, padding, the text, then the sliders.
-SLIDER_ROWS = {"Brush Opacity": 133 - 60, "Brush Stroke": 164 - 60, "Filter Intensity": 195 - 60}
+FILE_ROWS = {"Import Texture": 45, "Import Filter": 70, "Export Picture...": 95, "Open Recent": 120, "Exit": 145}
+# The Options window's rows from its top edge: title bar, padding, the text, the Look selector,
+# then the sliders.
+LOOK_ROW = 133 - 60
+SLIDER_ROWS = {"Brush Opacity": 164 - 60, "Brush Stroke": 195 - 60, "Filter Intensity": 226 - 60}
 SLIDER_LEFT, SLIDER_WIDTH = 8, 336
 THIRD = struct.unpack("f", struct.pack("f", 1 / 3))[0]  # the single-precision one third
 
@@ -80,8 +82,9 @@ def fit(window_w, window_h, picture_w, picture_h):
 
 
 class Program:
-    """The program in a scratch folder (it writes imgui.ini there) with the stand-in chooser and
-    its frame probe on. `args` go on its command line; `env` adds to its environment (a value of
+    """The program in a scratch folder with the stand-in chooser, its frame probe on and its
+    configuration folder (settings, looks, window layout) in the scratch folder's "config", never
+    the user's own. `args` go on its command line; `env` adds to its environment (a value of
     None removes the name), e.g. a session bus for the portal, which the stand-in chooser
     otherwise stands in for; `program` is another executable to start (an installed one) instead
     of PROGRAM. A folder may serve several programs in turn. Its error stream comes through a
@@ -101,6 +104,7 @@ class Program:
         environment["PATH"] = bin_dir + os.pathsep + environment.get("PATH", "/usr/bin:/bin")
         environment["FAKE_CHOOSER"] = self.answer_path
         environment["VELLUMRY_FRAME_PROBE"] = "1"
+        environment["XDG_CONFIG_HOME"] = os.path.join(folder, "config")
         for name, value in (env or {}).items():
             if value is None:
                 environment.pop(name, None)

@@ -16,6 +16,7 @@
 #include "gl_test_support.h"
 #include "gl/gl_loader.h"
 #include "render/brush_filter.h"
+#include "settings/look_file.h"
 #include "render/texture_slots.h"
 
 // The tolerance of every comparison, per channel, in 8-bit steps.
@@ -238,6 +239,21 @@ TEST_F(BrushFilterGL, ParameterExtremes) {
     BrushParameters = {0.0f, 1.0f, 0.0f};
     const Frame frame = Draw(32, 16);
     EXPECT_EQ(std::vector<uint8_t>(frame.Pixels), picture.Texels);
+}
+
+// Each built-in look, its three values put where choosing it puts them (ui/look_picker.h), paints
+// what the reference paints with those values.
+TEST_F(BrushFilterGL, BuiltInLooksPaintAsTheirValuesSay) {
+    const Picture picture = BlockPicture(32, 16, 3, 5);
+    const Picture paper = GrainPaper(8, 8, 9);
+    PutPictureInSlot(picture);
+    PutPaperInSlot(paper);
+    for (int i = 0; i < BuiltInLookCount(); ++i) {
+        const Look& look = BuiltInLook(i);
+        SCOPED_TRACE(look.Name);
+        BrushParameters = {look.Opacity, look.Stroke, look.Intensity};
+        ExpectMatchesReference(picture, paper, 32, 16);
+    }
 }
 
 TEST_F(BrushFilterGL, NeighboursWrapToTheOppositeBorder) {

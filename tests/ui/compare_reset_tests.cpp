@@ -35,13 +35,13 @@ TEST_F(CompareAndReset, ResetPutsTheParametersBackUnderTheSliders) {
     ImGuiWindow* options = WindowNamed("Brush Filter - Options");
     ASSERT_NE(options, nullptr);
     BrushParameters = BrushProperties{0.25f, 0.75f, 0.0f};
-    // Under the title bar: the text, the three sliders, then the button's row.
+    // Under the title bar: the text, the Look selector, the three sliders, then the button's row.
     const ImGuiStyle& style = ImGui::GetStyle();
     const float top = options->Pos.y + options->TitleBarHeight() + style.WindowPadding.y;
     const float row = ImGui::GetFrameHeight() + style.ItemSpacing.y;
     const float textRow = ImGui::GetFontSize() + style.ItemSpacing.y;
     const ImVec2 button(options->Pos.x + style.WindowPadding.x + 10,
-                        top + textRow + row * 3 + ImGui::GetFrameHeight() * 0.5f);
+                        top + textRow + row * 4 + ImGui::GetFrameHeight() * 0.5f);
     MouseTo(button);
     Frame();
     ASSERT_EQ(ImGui::GetCurrentContext()->HoveredId, ImHashStr("Reset", 0, options->ID));

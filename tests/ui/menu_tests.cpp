@@ -46,7 +46,9 @@ TEST_F(MenuBar, FileAndAboutItemsInOrder) {
     EXPECT_TRUE(MenuRowIs(1, "Import Filter"));
     EXPECT_TRUE(MenuRowIs(2, "Export Picture..."));
     EXPECT_FALSE(MenuRowIsEnabled(2, "Export Picture...")) << "greyed out: no picture yet";
-    EXPECT_TRUE(MenuRowIs(3, "Exit"));
+    EXPECT_TRUE(MenuRowIs(3, "Open Recent"));
+    EXPECT_FALSE(MenuRowIsEnabled(3, "Open Recent")) << "greyed out: no recent picture yet";
+    EXPECT_TRUE(MenuRowIs(4, "Exit"));
     OpenMenu("About");
     EXPECT_TRUE(MenuRowIs(0, "Author's blog"));
     Click(MenuRow(0));
@@ -61,7 +63,7 @@ TEST_F(MenuBar, ExitEndsTheProcessWithStatusZero) {
     EXPECT_EXIT(
         {
             OpenMenu("File");
-            Click(MenuRow(3));
+            Click(MenuRow(4));
             std::_Exit(3);  // not reached when Exit works
         },
         ::testing::ExitedWithCode(0), "");

@@ -11,6 +11,8 @@
 #include "ui/draw_ui.h"
 #include "ui/export_command.h"
 #include "ui/import_command.h"
+#include "ui/kept_settings.h"
+#include "ui/look_picker.h"
 #include "ui/theme.h"
 #include "ui/tool_windows.h"
 #include "ui/ui_services.h"
@@ -100,6 +102,14 @@ bool FakeFinishExport(ExportOutcome* outcome, float* progress) {
     return true;
 }
 
+ImportOutcome FakeLoadPaperNow(const char* path) {
+    Fake.PaperLoads.push_back(path ? path : "(built-in)");
+    ImportOutcome outcome;
+    outcome.Done = Fake.LoadFailure.empty();
+    snprintf(outcome.Reason, sizeof outcome.Reason, "%s", Fake.LoadFailure.c_str());
+    return outcome;
+}
+
 }  // namespace
 
 void UITest::SetUp() {
@@ -108,10 +118,18 @@ void UITest::SetUp() {
     Fake.SaveAnswer = NFD_RESULT_CANCELLED;
     Fake.ExportWidth = 6000;
     Fake.ExportHeight = 4000;
-    UIServices = UIServiceTable{FakeKeyboard,     FakeOpenFile,   FakeDialogError, FakeStartImport, FakeFinishImport,
-                                FakeCancelImport, FakeSaveFileAs, FakeFileExists,  FakeStartExport, FakeFinishExport};
+    UIServices = UIServiceTable{FakeKeyboard,     FakeOpenFile,     FakeDialogError, FakeStartImport,
+                                FakeFinishImport, FakeCancelImport, FakeSaveFileAs,  FakeFileExists,
+                                FakeStartExport,  FakeFinishExport, FakeLoadPaperNow};
     ResetExportCommand();
     ResetWayOut();
+    // Looks are read and written in a configuration folder of the test's own; nothing is kept.
+    char folder[] = "/tmp/vellumry-ui-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    ConfigHome = folder;
+    setenv("XDG_CONFIG_HOME", folder, 1);
+    LoadKeptSettings(false);
+    ResetLookPicker();
 
     ImGui::CreateContext();
     ImGuiIO& io = ImGui::GetIO();
@@ -150,6 +168,8 @@ void UITest::SetUp() {
 
 void UITest::TearDown() {
     std::cerr.rdbuf(SavedCerr);
+    unsetenv("XDG_CONFIG_HOME");
+    if (system(("rm -rf '" + ConfigHome + "'").c_str()) != 0) ADD_FAILURE() << "could not remove " << ConfigHome;
     ImGui::DestroyContext();
     UIServices = DefaultUIServices();
 }
@@ -208,6 +228,20 @@ bool UITest::MenuRowIs(int row, const char* label) {
 float UITest::MenuBarHeight() {
     ImGuiWindow* bar = WindowNamed("##MainMenuBar");
     return bar ? bar->Size.y : -1;
+}
+
+bool UITest::Shown(const char* window) {
+    ImGuiWindow* found = WindowNamed(window);
+    return found && found->Active;
+}
+
+ImVec2 UITest::PopupButton(const char* popup, int index) {
+    ImGuiWindow* window = WindowNamed(popup);
+    if (!window) return ImVec2(-1, -1);
+    const ImGuiStyle& style = ImGui::GetStyle();
+    const float width = ImGui::GetFontSize() * 5.0f;
+    return ImVec2(window->Pos.x + style.WindowPadding.x + (width + style.ItemSpacing.x) * index + width * 0.5f,
+                  window->Pos.y + window->Size.y - style.WindowPadding.y - ImGui::GetFrameHeight() * 0.5f);
 }
 
 std::string UITest::Log() const { return CapturedLog.str(); }

@@ -54,6 +54,9 @@ struct FakeServices {
     float ExportProgress;            // what a held export reports
     bool ExportRunning;
     int ExportWidth, ExportHeight;
+    // The papers loaded while the caller waited (a look's): paths, "(built-in)" for the built-in
+    // one; they fail with LoadFailure too.
+    std::vector<std::string> PaperLoads;
 };
 extern FakeServices Fake;
 
@@ -90,8 +93,14 @@ protected:
     }
     // The height of the main menu bar in the last frame.
     static float MenuBarHeight();
+    // Whether a window (a popup by its title) is shown.
+    static bool Shown(const char* window);
+    // The buttons on the bottom row of a popup, left to right, each 5 font sizes wide.
+    static ImVec2 PopupButton(const char* popup, int index);
 
     std::string Log() const;
+
+    std::string ConfigHome;  // the test's XDG_CONFIG_HOME, removed after it
 
 private:
     struct LabelRect {

@@ -36,13 +36,13 @@ TEST_F(ToolWindows, OptionsSlidersEditTheBrushParametersWithinRange) {
     ASSERT_NE(options, nullptr);
     ASSERT_TRUE(options->Active);
 
-    // Rows under the title bar: the text, then the three sliders.
+    // Rows under the title bar: the text, the Look selector, then the three sliders.
     const ImGuiStyle& style = ImGui::GetStyle();
     const float top = options->Pos.y + options->TitleBarHeight() + style.WindowPadding.y;
     const float row = ImGui::GetFrameHeight() + style.ItemSpacing.y;
     const float textRow = ImGui::GetFontSize() + style.ItemSpacing.y;
     const float left = options->Pos.x + style.WindowPadding.x;
-    auto sliderY = [&](int i) { return top + textRow + row * i + ImGui::GetFrameHeight() * 0.5f; };
+    auto sliderY = [&](int i) { return top + textRow + row * (i + 1) + ImGui::GetFrameHeight() * 0.5f; };
 
     // Far left of the opacity slider: 0. Dragging far beyond the right end of the stroke slider: 1.
     Click(ImVec2(left + 1, sliderY(0)));
