@@ -18,14 +18,14 @@
 namespace {
 
 // Calls allowed whatever their arguments: reading what it holds, memory, threads' own needs,
-// clocks, randomness, exit.
+// clocks, randomness, the machine's memory size (libtiff asks it through sysconf), exit.
 // clang-format off
 const char* const AllowedCalls[] = {
     "read", "pread64", "readv", "preadv", "lseek", "fstat", "newfstatat", "close",
     "mmap", "munmap", "mremap", "mprotect", "madvise", "brk",
     "futex", "set_robust_list", "get_robust_list", "rseq", "sched_yield", "sched_getaffinity",
     "rt_sigreturn", "rt_sigprocmask", "rt_sigaction", "sigaltstack", "restart_syscall",
-    "getpid", "gettid", "getrlimit",
+    "getpid", "gettid", "getrlimit", "sysinfo",
     "clock_gettime", "clock_getres", "gettimeofday", "nanosleep", "clock_nanosleep",
     "getrandom", "exit", "exit_group",
 };
