@@ -9,6 +9,10 @@
 // the decoded pixels are already where the program maps them: no copy crosses the processes.
 // The arena is also the memory limit: stb gets "outofmem" when it is full, and the address
 // space limit set before any input is read stops anything else from growing past it.
+//
+// Before it reads a byte of the picture the helper shuts itself in
+// (picture/decoder_confinement_linux.h): from then on it can open nothing, connect nowhere,
+// start no process and write no file, so a file that takes over its code gains nothing.
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -21,6 +25,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include "picture/decoder_confinement_linux.h"
 #include "picture/image_decoder_protocol.h"
 
 // ---- Arena: page-aligned blocks bumped upwards in the shared file; freed pages go back ----
@@ -105,18 +110,12 @@ static void* ArenaRealloc(void* data, size_t size) {
 
 // ---- Decoding ----
 
-static void Decode(int largestSide, DecoderResult* result) {
-    FILE* file = fdopen(DecoderPictureFd, "rb");
-    if (!file) {
-        SetReason(result, "the decoder could not read the file (%s)", strerror(errno));
-        return;
-    }
+static void Decode(FILE* file, int largestSide, DecoderResult* result) {
     if (unsigned char* pixels = DecodeOpenPicture(file, ArenaSize, largestSide, result)) {
         // The pixels stay in the arena, where the program maps them.
         result->Ok = 1;
         result->Offset = pixels - ArenaBase;
     }
-    fclose(file);
 }
 
 static bool WriteAll(int fd, const void* data, size_t size) {
@@ -164,7 +163,15 @@ int main(int argc, char** argv) {
         // Everything outside the arena (code, stack, stdio) fits well inside this.
         struct rlimit address_space = {ArenaSize + (rlim_t(256) << 20), ArenaSize + (rlim_t(256) << 20)};
         setrlimit(RLIMIT_AS, &address_space);
-        Decode(int(largestSide), &result);
+        FILE* file = fdopen(DecoderPictureFd, "rb");
+        const char* unreadable = file ? nullptr : strerror(errno);
+
+        // ---- Confinement: what decoding needs is open and mapped above this line; below it
+        // the helper can decode, answer and exit, nothing else ----
+        char refusal[160];
+        if (!ConfineDecoder(refusal, sizeof refusal)) SetReason(&result, "%s", refusal);
+        else if (!file) SetReason(&result, "the decoder could not read the file (%s)", unreadable);
+        else Decode(file, int(largestSide), &result);
     }
     return WriteAll(DecoderResultFd, &result, sizeof result) ? 0 : 3;
 }

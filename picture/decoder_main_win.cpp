@@ -4,7 +4,9 @@
 // hands it the file already open; the protocol is in picture/image_decoder_win_protocol.h. A
 // picture larger than the program's largest texture is scaled down here too. The memory limit
 // is the job object's, and stb_image's own allocations are counted against it here too; either
-// way a failed allocation is stb's "outofmem".
+// way a failed allocation is stb's "outofmem". The program confines it from outside: a
+// restricted, low-integrity token and a job that allows no second process
+// (picture/decoder_token_win.h).
 #include <windows.h>
 
 #include <fcntl.h>

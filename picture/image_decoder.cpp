@@ -160,7 +160,8 @@ PictureDecode* StartPictureDecode(const char* path, int largestSide, char* reaso
     }
     int file = OpenPictureFile(path, reason, reasonSize);
     if (file < 0) return nullptr;
-    int pixels = MoveAboveHelperFds(memfd_create("vellumry-picture", MFD_CLOEXEC));
+    // Sealable, so that its size can be fixed before the answer is read (TakeAnswer).
+    int pixels = MoveAboveHelperFds(memfd_create("vellumry-picture", MFD_CLOEXEC | MFD_ALLOW_SEALING));
     int ends[2] = {-1, -1};
     if (pixels < 0 || pipe2(ends, O_CLOEXEC) != 0) {
         Fail(reason, reasonSize, "could not start the decoder (%s)", strerror(errno));
@@ -198,18 +199,20 @@ static void FreeDecode(PictureDecode* decode) {
     delete decode;
 }
 
-// Reads what the helper has written, until the pipe ends or `until` passes.
+// Reads what the helper has written, until the pipe ends, `until` passes, the decode's time is
+// up or the helper has written more than one record: a malformed answer, which PollPictureDecode
+// refuses (a helper that never stops writing would otherwise keep this loop reading for ever).
 static void ReadRecord(PictureDecode* decode, long long until) {
-    while (decode->Results >= 0) {
+    const size_t size = sizeof decode->Record;
+    while (decode->Results >= 0 && decode->Got <= size) {
         long long left = until - NowMs();
         pollfd readable = {decode->Results, POLLIN, 0};
         int ready = poll(&readable, 1, left <= 0 ? 0 : left > INT_MAX ? INT_MAX : int(left));
         if (ready < 0 && errno == EINTR) continue;
         if (ready <= 0) return;
-        char scratch[256];
-        const size_t size = sizeof decode->Record;
-        char* into = decode->Got < size ? reinterpret_cast<char*>(&decode->Record) + decode->Got : scratch;
-        size_t room = decode->Got < size ? size - decode->Got : sizeof scratch;
+        char beyond;  // a byte past the record is all it takes to refuse the answer
+        char* into = decode->Got < size ? reinterpret_cast<char*>(&decode->Record) + decode->Got : &beyond;
+        size_t room = decode->Got < size ? size - decode->Got : 1;
         ssize_t n = read(decode->Results, into, room);
         if (n < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (n <= 0) {  // the end of the pipe: the helper is done or gone
@@ -218,6 +221,7 @@ static void ReadRecord(PictureDecode* decode, long long until) {
             return;
         }
         decode->Got += size_t(n);
+        if (NowMs() >= decode->Deadline) return;
     }
 }
 
@@ -225,6 +229,10 @@ static void ReadRecord(PictureDecode* decode, long long until) {
 static bool TakeAnswer(PictureDecode* decode, int status, DecodedPicture* picture, char* reason, size_t reasonSize) {
     if (WIFSIGNALED(status) && WTERMSIG(status) == SIGXCPU) {
         return Fail(reason, reasonSize, "took too long (more than %g s)", ImageDecoderTimeLimitMs / 1000.0);
+    }
+    if (WIFSIGNALED(status) && WTERMSIG(status) == SIGSYS) {
+        // Its filter ended it: it tried to open, connect, start a process or the like.
+        return Fail(reason, reasonSize, "the decoder stopped (it tried something a decoder may not do)");
     }
     if (WIFSIGNALED(status)) return Fail(reason, reasonSize, "the decoder stopped (%s)", strsignal(WTERMSIG(status)));
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
@@ -241,12 +249,19 @@ static bool TakeAnswer(PictureDecode* decode, int status, DecodedPicture* pictur
     }
 
     // Trust nothing in the record that could make us read outside the shared memory, or leave
-    // work the size of the file's claim to this thread: the pixels must already fit.
+    // work the size of the file's claim to this thread: the pixels must already fit. The size is
+    // sealed first: the helper, or a process it left behind with the memory open, could shrink it
+    // after the check, and reading the pixels would then fault (SIGBUS). The program made this
+    // memory itself, so the seals it reads back are the memory's own; one the helper has made
+    // unsealable (F_SEAL_SEAL) is a malformed answer.
+    const int sizeSeals = F_SEAL_SHRINK | F_SEAL_GROW;
+    fcntl(decode->Pixels, F_ADD_SEALS, sizeSeals);
+    const int seals = fcntl(decode->Pixels, F_GET_SEALS);
     struct stat shared;
     int64_t bytes = int64_t(result.Width) * result.Height * 4;
     const int largest = decode->LargestSide;
-    bool sane = result.Ok == 1 && result.Width > 0 && result.Height > 0 &&
-                (largest <= 0 || (result.Width <= largest && result.Height <= largest)) &&
+    bool sane = seals >= 0 && (seals & sizeSeals) == sizeSeals && result.Ok == 1 && result.Width > 0 &&
+                result.Height > 0 && (largest <= 0 || (result.Width <= largest && result.Height <= largest)) &&
                 result.SourceWidth >= result.Width && result.SourceHeight >= result.Height &&
                 int64_t(result.Width) * result.Height <= MaxPicturePixels && result.Offset >= 0 &&
                 fstat(decode->Pixels, &shared) == 0 && result.Offset <= shared.st_size &&
@@ -279,6 +294,12 @@ DecodeState PollPictureDecode(PictureDecode* decode, int waitMs, DecodedPicture*
     if (until > decode->Deadline) until = decode->Deadline;
 
     ReadRecord(decode, until);
+    if (decode->Got > sizeof decode->Record) {
+        EndHelper(decode->Helper);
+        FreeDecode(decode);
+        Fail(reason, reasonSize, "the decoder's answer was malformed");
+        return DECODE_FAILED;
+    }
     // Once the pipe has ended the helper is exiting (or has closed it and lingers, which the
     // deadline settles).
     bool ended = false;

@@ -2,15 +2,19 @@
 //
 //   vellumry-decode <memory limit in bytes> <largest side>
 //     fd 3: an empty shared-memory file; the helper grows it, decodes into it and leaves the
-//           RGBA pixels there (rows top to bottom, no gap) at DecoderResult::offset
-//     fd 4: the result pipe; the helper writes one DecoderResult and exits with status 0
+//           RGBA pixels there (rows top to bottom, no gap) at DecoderResult::offset. Once the
+//           helper has ended, the program seals its size (F_SEAL_SHRINK | F_SEAL_GROW); the
+//           helper adds no seals of its own
+//     fd 4: the result pipe; the helper writes one DecoderResult, nothing more, and exits with
+//           status 0
 //     fd 5: the picture file, opened by the program, which has checked that it is a regular,
 //           non-empty file; the helper decodes exactly this open file
 //
 // A picture wider or taller than <largest side> comes back scaled down to fit (aspect kept), so
 // the program's own thread never does work whose amount a file decides; 0 means no limit.
-// Anything else (a signal, another exit status, a short or malformed record) means the helper
-// failed. The program checks every field of the record: a helper that went wrong may write
+// The helper confines itself before it reads the picture (picture/decoder_confinement_linux.h).
+// Anything else (a signal, another exit status, a short, long or malformed record) means the
+// helper failed. The program checks every field of the record: a helper that went wrong may write
 // anything.
 #pragma once
 #include <cstdint>

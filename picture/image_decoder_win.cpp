@@ -1,12 +1,13 @@
 // image_decoder on Windows: the same client as on Linux (picture/image_decoder.h) with Windows
 // process calls. The picture is opened here (CreateFileW) and checked with GetFileType and
-// GetFileInformationByHandle; each decode then starts a fresh vellumry-decode.exe
-// (CreateProcessW) that inherits that open file, inside a job object that caps its memory and
-// kills it if the program goes away. The result record comes back through a small shared file
-// mapping, signalled by an event that each frame looks at without waiting; the pixels come back
-// in a file mapping of the helper's, duplicated into this process and mapped read-only, so they
-// cross without a copy. A helper that overruns the time limit, or whose decode is given up, is
-// ended with TerminateProcess.
+// GetFileInformationByHandle; each decode then starts a fresh vellumry-decode.exe that inherits
+// that open file, with a restricted, low-integrity token (picture/decoder_token_win.h), inside a
+// job object that caps its memory, lets it start no process and kills it if the program goes
+// away. The result record comes back through a small shared file mapping, signalled by an event
+// that each frame looks at without waiting; the pixels come back in a file mapping of the
+// helper's, duplicated into this process and mapped read-only, so they cross without a copy. A
+// helper that overruns the time limit, or whose decode is given up, is ended with
+// TerminateProcess.
 #include "picture/image_decoder.h"
 
 #include <windows.h>
@@ -17,6 +18,7 @@
 #include <cstring>
 
 #include "picture/decode_wait.h"
+#include "picture/decoder_token_win.h"
 #include "picture/image_decoder_win_protocol.h"
 #include "base/reason_text.h"
 
@@ -143,15 +145,17 @@ static HANDLE CreateInheritableEvent() {
     return CreateEventW(&inherit, TRUE, FALSE, nullptr);
 }
 
-// The job: the helper's memory limit, no error boxes, and death with the program (the job
-// handle closes when this process ends, however it ends).
+// The job: the helper's memory limit, no process but the helper itself, no error boxes, and
+// death with the program (the job handle closes when this process ends, however it ends).
 static HANDLE CreateHelperJob() {
     HANDLE job = CreateJobObjectW(nullptr, nullptr);
     if (!job) return nullptr;
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits;
     memset(&limits, 0, sizeof limits);
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_PROCESS_MEMORY | JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE |
-                                              JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION;
+                                              JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION |
+                                              JOB_OBJECT_LIMIT_ACTIVE_PROCESS;
+    limits.BasicLimitInformation.ActiveProcessLimit = 1;
     limits.ProcessMemoryLimit = SIZE_T(ImageDecoderMemoryLimit + HelperOverhead);
     SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
     return job;
@@ -189,8 +193,16 @@ static bool StartHelper(const wchar_t* helper, HANDLE file, PictureDecode* decod
     PROCESS_INFORMATION process;
     memset(&process, 0, sizeof process);
     // Suspended until it is in the job, so it never runs outside the limits.
-    BOOL started = CreateProcessW(helper, commandLine, nullptr, nullptr, TRUE, flags, nullptr, nullptr,
-                                  &startup.StartupInfo, &process);
+    BOOL started = FALSE;
+    if (HANDLE token = DecoderToken()) {
+        started = CreateProcessAsUserW(token, helper, commandLine, nullptr, nullptr, TRUE, flags, nullptr, nullptr,
+                                       &startup.StartupInfo, &process);
+        if (!started) DropDecoderToken("CreateProcessAsUserW", GetLastError());
+    }
+    if (!started) {
+        started = CreateProcessW(helper, commandLine, nullptr, nullptr, TRUE, flags, nullptr, nullptr,
+                                 &startup.StartupInfo, &process);
+    }
     DWORD error = GetLastError();
     if (attributes) DeleteProcThreadAttributeList(attributes);
     if (!started) return Fail(reason, reasonSize, "could not start the decoder (error %lu)", error);
@@ -257,6 +269,20 @@ PictureDecode* StartPictureDecode(const char* path, int largestSide, char* reaso
     return decode;
 }
 
+// Whether every page of a view is backed. A section made with SEC_RESERVE maps whole, but its
+// pages that were never committed fault when read; committed pages of a section cannot be
+// decommitted, so what is checked here stays true for the view's life.
+static bool Committed(const void* view, size_t bytes) {
+    const unsigned char* at = static_cast<const unsigned char*>(view);
+    const unsigned char* end = at + bytes;
+    while (at < end) {
+        MEMORY_BASIC_INFORMATION region;
+        if (VirtualQuery(at, &region, sizeof region) != sizeof region || region.State != MEM_COMMIT) return false;
+        at = static_cast<const unsigned char*>(region.BaseAddress) + region.RegionSize;
+    }
+    return true;
+}
+
 // Judges the record of a helper that said it is ready; maps the pixels when all is well.
 static bool TakeAnswer(PictureDecode* decode, DecodedPicture* picture, char* reason, size_t reasonSize) {
     DecoderResult result = decode->Shared->Result;  // a copy: the helper may still write
@@ -285,6 +311,10 @@ static bool TakeAnswer(PictureDecode* decode, DecodedPicture* picture, char* rea
     void* mapping = MapViewOfFile(pixels, FILE_MAP_READ, 0, 0, SIZE_T(bytes));
     CloseHandle(pixels);  // the view keeps the pixels alive on its own
     if (!mapping) return Fail(reason, reasonSize, "could not map the decoded picture (error %lu)", GetLastError());
+    if (!Committed(mapping, size_t(bytes))) {
+        UnmapViewOfFile(mapping);
+        return Fail(reason, reasonSize, "the decoder's answer was malformed");
+    }
     picture->Pixels = static_cast<const unsigned char*>(mapping);
     picture->Width = result.Width;
     picture->Height = result.Height;

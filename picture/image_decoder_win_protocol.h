@@ -12,7 +12,9 @@
 //   scaled down to fit (0: no limit). On success the record's `offset` is the value of the
 //   helper's own handle to a file mapping of exactly width * height * 4 bytes holding the RGBA
 //   pixels; the program duplicates that handle into itself and maps it read-only, then ends the
-//   helper. The helper runs in a job object that limits its memory and kills it with the program.
+//   helper. The helper runs in a job object that limits its memory, allows it no child process
+//   and kills it with the program, with a restricted, low-integrity token where one can be made.
+//   The pixels' section must be committed whole (not SEC_RESERVE): the program checks each page.
 //
 // The program trusts nothing in the record: a helper that went wrong may write anything.
 #pragma once

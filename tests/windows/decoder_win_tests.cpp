@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <aclapi.h>
+#include <sddl.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -22,13 +25,31 @@
 
 namespace {
 
-std::string Folder() {
-    static std::string folder;
+// Lets a process of low integrity, as the helpers are, write in a folder and what it holds.
+void OpenToLowIntegrity(const std::wstring& folder) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"S:(ML;OICI;NW;;;LW)", SDDL_REVISION_1, &descriptor,
+                                                              nullptr))
+        return;
+    PACL label = nullptr;
+    BOOL present = FALSE, defaulted = FALSE;
+    if (GetSecurityDescriptorSacl(descriptor, &present, &label, &defaulted) && present)
+        SetNamedSecurityInfoW(const_cast<wchar_t*>(folder.c_str()), SE_FILE_OBJECT, LABEL_SECURITY_INFORMATION, nullptr,
+                              nullptr, nullptr, label);
+    LocalFree(descriptor);
+}
+
+// The tests' folder, where the misbehaving helper writes its pid file; with `lowWrites`
+// false, a second one that keeps the default integrity, where a helper may write nothing.
+std::string Folder(bool lowWrites = true) {
+    static std::string folders[2];
+    std::string& folder = folders[lowWrites];
     if (folder.empty()) {
         wchar_t temp[MAX_PATH];
         GetTempPathW(MAX_PATH, temp);
-        std::wstring wide = std::wstring(temp) + L"vellumry d\u00e9codeur \U0001F600";
+        std::wstring wide = std::wstring(temp) + L"vellumry d\u00e9codeur \U0001F600" + (lowWrites ? L"" : L" 2");
         CreateDirectoryW(wide.c_str(), nullptr);
+        if (lowWrites) OpenToLowIntegrity(wide);
         char utf8[4 * MAX_PATH];
         WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
         folder = utf8;
@@ -36,8 +57,8 @@ std::string Folder() {
     return folder;
 }
 
-std::string WriteFile(const std::string& name, const std::string& bytes) {
-    std::string path = Folder() + "\\" + name;
+std::string WriteFile(const std::string& name, const std::string& bytes, bool lowWrites = true) {
+    std::string path = Folder(lowWrites) + "\\" + name;
     FILE* file = stbiw__fopen(path.c_str(), "wb");
     fwrite(bytes.data(), 1, bytes.size(), file);
     fclose(file);
@@ -171,6 +192,9 @@ TEST(WindowsDecoder, MisbehavingHelpersFailAndAreGone) {
         {"bogus", "the decoder's answer was malformed"},
         {"small", "could not map the decoded picture"},
         {"oversized", "the decoder's answer was malformed"},
+        // Sections that map whole but whose pages fault when read.
+        {"reserved", "the decoder's answer was malformed"},
+        {"partly", "the decoder's answer was malformed"},
     };
     DWORD handlesBefore = 0, handlesAfter = 0;
     GetProcessHandleCount(GetCurrentProcess(), &handlesBefore);
@@ -251,4 +275,31 @@ TEST(WindowsDecoder, APictureLargerThanTheLargestSideComesBackScaled) {
     ASSERT_TRUE(ShrinkPicture(expected, w, h, 64, 4));
     EXPECT_EQ(memcmp(decoded.Pixels.data(), expected, 64 * 4 * 4), 0);
     stbi_image_free(expected);
+}
+
+bool FileExists(const std::string& path) {
+    FILE* file = stbiw__fopen(path.c_str(), "rb");
+    if (file) fclose(file);
+    return file != nullptr;
+}
+
+// A helper taken over by a crafted file runs with a low-integrity token in a job that allows no
+// second process: it can neither start one nor write where the user's files are, and the
+// program reports a failed decode. Wine runs every process with its own full token and ignores
+// the job's process limit, so this holds on Windows only; under Wine the other tests show that
+// decoding works as before with the token and the limit asked for.
+TEST(WindowsDecoder, AHelperTakenOverStartsNothingAndWritesNothing) {
+    if (GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version"))
+        GTEST_SKIP() << "Wine enforces neither integrity levels nor a job's process limit";
+    DecoderSettings restore;
+    std::string helper = ProgramFolder() + "\\misbehaving_decoder_win.exe";
+    ImageDecoderPath = helper.c_str();
+    const std::string spawn = WriteFile("spawn.png", "spawn");
+    const std::string write = WriteFile("write.png", "write", false);
+    for (const std::string& picture : {spawn, write}) {
+        Decoded decoded = Decode(picture);
+        EXPECT_FALSE(decoded.Ok) << picture;
+        EXPECT_EQ(decoded.Reason, "the decoder failed (exit status 0x00000008)") << picture;
+        EXPECT_FALSE(FileExists(picture + ".made")) << picture;
+    }
 }

@@ -8,6 +8,12 @@
 //   small     hands over fewer pixels than it claims
 //   oversized claims more pixels than any picture may have
 //   linger    answers properly, then never exits
+//   reserved  hands over a section whose pages were reserved, never committed (SEC_RESERVE)
+//   partly    the same with only its first page committed
+// and as a helper that a crafted file has taken over, which answers properly only if it got
+// that far (the program must then report a failed decode):
+//   spawn     starts a shell that creates "<picture>.made"
+//   write     creates "<picture>.made" itself
 #include <windows.h>
 
 #include <fcntl.h>
@@ -56,8 +62,34 @@ int main(int argc, char** argv) {
     result.Magic = DecoderResultMagic;
     result.Ok = 1;
     result.Width = result.Height = result.SourceWidth = result.SourceHeight = 16;
-    HANDLE pixels = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 16 * 16 * 4, nullptr);
+    const bool reserved = strcmp(word, "reserved") == 0 || strcmp(word, "partly") == 0;
+    HANDLE pixels = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE | (reserved ? SEC_RESERVE : 0), 0,
+                                       16 * 16 * 4, nullptr);
     result.Offset = static_cast<int64_t>(reinterpret_cast<uintptr_t>(pixels));
+    if (strcmp(word, "partly") == 0) {
+        void* view = MapViewOfFile(pixels, FILE_MAP_WRITE, 0, 0, 16 * 16 * 4);
+        if (!view || !VirtualAlloc(view, 1, MEM_COMMIT, PAGE_READWRITE)) return 9;
+    }
+
+    static wchar_t made[32768 + 8];
+    swprintf(made, 32768 + 8, L"%ls.made", path);
+    if (strcmp(word, "write") == 0) {
+        HANDLE file = CreateFileW(made, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) return 8;
+        CloseHandle(file);
+    }
+    if (strcmp(word, "spawn") == 0) {
+        static wchar_t command[32768 + 64];
+        swprintf(command, 32768 + 64, L"cmd.exe /c type nul > \"%ls\"", made);
+        STARTUPINFOW startup;
+        memset(&startup, 0, sizeof startup);
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process;
+        if (!CreateProcessW(nullptr, command, nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &startup,
+                            &process))
+            return 8;
+        WaitForSingleObject(process.hProcess, 30000);
+    }
 
     if (strcmp(word, "crash") == 0) *static_cast<volatile int*>(nullptr) = 1;
     if (strcmp(word, "hang") == 0) Sleep(INFINITE);
