@@ -195,7 +195,7 @@ PictureDecode* StartPictureDecode(const char* path, int largestSide, char* reaso
 
 static void FreeDecode(PictureDecode* decode) {
     if (decode->Results >= 0) close(decode->Results);
-    close(decode->Pixels);  // a mapping keeps the pixels alive on its own
+    if (decode->Pixels >= 0) close(decode->Pixels);  // unless a picture took it
     delete decode;
 }
 
@@ -268,10 +268,12 @@ static bool TakeAnswer(PictureDecode* decode, int status, DecodedPicture* pictur
                 bytes <= shared.st_size - result.Offset;
     if (!sane) return Fail(reason, reasonSize, "the decoder's answer was malformed");
 
+    // Not populated: the pages come in as the upload reads them, a band a frame for a large
+    // picture, rather than all of them in this call.
     long page = sysconf(_SC_PAGESIZE);
     int64_t start = result.Offset / page * page;
     size_t length = size_t(result.Offset - start + bytes);
-    void* mapping = mmap(nullptr, length, PROT_READ, MAP_SHARED | MAP_POPULATE, decode->Pixels, off_t(start));
+    void* mapping = mmap(nullptr, length, PROT_READ, MAP_SHARED, decode->Pixels, off_t(start));
     if (mapping == MAP_FAILED) {
         return Fail(reason, reasonSize, "could not map the decoded picture (%s)", strerror(errno));
     }
@@ -282,6 +284,11 @@ static bool TakeAnswer(PictureDecode* decode, int status, DecodedPicture* pictur
     picture->SourceHeight = result.SourceHeight;
     picture->Mapping = mapping;
     picture->MappingSize = length;
+    // The picture keeps the shared memory open, so that its rows can be handed back one band at
+    // a time (ReleaseDecodedRows).
+    picture->SharedFile = decode->Pixels;
+    picture->SharedFileOffset = start;
+    decode->Pixels = -1;
     return true;
 }
 
@@ -334,6 +341,26 @@ void CancelPictureDecode(PictureDecode* decode) {
 }
 
 void ReleaseDecodedPicture(DecodedPicture* picture) {
-    if (picture->Mapping) munmap(picture->Mapping, picture->MappingSize);
+    if (picture->Mapping) {
+        munmap(picture->Mapping, picture->MappingSize);
+        close(picture->SharedFile);
+    }
     memset(picture, 0, sizeof *picture);
+}
+
+void ReleaseDecodedRows(DecodedPicture* picture, int rows) {
+    if (!picture->Mapping || rows <= 0) return;
+    if (rows > picture->Height) rows = picture->Height;
+    // Whole pages only, from the start of the mapping to the end of the last row handed back:
+    // what lies before the pixels in the shared memory is the helper's and is not read either.
+    const long page = sysconf(_SC_PAGESIZE);
+    const unsigned char* first = static_cast<const unsigned char*>(picture->Mapping);
+    const long long end = (picture->Pixels - first) + static_cast<long long>(rows) * picture->Width * 4;
+    const long long length = end / page * page;
+    // The pages are freed now, a band at a time, instead of all at once when the last
+    // reference to the shared memory goes. A range already handed back is a hole already.
+    if (length > 0) {
+        fallocate(picture->SharedFile, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, off_t(picture->SharedFileOffset),
+                  off_t(length));
+    }
 }

@@ -10,6 +10,8 @@
 //   case DECODE_RUNNING: break;                    // look again next frame
 //   case DECODE_DONE: use(picture.pixels, picture.width, picture.height);   // rows top to bottom
 //                     ReleaseDecodedPicture(&picture); break;
+//                     // or over several frames, handing back each band of rows once used:
+//                     // use(rows 0..n); ReleaseDecodedRows(&picture, n); ...
 //   case DECODE_FAILED: report(reason); break;     // "the file is damaged or cut short (...)"
 //   }
 //   CancelPictureDecode(decode);                   // or give up on it while it runs
@@ -22,7 +24,10 @@
 // the program's own, beside it or where it is installed) with a time limit and a memory limit,
 // and tells it the largest side the pixels may have: a larger picture comes back scaled down to
 // fit, keeping its aspect, with its own size beside. The pixels come back in shared memory,
-// mapped read-only here. A helper that crashes, overruns a limit or answers nonsense is killed, reaped and
+// mapped read-only here and paged in as they are read, so that taking the answer costs little
+// whatever the size; a picture used a band of rows at a time can hand each band's memory back
+// as it goes (freeing a gigabyte of shared memory at once holds the thread for a second). A
+// helper that crashes, overruns a limit or answers nonsense is killed, reaped and
 // reported as a failure; the caller's process is never at risk. Ending a helper ends whatever
 // it started too (its process group on Linux, its job on Windows). Reasons are plain words (no
 // bytes of the file, never empty). Main thread only; no thread, no signal handler.
@@ -37,6 +42,8 @@ struct DecodedPicture {
     int SourceWidth, SourceHeight;  // the picture's own size; larger when it was scaled down
     void* Mapping;                  // what ReleaseDecodedPicture unmaps
     size_t MappingSize;
+    int SharedFile;              // Linux: the shared memory, open while mapped (rows handed back)
+    long long SharedFileOffset;  // Linux: where the mapping starts in it
 };
 
 // One decode in flight; the functions below own it.
@@ -64,6 +71,10 @@ void ReapEndedDecoders(int waitMs);
 // the reason.
 bool DecodePictureFile(const char* path, int largestSide, DecodedPicture* picture, char* reason, size_t reasonSize);
 void ReleaseDecodedPicture(DecodedPicture* picture);
+// Hands back the memory of the first `rows` rows, which are not read again; the rest stays
+// mapped until ReleaseDecodedPicture. Where the platform cannot (Windows), the memory goes at
+// the release, all at once.
+void ReleaseDecodedRows(DecodedPicture* picture, int rows);
 
 // The helper to run; null means the program's own "vellumry-decode", beside it or where it is
 // installed (picture/helper_location.h; on Windows beside it). Tests point this at a helper

@@ -365,6 +365,9 @@ void CancelPictureDecode(PictureDecode* decode) {
     FreeDecode(decode);
 }
 
+// A view of a section cannot give back part of its pages: they go with the release.
+void ReleaseDecodedRows(DecodedPicture*, int) {}
+
 void ReleaseDecodedPicture(DecodedPicture* picture) {
     if (picture->Mapping) UnmapViewOfFile(picture->Mapping);
     memset(picture, 0, sizeof *picture);

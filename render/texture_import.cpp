@@ -4,18 +4,41 @@
 #include <cstring>
 #include <stb_image.h>
 #include <string>
+#include <vector>
 
 #include "base/log.h"
 #include "picture/image_decoder.h"
 #include "picture/image_decoder_protocol.h"
 #include "picture/picture_scaling.h"
+#include "render/strip_upload.h"
+
+// 16 MiB, four million pixels: one frame's share of a large picture. On llvmpipe, measured
+// alone, a band of this size went into its texture in about 15 ms and its shared memory went
+// back in about as long; during a 16384 x 16384 import the frames of its upload took 27 to
+// 30 ms in the median, on a two-core machine loaded ten times over, which leaves a frame's
+// paint and interface within 50 ms. Half the band saved little at the worst frames, which such
+// a machine's other work decides, and doubled the frames; a hardware driver copies a band in a
+// few milliseconds. A 24-megapixel photo arrives in six frames, a 16384 x 16384 picture in 64.
+size_t TextureUploadBytesPerFrame = size_t(16) << 20;
 
 namespace {
 
-// The import that is loading, if any.
+// The import that is loading, if any: decoding in its helper (Loading) and then, once the
+// pixels have come, going into its texture a band a frame (Uploading: Decoded, Strips).
 PictureDecode* Loading = nullptr;
+bool Uploading = false;
+DecodedPicture Decoded;
+StripUpload Strips;
 TextureSlot LoadingSlot = TEXTURE_SLOT_DIFFUSE;
 std::string LoadingPath;
+
+// The pixels of pictures given up on while their bands went in, handed back a band a frame:
+// freeing the rest of a gigabyte at once would hold the frame of the cancel for about a second.
+struct DroppedPixels {
+    DecodedPicture Picture;
+    int RowsBack;
+};
+std::vector<DroppedPixels> Dropped;
 
 ImportOutcome Done() {
     ImportOutcome outcome;
@@ -87,6 +110,74 @@ void Take(TextureSlot slot, const char* path, DecodedPicture* picture, ImportOut
         LogScaledDown(path, picture->SourceWidth, picture->SourceHeight, picture->Width, picture->Height);
     Fill(slot, path, picture->Pixels, picture->Width, picture->Height, outcome);
     ReleaseDecodedPicture(picture);
+}
+
+// The pixels, the texture being filled, the path: all that a loading import holds, let go of;
+// the pixels at once or, with `later`, a band a frame from the next on.
+void EndLoading(bool later) {
+    if (Loading) CancelPictureDecode(Loading);
+    Loading = nullptr;
+    if (Uploading) {
+        DropStripUpload(&Strips);
+        if (later) {
+            Dropped.push_back(DroppedPixels{Decoded, 0});
+            memset(&Decoded, 0, sizeof Decoded);
+        } else {
+            ReleaseDecodedPicture(&Decoded);
+        }
+    }
+    Uploading = false;
+    LoadingPath.clear();
+}
+
+// One frame's share of handing back the pixels given up on, as large as an upload's.
+void HandBackDroppedBand() {
+    if (Dropped.empty()) return;
+    DroppedPixels& oldest = Dropped.front();
+    const size_t rows = TextureUploadBytesPerFrame / (size_t(oldest.Picture.Width) * 4);
+    const int left = oldest.Picture.Height - oldest.RowsBack;
+    oldest.RowsBack += rows < 1 ? 1 : rows < size_t(left) ? int(rows) : left;
+    if (oldest.RowsBack < oldest.Picture.Height) {
+        ReleaseDecodedRows(&oldest.Picture, oldest.RowsBack);
+        return;
+    }
+    ReleaseDecodedPicture(&oldest.Picture);
+    Dropped.erase(Dropped.begin());
+}
+
+void HandBackAllDropped() {
+    for (DroppedPixels& dropped : Dropped) ReleaseDecodedPicture(&dropped.Picture);
+    Dropped.clear();
+}
+
+// One frame's share of the upload of the pixels that have come. True when the import ended in
+// this step: the slot holds the picture, or the outcome says why not. Every line a waiting
+// import writes comes then, so that a picture given up on half way has written none.
+bool UploadStep(ImportOutcome* outcome) {
+    char reason[512];
+    const bool started =
+        Strips.Texture != 0 || StartStripUpload(&Strips, Decoded.Width, Decoded.Height, reason, sizeof reason);
+    const StripUploadState state =
+        started ? UploadStrips(&Strips, Decoded.Pixels, TextureUploadBytesPerFrame, reason, sizeof reason)
+                : STRIPS_FAILED;
+    if (state == STRIPS_GOING) {
+        ReleaseDecodedRows(&Decoded, Strips.RowsDone);
+        return false;
+    }
+    std::string path;
+    path.swap(LoadingPath);
+    if (state == STRIPS_WHOLE) {
+        if (Decoded.Width != Decoded.SourceWidth || Decoded.Height != Decoded.SourceHeight)
+            LogScaledDown(path.c_str(), Decoded.SourceWidth, Decoded.SourceHeight, Decoded.Width, Decoded.Height);
+        *outcome = Done();
+        SetTextureSlot(LoadingSlot, Strips.Texture, Decoded.Width, Decoded.Height);
+        memset(&Strips, 0, sizeof Strips);  // the slot's now
+    } else {
+        ReportFailure(path.c_str(), reason, outcome);
+    }
+    ReleaseDecodedPicture(&Decoded);
+    Uploading = false;
+    return true;
 }
 
 ImportOutcome LoadFile(TextureSlot slot, const char* path) {
@@ -162,40 +253,41 @@ bool StartTextureImport(TextureSlot slot, const char* path, ImportOutcome* outco
 }
 
 bool FinishTextureImport(ImportOutcome* outcome) {
+    HandBackDroppedBand();
+    if (Uploading) return UploadStep(outcome);
     if (!Loading) {
         ReapEndedDecoders(0);  // helpers given up on, once they have gone
         return false;
     }
-    DecodedPicture picture;
     char reason[512];
-    DecodeState state = PollPictureDecode(Loading, 0, &picture, reason, sizeof reason);
+    DecodeState state = PollPictureDecode(Loading, 0, &Decoded, reason, sizeof reason);
     if (state == DECODE_RUNNING) return false;
     Loading = nullptr;  // the poll has freed it
+    if (state == DECODE_DONE) {
+        // The first band goes up in this same frame: a picture of one band arrives in it.
+        Uploading = true;
+        return UploadStep(outcome);
+    }
     std::string path;
     path.swap(LoadingPath);
-    if (state == DECODE_DONE) {
-        Take(LoadingSlot, path.c_str(), &picture, outcome);
-    } else {
-        ReportFailure(path.c_str(), reason, outcome);
-    }
+    ReportFailure(path.c_str(), reason, outcome);
     return true;
 }
 
 void CancelTextureImport() {
-    if (!Loading) return;
-    CancelPictureDecode(Loading);
-    Loading = nullptr;
+    if (!Loading && !Uploading) return;
     LogInfo("Cancelled loading texture: ", LoadingPath.c_str());
-    LoadingPath.clear();
+    EndLoading(true);
 }
 
 void EndTextureImports() {
-    if (Loading) CancelPictureDecode(Loading);
-    Loading = nullptr;
-    LoadingPath.clear();
+    EndLoading(false);
+    HandBackAllDropped();
     // Killed helpers go at once; the bound only keeps a helper stuck in the kernel from keeping
     // the program.
     ReapEndedDecoders(10000);
 }
 
-const char* LoadingTexturePath() { return Loading ? LoadingPath.c_str() : nullptr; }
+const char* LoadingTexturePath() { return Loading || Uploading ? LoadingPath.c_str() : nullptr; }
+
+GLuint TextureBeingUploaded() { return Uploading ? Strips.Texture : 0; }

@@ -5,9 +5,10 @@
 #   - the brush pass per frame at three drawn areas, beside a trivial 18-fetch pass
 #   - whole frames with the cached preview at three window sizes (on a 3840 x 2160 virtual
 #     screen), beside a bare frame and beside the frame as it was before the cache
-#   - a 24-megapixel JPEG import beside stb_image in process, and a 20000 x 15000 import split
-#     into the decoder helper's part (decode + scale) and the upload (when the build has
-#     bench_import)
+#   - a 24-megapixel JPEG import beside stb_image in process, a 20000 x 15000 import split
+#     into the decoder helper's part (decode + scale) and the upload, and the longest frame of
+#     a 16384 x 16384 import with its pixels uploaded in one piece beside a band a frame (when
+#     the build has bench_import)
 #   - writing a 24-megapixel picture: the encoders alone (PNG settings compared, JPEG chroma),
 #     and what the export job (copy, thread, safe write) adds beyond the encoder
 #   - exporting a 24-megapixel painting as the program does, to PNG and to JPEG: the offscreen

@@ -4,13 +4,14 @@
 //
 //   ImportDiffuseTexture();          // the menu item or the shortcut: the chooser, then the import
 //   ImportPictureFile(path);         // a file named outside the menus
-//   TakeFinishedImport();            // once a frame: the picture arrives in the frame it answers
+//   TakeFinishedImport();            // once a frame: the picture arrives in the frame it ends
 //   if (ImportInProgress()) DrawLoadingIndicator(ImportInProgress(), ImportSeconds());
 //   CancelLoadingImport();           // the indicator's Cancel, or Escape
 //
 // An import blocks inside the desktop's file chooser; the chosen file then decodes without
 // waiting, logged as "[Info]: Loading diffuse texture: <path>" (or "filter texture"). The picture
-// arrives in the frame in which the decoder answers, changing what a waiting import would have
+// arrives in the frame in which its import ends (the decoder's answer or, for a large picture,
+// the last band of its upload: render/texture_import.h), changing what a waiting import would have
 // changed (the slot, the size, the Options window, the name an export suggests); a second import
 // replaces one still loading. A cancelled chooser leaves no trace; a chooser that fails, or a
 // file that does not load, shows a notice the user dismisses (the picture or paper in use stays).

@@ -9,14 +9,19 @@
 // Then a 20000 x 15000 JPEG, larger than any texture: its import split into the helper's time
 // (decode + scale, until its answer is taken) and the main thread's part after the answer (map
 // and upload), beside stb_image decoding it in process and the scaling step alone.
+// Last, a picture of the largest texture's size (16384 x 16384 on llvmpipe) imported as the
+// window imports it, one look at it a frame: the longest frame, with its pixels uploaded in one
+// piece (as before bands) beside a band a frame (TextureUploadBytesPerFrame).
 // Needs a display with OpenGL 3 (run it under tests/support/with-xvfb.sh when there is none).
-//   bench_import [runs] [24mp]      (24mp: the 24-megapixel figures only)
+//   bench_import [runs] [24mp|frames]   (24mp: the 24-megapixel figures only; frames: the
+//                                        longest frame only)
 #include <SDL.h>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
 #include <stb_image.h>
 #include <stb_image_write.h>
@@ -55,6 +60,114 @@ static double PolledImport(const char* path, double* afterAnswer) {
     }
 }
 
+// A photograph-like test picture: smooth colour fields with texture, so the JPEG is of a
+// realistic size (a flat picture would decode unrealistically fast).
+static bool WritePicture(const char* path, int width, int height) {
+    std::vector<unsigned char> rgb(size_t(width) * height * 3);
+    unsigned state = 12345;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            state = state * 1664525u + 1013904223u;
+            int noise = int(state >> 27) - 16;
+            unsigned char* p = &rgb[(size_t(y) * width + x) * 3];
+            p[0] =
+                (unsigned char)std::clamp(int(128 + 100 * std::sin(x * 0.003) * std::cos(y * 0.004)) + noise, 0, 255);
+            p[1] = (unsigned char)std::clamp(int(128 + 90 * std::sin((x + y) * 0.002)) + noise, 0, 255);
+            p[2] = (unsigned char)std::clamp(int(128 + 80 * std::cos(x * 0.0011 - y * 0.0023)) + noise, 0, 255);
+        }
+    }
+    return stbi_write_jpg(path, width, height, 3, rgb.data(), 90) != 0;
+}
+
+// What a look once a frame saw of an import: the whole import, the longest look (with the GL's
+// work finished, as a swap would wait for it), the look that took the answer (the mapping, the
+// texture's storage and the first band), the longest and the median of those after it, and how
+// many looks the pixels took from the answer to the slot.
+struct FramedImport {
+    double Whole = -1, Longest = 0, AnswerFrame = 0, LongestAfter = 0, MedianAfter = 0;
+    int Frames = 0;
+    double Cancel = -1;  // the look that gave up on it, when it was given up on
+};
+
+// Looks at the import once a frame until it ends, or, with cancelAfter, gives up on it in the
+// frame after that many frames of its upload.
+static FramedImport ImportFrameByFrame(const char* path, int cancelAfter = 0) {
+    FramedImport figures;
+    std::vector<double> after;
+    double start = NowMs();
+    ImportOutcome outcome;
+    if (!StartTextureImport(TEXTURE_SLOT_DIFFUSE, path, &outcome)) return figures;
+    bool answered = false;
+    for (;;) {
+        const double look = NowMs();
+        const bool ended = FinishTextureImport(&outcome);
+        glFinish();
+        const double took = NowMs() - look;
+        figures.Longest = std::max(figures.Longest, took);
+        if (!answered && (ended || TextureBeingUploaded())) {
+            answered = true;
+            figures.AnswerFrame = took;
+        } else if (answered) {
+            after.push_back(took);
+            figures.LongestAfter = std::max(figures.LongestAfter, took);
+            figures.MedianAfter = Median(after);
+        }
+        if (answered) ++figures.Frames;
+        if (ended) {
+            if (outcome.Done) figures.Whole = NowMs() - start;
+            return figures;
+        }
+        if (cancelAfter > 0 && figures.Frames == cancelAfter) {
+            figures.Cancel = TimedMs([] {
+                CancelTextureImport();
+                glFinish();
+            });
+            return figures;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+// The largest texture's picture, imported frame by frame with its pixels in one piece and in
+// bands, from a slot holding a small picture each time (so that no frame deletes a large one).
+static int PrintLongestFrames(const char* folder, const char* small) {
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+    const std::string path = std::string(folder) + "/picture-largest.jpg";
+    if (!WritePicture(path.c_str(), largest, largest)) {
+        fprintf(stderr, "bench_import: could not write %s\n", path.c_str());
+        return 1;
+    }
+    const size_t bands = TextureUploadBytesPerFrame;
+    FramedImport figures[2];
+    for (int banded = 0; banded < 2; ++banded) {
+        TextureUploadBytesPerFrame = banded ? bands : SIZE_MAX;
+        PolledImport(small, nullptr);
+        figures[banded] = ImportFrameByFrame(path.c_str());
+    }
+    TextureUploadBytesPerFrame = bands;
+    PolledImport(small, nullptr);
+    const FramedImport cancelled = ImportFrameByFrame(path.c_str(), figures[1].Frames / 2);
+    unlink(path.c_str());
+
+    printf("\n%d x %d JPEG import, one look a frame, one run each:\n", largest, largest);
+    if (figures[0].Whole < 0 || figures[1].Whole < 0) {
+        printf("  an import failed (see the error line above)\n");
+        return 1;
+    }
+    printf("                                              in one piece   a band of %zu MiB a frame\n", bands >> 20);
+    printf("  longest frame                               %8.1f ms    %8.1f ms\n", figures[0].Longest,
+           figures[1].Longest);
+    printf("  the answer's frame (map, storage, a band)   %8.1f ms    %8.1f ms\n", figures[0].AnswerFrame,
+           figures[1].AnswerFrame);
+    printf("  longest frame after it                      %8s       %8.1f ms\n", "-", figures[1].LongestAfter);
+    printf("  median frame after it                       %8s       %8.1f ms\n", "-", figures[1].MedianAfter);
+    printf("  frames from the answer to the picture       %8d       %8d\n", figures[0].Frames, figures[1].Frames);
+    printf("  whole import                                %8.1f ms    %8.1f ms\n", figures[0].Whole, figures[1].Whole);
+    printf("  a cancel half way: its frame                %8s       %8.1f ms\n", "-", cancelled.Cancel);
+    return 0;
+}
+
 // CPU time this process and its reaped children (the decoder helpers) have used, in ms.
 static double CpuMs() {
     double total = 0;
@@ -79,25 +192,6 @@ static double MedianCpuMs(int runs, F run) {
     return Median(times);
 }
 
-// A photograph-like test picture: smooth colour fields with texture, so the JPEG is of a
-// realistic size (a flat picture would decode unrealistically fast).
-static bool WritePicture(const char* path, int width, int height) {
-    std::vector<unsigned char> rgb(size_t(width) * height * 3);
-    unsigned state = 12345;
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            state = state * 1664525u + 1013904223u;
-            int noise = int(state >> 27) - 16;
-            unsigned char* p = &rgb[(size_t(y) * width + x) * 3];
-            p[0] =
-                (unsigned char)std::clamp(int(128 + 100 * std::sin(x * 0.003) * std::cos(y * 0.004)) + noise, 0, 255);
-            p[1] = (unsigned char)std::clamp(int(128 + 90 * std::sin((x + y) * 0.002)) + noise, 0, 255);
-            p[2] = (unsigned char)std::clamp(int(128 + 80 * std::cos(x * 0.0011 - y * 0.0023)) + noise, 0, 255);
-        }
-    }
-    return stbi_write_jpg(path, width, height, 3, rgb.data(), 90) != 0;
-}
-
 int main(int argc, char** argv) {
     int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
     char folder[] = "/tmp/bench_import.XXXXXX";
@@ -118,6 +212,14 @@ int main(int argc, char** argv) {
     if (!context || LoadGLEntryPoints() != GL_LOADER_OK) {
         fprintf(stderr, "bench_import: no OpenGL 3 context (%s)\n", SDL_GetError());
         return 1;
+    }
+
+    if (argc > 2 && strcmp(argv[2], "frames") == 0) {
+        LoadDiffuseTexture(path.c_str());
+        int failed = PrintLongestFrames(folder, path.c_str());
+        unlink(path.c_str());
+        rmdir(folder);
+        return failed;
     }
 
     LoadDiffuseTexture(path.c_str());  // warm-up: page cache, driver
@@ -194,6 +296,10 @@ int main(int argc, char** argv) {
     }
     printf("  for reference: stb_image in process, decode %8.1f ms\n", hugeInProcess);
     printf("  for reference: the scaling step alone       %8.1f ms\n", scale);
+    fflush(stdout);
+    unlink(huge.c_str());
+    std::vector<unsigned char>().swap(pixels);
+    if (PrintLongestFrames(folder, path.c_str()) != 0) return 1;
 
     SetTextureSlot(TEXTURE_SLOT_DIFFUSE, 0, 0, 0);
     SDL_GL_DeleteContext(context);
