@@ -1,8 +1,9 @@
 // decode_jpeg: JPEG through libjpeg-turbo (picture/photo_decoders.h): baseline, progressive and
 // arithmetic-coded; colour, grey, CMYK and YCCK (Adobe's, stored inverted). The EXIF orientation
 // (APP1) and the ICC profile (APP2, in as many chunks as it takes) come along. A picture larger
-// than the largest side is decoded at 1/2, 1/4 or 1/8 of its size, the smallest that still
-// covers the size it must fit, so the area scaling after it reads far fewer pixels.
+// than the largest side is decoded at a fraction of its size (1/8, 2/8 ... 7/8: 1/2, 1/4 and 1/8
+// among them), the smallest that still covers the size it must fit, so the area scaling after
+// it reads far fewer pixels.
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
@@ -138,14 +139,15 @@ bool DecodeJpeg(const unsigned char* bytes, size_t size, int largestSide, Decode
                      : info.jpeg_color_space == JCS_GRAYSCALE ? PHOTO_SAMPLES_GREY
                                                               : PHOTO_SAMPLES_RGBA;
     info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_RGBA;
-    // The largest reduction whose result still covers the size the picture must fit in.
+    // The largest reduction whose result still covers the size the picture must fit in:
+    // libjpeg-turbo decodes at any eighth of the size, 1/8 taking about a tenth of the time.
     int fitWidth = 0, fitHeight = 0;
     if (FitInside(int(info.image_width), int(info.image_height), largestSide, &fitWidth, &fitHeight)) {
-        for (unsigned denominator = 8; denominator >= 2; denominator /= 2) {
-            if ((info.image_width + denominator - 1) / denominator >= unsigned(fitWidth) &&
-                (info.image_height + denominator - 1) / denominator >= unsigned(fitHeight)) {
-                info.scale_num = 1;
-                info.scale_denom = denominator;
+        for (unsigned eighths = 1; eighths < 8; ++eighths) {
+            if ((uint64_t(info.image_width) * eighths + 7) / 8 >= unsigned(fitWidth) &&
+                (uint64_t(info.image_height) * eighths + 7) / 8 >= unsigned(fitHeight)) {
+                info.scale_num = eighths;
+                info.scale_denom = 8;
                 break;
             }
         }

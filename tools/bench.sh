@@ -8,6 +8,8 @@
 #   - a 24-megapixel JPEG import beside stb_image in process, and a 20000 x 15000 import split
 #     into the decoder helper's part (decode + scale) and the upload (when the build has
 #     bench_import)
+#   - photo imports (24-megapixel JPEG q92, HEIC, 16-bit TIFF; a 20000 x 15000 JPEG) beside
+#     stb_image decoding the JPEG in process plus its upload
 #   - writing a 24-megapixel picture: the encoders alone (PNG settings compared, JPEG chroma),
 #     and what the export job (copy, thread, safe write) adds beyond the encoder
 #   - exporting a 24-megapixel painting as the program does, to PNG and to JPEG: the offscreen
@@ -39,6 +41,9 @@ XVFB_SCREEN=3840x2160x24 run bench_preview 3
 echo
 echo "== Picture import =="
 if [ -x "$build/bench_import" ]; then run bench_import; else echo "(no bench_import in $build)"; fi
+echo
+echo "== Photo import =="
+if [ -x "$build/bench_photo_import" ]; then run bench_photo_import 3; else echo "(no bench_photo_import in $build)"; fi
 echo
 echo "== Picture export =="
 if [ -x "$build/bench_export" ]; then
