@@ -158,7 +158,7 @@ TEST_F(PhotoFormats, EveryVariantMatchesAnIndependentReading) {
     const std::string alpha = Make("alpha.png", "convert {src} -alpha set -channel A -evaluate set 60% +channel {out}");
     struct Sample {
         std::string Path;
-        bool Lossless;  // equal to the source_ too
+        bool Lossless;  // equal to the source too
     } samples[] = {
         {Make("baseline.jpg", "convert {src} -quality 92 {out}"), false},
         {Make("progressive.jpg", "convert {src} -quality 92 -interlace JPEG {out}"), false},
@@ -317,7 +317,7 @@ TEST_F(PhotoFormats, ColourProfilesAreConvertedToSrgb) {
         // Left unconverted, the colours would be visibly off.
         EXPECT_GT(Compare(got, Oracle(c.Twin.empty() ? c.Path : c.Twin, "+profile '*'")).Mean, 1.0);
     }
-    // Untagged, and tagged sRGB by code points: the source_'s own bytes.
+    // Untagged, and tagged sRGB by code points: the source's own bytes.
     const std::string plain = Make("plain.avif", "avifenc -s 10 -l --cicp 1/13/0 {src} {out}");
     for (const std::string& path : {source_, plain}) {
         SCOPED_TRACE(path);

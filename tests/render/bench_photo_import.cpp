@@ -80,7 +80,7 @@ static bool Shell(const std::string& command) { return system((command + " >/dev
 // Wall and CPU milliseconds of an import; false when it failed.
 static bool Import(int runs, const std::string& path, int* width, int* height, double* wall, double* cpu) {
     ImportOutcome first = LoadDiffuseTexture(path.c_str());  // warm-up: page cache, driver
-    if (!first.done) return false;
+    if (!first.Done) return false;
     *width = DiffuseWidth, *height = DiffuseHeight;
     MedianWallAndCpu(
         runs,
