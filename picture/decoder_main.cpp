@@ -1,14 +1,18 @@
-// vellumry-decode: decodes one picture file with stb_image in a process of its own, so that a
-// file which crashes the decoder, makes it spin or asks for huge amounts of memory takes down
-// only this helper. The program starts a fresh one per file (picture/image_decoder.cpp) and
+// vellumry-decode: decodes one picture file in a process of its own, so that a file which
+// crashes a decoder, makes it spin or asks for huge amounts of memory takes down only this
+// helper. The photo formats go to their own libraries (picture/photo_decoders.h), known by the
+// file's first bytes; the rest to stb_image. The program starts a fresh one per file (picture/image_decoder.cpp) and
 // hands it the file already open; the protocol is in picture/image_decoder_protocol.h. A
 // picture larger than the program's largest texture is scaled down here too, in place in the
 // arena, so that its cost falls under the same limits.
 //
-// Every allocation stb_image makes comes from an arena inside the shared-memory file on fd 3, so
-// the decoded pixels are already where the program maps them: no copy crosses the processes.
-// The arena is also the memory limit: stb gets "outofmem" when it is full, and the address
-// space limit set before any input is read stops anything else from growing past it.
+// Every allocation stb_image makes, and the pixels of every other decoder, come from an arena
+// inside the shared-memory file on fd 3, so the decoded pixels are already where the program
+// maps them: no copy crosses the processes. The arena is also the memory limit: stb gets
+// "outofmem" when it is full, and the address space limit set before any input is read stops
+// anything else from growing past it. The photo libraries allocate their own working memory;
+// their first pixel buffer shrinks the arena to what the pixels need (twice, for a turn) and
+// hands the rest of the address space to them, so the limit holds for the whole helper.
 //
 // Before it reads a byte of the picture the helper shuts itself in
 // (picture/decoder_confinement_linux.h): from then on it can open nothing, connect nowhere,
@@ -20,13 +24,16 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
 #include "picture/decoder_confinement_linux.h"
 #include "picture/image_decoder_protocol.h"
+#include "picture/photo_decoders.h"
 
 // ---- Arena: page-aligned blocks bumped upwards in the shared file; freed pages go back ----
 
@@ -99,6 +106,26 @@ static void* ArenaRealloc(void* data, size_t size) {
     return moved;
 }
 
+// ---- The photo decoders' pixels (picture/photo_decoders.h) ----
+
+unsigned long long PhotoMemoryLimit;
+static bool ArenaShrunk;
+
+unsigned char* PhotoPixels(size_t size) {
+    if (!ArenaShrunk && ArenaTop == 0 && size < ArenaSize / 2) {
+        // The pixels and one turned copy of them; the rest of the address space goes to the
+        // library that decodes them.
+        size_t keep = 2 * PagesFor(BlockHeader + size);
+        if (keep < ArenaSize && munmap(ArenaBase + keep, ArenaSize - keep) == 0) ArenaSize = keep;
+    }
+    ArenaShrunk = true;
+    return static_cast<unsigned char*>(ArenaMalloc(size));
+}
+
+void PhotoPixelsFree(unsigned char* pixels) { ArenaFree(pixels); }
+
+void PhotoPixelsShrink(unsigned char* pixels, size_t size) { ArenaRealloc(pixels, size); }
+
 #define STBI_MALLOC(size) ArenaMalloc(size)
 #define STBI_REALLOC(data, size) ArenaRealloc(data, size)
 #define STBI_FREE(data) ArenaFree(data)
@@ -106,11 +133,58 @@ static void* ArenaRealloc(void* data, size_t size) {
 #define STB_IMAGE_IMPLEMENTATION
 #include <stb_image.h>
 
+#define DECODER_FORMATS "PNG, JPEG, TIFF, WebP, HEIC, AVIF, BMP, GIF, TGA, PSD, HDR, PIC, PNM"
 #include "picture/picture_decoding.h"
 
 // ---- Decoding ----
 
-static void Decode(FILE* file, int largestSide, DecoderResult* result) {
+static DecoderResult Result;
+
+static bool WriteAll(int fd, const void* data, size_t size);
+
+// A library written in C++ may meet the memory limit as an exception: the answer is the same
+// as for any other decoder that met it.
+static void OutOfMemory() {
+    SetReason(&Result, "not enough memory to decode it (limit %llu MiB)", PhotoMemoryLimit >> 20);
+    Result.Ok = 0;
+    _exit(WriteAll(DecoderResultFd, &Result, sizeof Result) ? 0 : 3);
+}
+
+// The photo formats read the file from memory: it is mapped, not copied.
+static bool DecodeWithLibraries(int largestSide, DecoderResult* result) {
+    unsigned char head[16];
+    ssize_t got = pread(DecoderPictureFd, head, sizeof head, 0);
+    PhotoKind kind = got > 0 ? PhotoKindOf(head, size_t(got)) : PHOTO_KIND_NONE;
+    if (kind == PHOTO_KIND_NONE) return false;
+    struct stat info;
+    void* file = MAP_FAILED;
+    if (fstat(DecoderPictureFd, &info) == 0 && info.st_size > 0)
+        file = mmap(nullptr, size_t(info.st_size), PROT_READ, MAP_PRIVATE, DecoderPictureFd, 0);
+    if (file == MAP_FAILED) {
+        SetReason(result, "the decoder could not read the file (%s)", strerror(errno));
+        return true;
+    }
+    DecodedPhoto photo;
+    if (DecodePhoto(kind, static_cast<unsigned char*>(file), size_t(info.st_size), largestSide, &photo, result->Reason,
+                    sizeof result->Reason)) {
+        result->Ok = 1;
+        result->Offset = photo.Pixels - ArenaBase;
+        result->Width = photo.Width;
+        result->Height = photo.Height;
+        result->SourceWidth = photo.SourceWidth;
+        result->SourceHeight = photo.SourceHeight;
+    }
+    munmap(file, size_t(info.st_size));
+    return true;
+}
+
+static void Decode(int largestSide, DecoderResult* result) {
+    if (DecodeWithLibraries(largestSide, result)) return;
+    FILE* file = fdopen(DecoderPictureFd, "rb");
+    if (!file) {
+        SetReason(result, "the decoder could not read the file (%s)", strerror(errno));
+        return;
+    }
     if (unsigned char* pixels = DecodeOpenPicture(file, ArenaSize, largestSide, result)) {
         // The pixels stay in the arena, where the program maps them.
         result->Ok = 1;
@@ -140,7 +214,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    DecoderResult result;
+    DecoderResult& result = Result;
     memset(&result, 0, sizeof result);
     result.Magic = DecoderResultMagic;
 
@@ -151,6 +225,7 @@ int main(int argc, char** argv) {
     long page = sysconf(_SC_PAGESIZE);
     if (page > 0) PageSize = size_t(page);
     ArenaSize = PagesFor(size_t(limit));
+    PhotoMemoryLimit = ArenaSize;
     void* arena = MAP_FAILED;
     bool arguments = *end == 0 && *sideEnd == 0 && largestSide >= 0 && largestSide <= INT_MAX;
     if (arguments && ArenaSize > 0 && ftruncate(DecoderPixelFd, off_t(ArenaSize)) == 0) {
@@ -163,15 +238,14 @@ int main(int argc, char** argv) {
         // Everything outside the arena (code, stack, stdio) fits well inside this.
         struct rlimit address_space = {ArenaSize + (rlim_t(256) << 20), ArenaSize + (rlim_t(256) << 20)};
         setrlimit(RLIMIT_AS, &address_space);
-        FILE* file = fdopen(DecoderPictureFd, "rb");
-        const char* unreadable = file ? nullptr : strerror(errno);
+        std::set_new_handler(OutOfMemory);
+        PrepareDecoders();
 
         // ---- Confinement: what decoding needs is open and mapped above this line; below it
         // the helper can decode, answer and exit, nothing else ----
         char refusal[160];
         if (!ConfineDecoder(refusal, sizeof refusal)) SetReason(&result, "%s", refusal);
-        else if (!file) SetReason(&result, "the decoder could not read the file (%s)", unreadable);
-        else Decode(file, int(largestSide), &result);
+        else Decode(int(largestSide), &result);
     }
     return WriteAll(DecoderResultFd, &result, sizeof result) ? 0 : 3;
 }

@@ -25,6 +25,11 @@
 #include "picture/image_decoder_protocol.h"
 #include "picture/picture_scaling.h"
 
+// The formats a helper names when a file is none of them.
+#ifndef DECODER_FORMATS
+#define DECODER_FORMATS "PNG, JPEG, BMP, GIF, TGA, PSD, HDR, PIC, PNM"
+#endif
+
 static void SetReason(DecoderResult* result, const char* format, ...) {
     va_list args;
     va_start(args, format);
@@ -109,7 +114,7 @@ static void SetStbReason(DecoderResult* result, const char* kind, const char* co
     if (AllocationRefused || (code && strcmp(code, "outofmem") == 0)) {
         SetReason(result, "not enough memory to decode it (limit %llu MiB)", memoryLimit >> 20);
     } else if (!kind && code && strcmp(code, "unknown image type") == 0) {
-        SetReason(result, "not a picture format this program reads (PNG, JPEG, BMP, GIF, TGA, PSD, HDR, PIC, PNM)");
+        SetReason(result, "not a picture format this program reads (" DECODER_FORMATS ")");
     } else if (code && strcmp(code, "too large") == 0) {
         SetReason(result, "the picture is too large to decode (%s%stoo large)", kind ? kind : "", kind ? ": " : "");
     } else if (kind && strcmp(kind, "PNG") == 0 && code && (code[0] == 0 || strlen(code) >= 4) &&
@@ -153,6 +158,9 @@ static unsigned char* DecodeOpenPicture(FILE* file, unsigned long long memoryLim
         SetStbReason(result, kind, kind ? ComplaintOf(file, kind) : stbi_failure_reason(), memoryLimit);
         return nullptr;
     }
+    // A BMP stored top row first says so with a negative height, which stb's header query
+    // passes on while its decoder reads the rows the right way up.
+    if (kind && strcmp(kind, "BMP") == 0 && height < 0 && height > -(1 << 30)) height = -height;
     if (width <= 0 || height <= 0) {
         SetDamaged(result, kind, "no size in its header");
         return nullptr;

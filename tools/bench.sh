@@ -9,6 +9,8 @@
 #     into the decoder helper's part (decode + scale) and the upload, and the longest frame of
 #     a 16384 x 16384 import with its pixels uploaded in one piece beside a band a frame (when
 #     the build has bench_import)
+#   - photo imports (24-megapixel JPEG q92, HEIC, 16-bit TIFF; a 20000 x 15000 JPEG) beside
+#     stb_image decoding the JPEG in process plus its upload
 #   - writing a 24-megapixel picture: the encoders alone (PNG settings compared, JPEG chroma),
 #     and what the export job (copy, thread, safe write) adds beyond the encoder
 #   - exporting a 24-megapixel painting as the program does, to PNG and to JPEG: the offscreen
@@ -40,6 +42,9 @@ XVFB_SCREEN=3840x2160x24 run bench_preview 3
 echo
 echo "== Picture import =="
 if [ -x "$build/bench_import" ]; then run bench_import; else echo "(no bench_import in $build)"; fi
+echo
+echo "== Photo import =="
+if [ -x "$build/bench_photo_import" ]; then run bench_photo_import 3; else echo "(no bench_photo_import in $build)"; fi
 echo
 echo "== Picture export =="
 if [ -x "$build/bench_export" ]; then

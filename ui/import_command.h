@@ -40,5 +40,5 @@ double ImportSeconds();
 // Gives up on the import loading: no notice, the picture or paper in use stays.
 void CancelLoadingImport();
 
-// The dialog's filter list: one group of four extensions.
-constexpr const char* ImageFileFilter = "png,jpg,tif,bmp";
+// The dialog's filter list: one group, the photo formats and BMP (the rest through all files).
+constexpr const char* ImageFileFilter = "png,jpg,jpeg,tif,tiff,webp,heic,heif,avif,bmp";

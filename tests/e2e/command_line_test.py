@@ -83,6 +83,17 @@ class PictureOnTheCommandLine(ProgramTestCase):
         p.wait_painted(self.picture, pt.DEFAULT_PAPER, self.area, what="the picture from the command line")
         self.assertNotIn("[Error]", p.stderr())
 
+    def test_a_phone_photo_stored_turned_shows_upright(self):
+        # Stored as the sensor saw it, a quarter turned, with the EXIF tag that turns it back;
+        # the reference is ImageMagick's upright reading of the same file.
+        stored = os.path.join(self.folder.name, "phone.jpg")
+        upright = os.path.join(self.folder.name, "phone-upright.png")
+        subprocess.run(["convert", self.picture, "-rotate", "90", "-quality", "95", stored], check=True)
+        subprocess.run(["exiftool", "-q", "-overwrite_original", "-Orientation#=8", stored], check=True)
+        subprocess.run(["convert", stored, "-auto-orient", upright], check=True)
+        p = self.start(stored)
+        p.wait_painted(upright, pt.DEFAULT_PAPER, self.area, what="the photo, upright")
+
     def test_a_picture_that_does_not_load_shows_the_notice_and_the_program_runs_on(self):
         missing = os.path.join(self.folder.name, "no such picture.png")
         p = self.start(missing)

@@ -187,6 +187,26 @@ Bytes SpinningHdr() {
     return Concat(Text("#?RADIANCE\nFORMAT=32-bit_rle_rgbe\n\n-Y 4 +X 64\n"), Bytes{2, 2, 0, 64});
 }
 
+Bytes SmallJpeg() {
+    Bytes jpeg;
+    stbi_write_jpg_to_func(
+        [](void* context, void* data, int size) {
+            Bytes* out = static_cast<Bytes*>(context);
+            out->insert(out->end(), static_cast<unsigned char*>(data), static_cast<unsigned char*>(data) + size);
+        },
+        &jpeg, 64, 64, 3, TestPixels(64, 64, 3).data(), 90);
+    return jpeg;
+}
+
+Bytes JpegWithBadCodes() {
+    Bytes scan = SmallJpeg();
+    const size_t sos = JpegMarker(scan, 0xda);
+    const size_t data = sos + 1 + (size_t(scan[sos + 1]) << 8 | scan[sos + 2]);
+    // No code is all ones: 0xff stuffed with 0x00 is sixteen ones in the data, again and again.
+    for (size_t i = data; i < data + 64 && i + 2 < scan.size(); ++i) scan[i] = (i - data) % 2 ? 0x00 : 0xff;
+    return scan;
+}
+
 std::vector<BadInput> MakeDamagedFiles(const TestFolder& folder) {
     std::vector<BadInput> files;
     auto add = [&](const char* name, const Bytes& bytes, const char* reasonHas) {
@@ -213,22 +233,14 @@ std::vector<BadInput> MakeDamagedFiles(const TestFolder& folder) {
     add("bad-huffman.png", huffman, damaged);
 
     // JPEG: stb_image_write's baseline file.
-    Bytes jpeg;
-    stbi_write_jpg_to_func(
-        [](void* context, void* data, int size) {
-            Bytes* out = static_cast<Bytes*>(context);
-            out->insert(out->end(), static_cast<unsigned char*>(data), static_cast<unsigned char*>(data) + size);
-        },
-        &jpeg, 64, 64, 3, TestPixels(64, 64, 3).data(), 90);
+    const Bytes jpeg = SmallJpeg();
     const size_t sof = JpegMarker(jpeg, 0xc0), dht = JpegMarker(jpeg, 0xc4), sos = JpegMarker(jpeg, 0xda);
     add("cut.jpg", Bytes(jpeg.begin(), jpeg.begin() + long(sos)), damaged);
+    // Codes no table has (all ones) are decoded by libjpeg-turbo as zeros, as browsers show them:
+    // the hostile photos in photo_formats_test.cpp.
     Bytes table = jpeg;
     for (size_t i = dht + 4; i < dht + 4 + 16; ++i) table[i] = 0xff;  // the code counts: far too many codes
     add("bad-table.jpg", table, damaged);
-    Bytes scan = jpeg;
-    const size_t data = sos + 1 + (size_t(scan[sos + 1]) << 8 | scan[sos + 2]);
-    for (size_t i = data; i < data + 64 && i + 2 < scan.size(); ++i) scan[i] = 0xfe;  // no code is all ones
-    add("bad-huffman.jpg", scan, damaged);
     Bytes wide = jpeg;
     wide[sof + 6] = wide[sof + 7] = 0;  // the frame's width
     add("zero-width.jpg", wide, damaged);

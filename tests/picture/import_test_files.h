@@ -36,6 +36,9 @@ struct BadInput {
 
 // Every kind of file that must take the failure path, made in `folder`.
 std::vector<BadInput> MakeBadInputs(const TestFolder& folder);
+// stb_image_write's 64 x 64 baseline JPEG of TestPixels, and the same with codes no table has.
+Bytes SmallJpeg();
+Bytes JpegWithBadCodes();
 // A run-length HDR file cut short, on which stb_image spins until it is stopped.
 Bytes SpinningHdr();
 // Damaged files of each format (cut short, bad Huffman tables, bad chunks, bad headers) and

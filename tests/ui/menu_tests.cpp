@@ -175,7 +175,7 @@ TEST_F(Imports, PictureThroughTheChooserLogsLoadsAndShowsOptionsInTheSameFrame) 
     OpenMenu("File");
     Click(MenuRow(0));
     EXPECT_EQ(Fake.ChooserCalls, 1);
-    EXPECT_EQ(Fake.LastFilters, "png,jpg,tif,bmp");
+    EXPECT_EQ(Fake.LastFilters, "png,jpg,jpeg,tif,tiff,webp,heic,heif,avif,bmp");
     EXPECT_TRUE(Fake.LastDefaultPathWasNull);
     ASSERT_EQ(Fake.Loads.size(), 1u);
     EXPECT_EQ(Fake.Loads[0].Path, "/pictures/cat.png");

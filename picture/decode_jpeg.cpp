@@ -1,0 +1,179 @@
+// decode_jpeg: JPEG through libjpeg-turbo (picture/photo_decoders.h): baseline, progressive and
+// arithmetic-coded; colour, grey, CMYK and YCCK (Adobe's, stored inverted). The EXIF orientation
+// (APP1) and the ICC profile (APP2, in as many chunks as it takes) come along. A picture larger
+// than the largest side is decoded at a fraction of its size (1/8, 2/8 ... 7/8: 1/2, 1/4 and 1/8
+// among them), the smallest that still covers the size it must fit, so the area scaling after
+// it reads far fewer pixels.
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+// jpeglib.h needs size_t and FILE first.
+#include <jerror.h>
+#include <jpeglib.h>
+
+#include "picture/photo_decoders.h"
+#include "picture/picture_scaling.h"
+
+namespace {
+
+struct JpegFailure {
+    jpeg_error_mgr Manager;  // first: libjpeg hands back a pointer to it
+    jmp_buf Escape;
+    bool CutShort;  // the data ended before the picture did
+    bool BadCode;   // the picture data holds a code its tables do not
+};
+
+void Fail(j_common_ptr common) { longjmp(reinterpret_cast<JpegFailure*>(common->err)->Escape, 1); }
+
+// Warnings are not fatal (cameras write a few stray bytes often enough), but data that stops
+// before the picture does is, and so is a code no table has: libjpeg would fill the rest with
+// grey, or with noise.
+void Warn(j_common_ptr common, int level) {
+    JpegFailure* failure = reinterpret_cast<JpegFailure*>(common->err);
+    if (level >= 0) return;
+    if (common->err->msg_code == JWRN_JPEG_EOF) failure->CutShort = true;
+    if (common->err->msg_code == JWRN_HUFF_BAD_CODE) failure->BadCode = true;
+}
+
+void SetJpegReason(const JpegFailure& failure, char* reason, size_t reasonSize) {
+    if (failure.BadCode) {
+        SetPhotoReason(reason, reasonSize, "the file is damaged or cut short (JPEG: its picture data is damaged)");
+        return;
+    }
+    switch (failure.CutShort ? int(JERR_INPUT_EOF) : failure.Manager.msg_code) {
+    case JERR_OUT_OF_MEMORY: SetPhotoMemoryReason(reason, reasonSize); return;
+    case JERR_BAD_PRECISION:
+        SetPhotoReason(reason, reasonSize, "this JPEG variant is not supported (only 8-bit)");
+        return;
+    case JERR_IMAGE_TOO_BIG:
+    case JERR_WIDTH_OVERFLOW: SetPhotoReason(reason, reasonSize, "the picture is too large to decode (JPEG)"); return;
+    case JERR_NO_IMAGE:
+    case JERR_INPUT_EOF:
+    case JERR_INPUT_EMPTY:
+        SetPhotoReason(reason, reasonSize, "the file is damaged or cut short (JPEG: it ends early)");
+        return;
+    default: SetPhotoReason(reason, reasonSize, "the file is damaged or cut short (JPEG)"); return;
+    }
+}
+
+// The frame's size from its header (SOFn), which may come before data the file does not have:
+// a claim is refused before libjpeg reads further. False when there is no frame header.
+bool FrameSize(const unsigned char* bytes, size_t size, long long* width, long long* height) {
+    size_t at = 2;
+    while (at + 4 <= size) {
+        if (bytes[at] != 0xff) return false;
+        const unsigned char marker = bytes[at + 1];
+        if (marker == 0xff) {  // fill byte
+            ++at;
+            continue;
+        }
+        const size_t length = size_t(bytes[at + 2]) << 8 | bytes[at + 3];
+        const bool frame = marker >= 0xc0 && marker <= 0xcf && marker != 0xc4 && marker != 0xc8 && marker != 0xcc;
+        if (frame) {
+            if (at + 9 > size) return false;
+            *height = (long long)(bytes[at + 5]) << 8 | bytes[at + 6];
+            *width = (long long)(bytes[at + 7]) << 8 | bytes[at + 8];
+            return true;
+        }
+        if (marker == 0xda || length < 2) return false;
+        at += 2 + length;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool DecodeJpeg(const unsigned char* bytes, size_t size, int largestSide, DecodedPhoto* photo, char* reason,
+                size_t reasonSize) {
+    long long claimedWidth = 0, claimedHeight = 0;
+    if (FrameSize(bytes, size, &claimedWidth, &claimedHeight) &&
+        PhotoTooLarge(claimedWidth, claimedHeight, reason, reasonSize))
+        return false;
+
+    jpeg_decompress_struct info;
+    JpegFailure failure;
+    memset(&failure, 0, sizeof failure);
+    info.err = jpeg_std_error(&failure.Manager);
+    failure.Manager.error_exit = Fail;
+    failure.Manager.emit_message = Warn;
+    unsigned char* pixels = nullptr;
+    // Volatile: read after a longjmp out of libjpeg.
+    unsigned char* volatile decoded = nullptr;
+    if (setjmp(failure.Escape)) {
+        SetJpegReason(failure, reason, reasonSize);
+        jpeg_destroy_decompress(&info);
+        PhotoPixelsFree(decoded);
+        return false;
+    }
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, bytes, static_cast<unsigned long>(size));
+    jpeg_save_markers(&info, JPEG_APP0 + 1, 0xffff);
+    jpeg_save_markers(&info, JPEG_APP0 + 2, 0xffff);
+    jpeg_read_header(&info, TRUE);
+    if (failure.CutShort) ERREXIT(&info, JERR_INPUT_EOF);
+    if (info.image_width == 0 || info.image_height == 0) ERREXIT(&info, JERR_EMPTY_IMAGE);
+    if (PhotoTooLarge(info.image_width, info.image_height, reason, reasonSize)) {
+        jpeg_destroy_decompress(&info);
+        return false;
+    }
+    photo->SourceWidth = int(info.image_width);
+    photo->SourceHeight = int(info.image_height);
+
+    for (jpeg_saved_marker_ptr marker = info.marker_list; marker; marker = marker->next) {
+        if (marker->marker == JPEG_APP0 + 1 && marker->data_length >= 6 && memcmp(marker->data, "Exif\0\0", 6) == 0) {
+            photo->Orientation = ExifOrientation(marker->data, marker->data_length);
+            break;
+        }
+    }
+    JOCTET* icc = nullptr;
+    unsigned int iccSize = 0;
+    if (jpeg_read_icc_profile(&info, &icc, &iccSize) && icc) {
+        photo->OwnedIcc = icc;
+        photo->Colour.Icc = icc;
+        photo->Colour.IccSize = iccSize;
+    }
+
+    const bool cmyk = info.jpeg_color_space == JCS_CMYK || info.jpeg_color_space == JCS_YCCK;
+    photo->Samples = cmyk ? (info.saw_Adobe_marker ? PHOTO_SAMPLES_INVERTED_CMYK : PHOTO_SAMPLES_CMYK)
+                     : info.jpeg_color_space == JCS_GRAYSCALE ? PHOTO_SAMPLES_GREY
+                                                              : PHOTO_SAMPLES_RGBA;
+    info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_RGBA;
+    // The largest reduction whose result still covers the size the picture must fit in:
+    // libjpeg-turbo decodes at any eighth of the size, 1/8 taking about a tenth of the time.
+    int fitWidth = 0, fitHeight = 0;
+    if (FitInside(int(info.image_width), int(info.image_height), largestSide, &fitWidth, &fitHeight)) {
+        for (unsigned eighths = 1; eighths < 8; ++eighths) {
+            if ((uint64_t(info.image_width) * eighths + 7) / 8 >= unsigned(fitWidth) &&
+                (uint64_t(info.image_height) * eighths + 7) / 8 >= unsigned(fitHeight)) {
+                info.scale_num = eighths;
+                info.scale_denom = 8;
+                break;
+            }
+        }
+    }
+    jpeg_calc_output_dimensions(&info);
+    const size_t stride = size_t(info.output_width) * 4;
+    // The pixels' memory is taken before libjpeg's own (a progressive picture's coefficients).
+    decoded = PhotoPixels(stride * info.output_height);
+    if (!decoded) ERREXIT1(&info, JERR_OUT_OF_MEMORY, 0);
+    pixels = decoded;
+    jpeg_start_decompress(&info);
+    JSAMPROW rows[16];
+    while (info.output_scanline < info.output_height) {
+        int count = 0;
+        for (; count < 16 && info.output_scanline + unsigned(count) < info.output_height; ++count)
+            rows[count] = pixels + stride * (info.output_scanline + unsigned(count));
+        if (jpeg_read_scanlines(&info, rows, JDIMENSION(count)) == 0 || failure.CutShort || failure.BadCode)
+            ERREXIT(&info, JERR_INPUT_EOF);
+    }
+    // Data that runs out before the end marker was read wrongly somewhere (damaged codes that
+    // libjpeg cannot tell from good ones use it up); as with PNG, a file must reach its end.
+    jpeg_finish_decompress(&info);
+    if (failure.CutShort) ERREXIT(&info, JERR_INPUT_EOF);
+    photo->Pixels = pixels;
+    photo->Width = int(info.output_width);
+    photo->Height = int(info.output_height);
+    jpeg_destroy_decompress(&info);
+    return true;
+}
