@@ -6,6 +6,7 @@
 
 #include "render/brush_filter.h"
 #include "render/texture_import.h"
+#include "ui/edit_commands.h"
 #include "ui/ui_state.h"
 
 int TexturesWindowWidth = 0;
@@ -34,10 +35,18 @@ void DrawOptionsWindow() {
     // The contents are submitted whatever Begin answers; the library skips them while collapsed.
     ImGui::Begin("Brush Filter - Options", &ShowOptions, ImGuiWindowFlags_AlwaysAutoResize);
     ImGui::Text("Brush Filter");
+    // Each slider's drag or typed value is one step of Undo.
     ImGui::SliderFloat("Brush Opacity", &BrushParameters.Opacity, 0.0f, 1.0f, "%.3f", ImGuiSliderFlags_None);
+    TrackItemEdit();
     ImGui::SliderFloat("Brush Stroke", &BrushParameters.StrokeCoeff, 0.0f, 1.0f, "%.3f", ImGuiSliderFlags_None);
+    TrackItemEdit();
     ImGui::SliderFloat("Filter Intensity", &BrushParameters.BackgroundCoeff, 0.0f, 1.0f, "%.3f", ImGuiSliderFlags_None);
-    if (ImGui::Button("Reset")) BrushParameters = InitialBrushParameters;
+    TrackItemEdit();
+    if (ImGui::Button("Reset")) {
+        const EditState before = CurrentEditState();
+        BrushParameters = InitialBrushParameters;
+        RecordEdit(before);
+    }
     ImGui::SameLine();
     ImGui::TextDisabled("Hold C to compare");
     ImGui::End();

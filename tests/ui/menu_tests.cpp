@@ -48,8 +48,9 @@ TEST_F(MenuBar, FileAndAboutItemsInOrder) {
     EXPECT_FALSE(MenuRowIsEnabled(2, "Export Picture...")) << "greyed out: no picture yet";
     EXPECT_TRUE(MenuRowIs(3, "Exit"));
     OpenMenu("About");
-    EXPECT_TRUE(MenuRowIs(0, "Author's blog"));
-    Click(MenuRow(0));
+    EXPECT_TRUE(MenuRowIs(0, "About Vellumry"));
+    EXPECT_TRUE(MenuRowIs(1, "Author's blog"));
+    Click(MenuRow(1));
     Frame();
     EXPECT_EQ(OpenMenuWindow(), nullptr) << "the item only closes the menu";
     EXPECT_FALSE(ShowOptions);
