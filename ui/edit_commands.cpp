@@ -32,8 +32,8 @@ void RecordEdit(const EditState& before) { RecordUndoStep(&Edits.History, before
 
 void RecordLookChoice(const EditState& before) { RecordEdit(before); }
 
-void TrackItemEdit() {
-    if (ImGui::IsItemActivated()) Edits.ItemBefore = CurrentEditState();
+void TrackItemEdit(const EditState& beforeItem) {
+    if (ImGui::IsItemActivated()) Edits.ItemBefore = beforeItem;
     if (ImGui::IsItemDeactivatedAfterEdit()) RecordEdit(Edits.ItemBefore);
 }
 

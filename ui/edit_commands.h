@@ -5,7 +5,9 @@
 //   BrushParameters = InitialBrushParameters;
 //   RecordEdit(before);                      // one step, none when nothing changed
 //   RecordLookChoice(before);                // the same, for choosing a look
-//   TrackItemEdit();                         // right after a slider: a step when its edit ends
+//   EditState beforeItem = CurrentEditState();   // a slider: one step when its edit ends
+//   ImGui::SliderFloat(...);
+//   TrackItemEdit(beforeItem);
 //   HoldPaperForUndo(); ... PaperImportEnded(arrived);   // around a paper import
 //   if (CanUndoEdit()) UndoEdit();           // the Edit menu and its shortcuts
 //   ForgetEdits();                           // a picture import
@@ -23,9 +25,10 @@ EditState CurrentEditState();
 void RecordEdit(const EditState& before);
 void RecordLookChoice(const EditState& before);
 
-// After a widget that edits the state over several frames: remembers the state when it becomes
-// active and records one step when it lets go having changed something.
-void TrackItemEdit();
+// After a widget that edits the state over several frames: remembers the state it found in the
+// frame it became active (taken before the widget, which changes the value in that same frame) and
+// records one step when it lets go having changed something.
+void TrackItemEdit(const EditState& beforeItem);
 
 // A paper import keeps the paper in use until it ends; if the new paper arrived, the step from
 // the old one to it is recorded.

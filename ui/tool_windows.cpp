@@ -36,12 +36,18 @@ void DrawOptionsWindow() {
     ImGui::Begin("Brush Filter - Options", &ShowOptions, ImGuiWindowFlags_AlwaysAutoResize);
     ImGui::Text("Brush Filter");
     // Each slider's drag or typed value is one step of Undo.
-    ImGui::SliderFloat("Brush Opacity", &BrushParameters.Opacity, 0.0f, 1.0f, "%.3f", ImGuiSliderFlags_None);
-    TrackItemEdit();
-    ImGui::SliderFloat("Brush Stroke", &BrushParameters.StrokeCoeff, 0.0f, 1.0f, "%.3f", ImGuiSliderFlags_None);
-    TrackItemEdit();
-    ImGui::SliderFloat("Filter Intensity", &BrushParameters.BackgroundCoeff, 0.0f, 1.0f, "%.3f", ImGuiSliderFlags_None);
-    TrackItemEdit();
+    struct Slider {
+        const char* Label;
+        float* Value;
+    };
+    const Slider sliders[] = {{"Brush Opacity", &BrushParameters.Opacity},
+                              {"Brush Stroke", &BrushParameters.StrokeCoeff},
+                              {"Filter Intensity", &BrushParameters.BackgroundCoeff}};
+    for (const Slider& slider : sliders) {
+        const EditState before = CurrentEditState();
+        ImGui::SliderFloat(slider.Label, slider.Value, 0.0f, 1.0f, "%.3f", ImGuiSliderFlags_None);
+        TrackItemEdit(before);
+    }
     if (ImGui::Button("Reset")) {
         const EditState before = CurrentEditState();
         BrushParameters = InitialBrushParameters;

@@ -2,7 +2,9 @@
 //
 //   DrawOptionsWindow();                        // "Brush Filter - Options": three sliders that
 //                                               // edit BrushParameters in place, "Reset" that
-//                                               // puts them back to their start, the hint
+//                                               // puts them back to their start (each drag,
+//                                               // typed value or Reset one step of Undo,
+//                                               // ui/edit_commands.h), the hint
 //                                               // "Hold C to compare"; its close button clears
 //                                               // ShowOptions
 //   DrawTexturesWindow(windowWidth, barHeight); // "Textures": the picture and the paper at
