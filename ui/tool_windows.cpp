@@ -7,6 +7,7 @@
 #include "render/brush_filter.h"
 #include "render/texture_import.h"
 #include "ui/edit_commands.h"
+#include "ui/theme.h"
 #include "ui/ui_state.h"
 
 int TexturesWindowWidth = 0;
@@ -67,7 +68,7 @@ void DrawTexturesWindow(int windowWidth, float menuBarHeight) {
         ImGuiCond_Always, ImVec2(0.0f, 0.0f));
     ImGuiStyle previousStyle = BeginStyleOverride(TexturesWindowAlpha);
     ImGui::Begin("Textures", &ShowTextures, ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_AlwaysAutoResize);
-    const ImVec2 size(TexturePreviewSize, TexturePreviewSize);
+    const ImVec2 size(TexturePreviewSize * UIScale, TexturePreviewSize * UIScale);
     const ImVec2 uvMin(0.0f, 0.0f), uvMax(1.0f, 1.0f);
     const ImVec4 tint(1.0f, 1.0f, 1.0f, 1.0f), border(0.0f, 0.0f, 0.0f, 0.0f);
     ImGui::Image(TextureID(DiffuseTexture), size, uvMin, uvMax, tint, border);

@@ -33,5 +33,5 @@ extern PreviewRect PaperPreviewRect;
 // The background alpha of each window while it is built.
 constexpr float OptionsWindowAlpha = 2.0f / 3.0f;
 constexpr float TexturesWindowAlpha = 1.0f / 3.0f;
-// The side of each preview image in pixels.
+// The side of each preview image in pixels at 100 % (times UIScale, ui/theme.h).
 constexpr float TexturePreviewSize = 150.0f;
