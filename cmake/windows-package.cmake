@@ -5,8 +5,8 @@
 #                                              prefer no installer
 # Both carry LICENSE and THIRD-PARTY-NOTICES.txt (generated, ui/CMakeLists.txt) beside the programs:
 # the libraries linked into them ask binary copies to carry their notices.
-# and the program's resources (its icon, drawn by tools/make_icon.py, and its version), linked
-# into vellumry.exe.
+# and the program's resources (its icon, drawn by tools/make_icon.py, its version and its manifest,
+# which declares it aware of each monitor's DPI), linked into vellumry.exe.
 enable_language(RC)
 
 set(windows_out ${CMAKE_BINARY_DIR}/generated/windows)
@@ -20,9 +20,10 @@ add_custom_command(OUTPUT ${VELLUMRY_ICO}
 # targets use would be run under both.
 add_custom_target(windows_icon DEPENDS ${VELLUMRY_ICO})
 add_dependencies(vellumry windows_icon)
+set(VELLUMRY_MANIFEST ${CMAKE_SOURCE_DIR}/assets/windows/vellumry.manifest)
 configure_file(${CMAKE_SOURCE_DIR}/assets/windows/vellumry.rc.in ${windows_out}/vellumry.rc @ONLY)
 set_source_files_properties(${windows_out}/vellumry.rc TARGET_DIRECTORY vellumry PROPERTIES
-  OBJECT_DEPENDS ${VELLUMRY_ICO})
+  OBJECT_DEPENDS "${VELLUMRY_ICO};${VELLUMRY_MANIFEST}")
 target_sources(vellumry PRIVATE ${windows_out}/vellumry.rc)
 
 set(package_name vellumry-${PROJECT_VERSION}-windows-x64)
