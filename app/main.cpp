@@ -9,6 +9,7 @@
 #include <backends/imgui_impl_sdl.h>
 
 #include "app/command_line.h"
+#include "app/desktop_scale.h"
 #include "app/frame_probe.h"
 #include "base/log.h"
 #include "gl/gl_loader.h"
@@ -26,6 +27,37 @@
 static const char* GLText(GLenum name) {
     const GLubyte* text = glGetString(name);
     return text ? reinterpret_cast<const char*>(text) : "";
+}
+
+// The interface's size as it was last set: the desktop's scale and the drawable's pixels per
+// window unit; and the scale the window's size was last made for.
+static float UIScaleSet = 1.0f, FramebufferScaleSet = 1.0f, WindowScale = 1.0f;
+
+// Between frames: follows the desktop's scale (the window moved to a monitor of another scale)
+// and the drawable's. A new desktop scale resizes the window with it, so that it keeps its size
+// in logical units. At 100 % nothing is done, and the interface is exactly as it always was.
+static void FollowDesktopScale(SDL_Window* window, float startScale) {
+    const float scale = WindowDesktopScale(window, startScale);
+    const float framebuffer = FramebufferScale(window);
+    if (scale != WindowScale) {
+        int w = 0, h = 0;
+        SDL_GetWindowSize(window, &w, &h);
+        SDL_SetWindowSize(window, int(float(w) * scale / WindowScale + 0.5f),
+                          int(float(h) * scale / WindowScale + 0.5f));
+        WindowScale = scale;
+    }
+    if (scale == UIScaleSet && framebuffer == FramebufferScaleSet) return;
+    if (scale != UIScaleSet) {
+        char percent[32];
+        SDL_snprintf(percent, sizeof percent, "%d %%", int(scale * 100.0f + 0.5f));
+        LogInfo("Interface scale: ", percent);
+    }
+    UIScaleSet = scale;
+    FramebufferScaleSet = framebuffer;
+    ScaleUI(scale, framebuffer);
+    ImGui_ImplOpenGL3_DestroyFontsTexture();
+    ImGui_ImplOpenGL3_CreateFontsTexture();
+    SetDisplayScale(scale * framebuffer);
 }
 
 int main(int argc, char** argv) {
@@ -46,12 +78,18 @@ int main(int argc, char** argv) {
     // it was left and the OpenGL context
     LoadKeptSettings(!commandLine.NoSettings);
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) LogFatal("Failed to initialize platform");
+    // The first window is 800 x 600 in the desktop's logical units: in real pixels where the
+    // window's size is (X11, Windows); a high-density drawable does the rest where it is not
+    // (Wayland). A kept window comes back as it was left.
+    const float startScale = StartDesktopScale();
     int windowX = 0, windowY = 0, windowW = 0, windowH = 0;
-    PlaceNewWindow(&windowX, &windowY, &windowW, &windowH);
-    SDL_Window* window = SDL_CreateWindow("Vellumry", windowX, windowY, windowW, windowH,
-                                          SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
+    PlaceNewWindow(startScale, &windowX, &windowY, &windowW, &windowH);
+    SDL_Window* window =
+        SDL_CreateWindow("Vellumry", windowX, windowY, windowW, windowH,
+                         SDL_WINDOW_OPENGL | SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
     if (!window) LogFatal("Failed to create platform window");
     ShowWindowAsKept(window);
+    WindowScale = startScale;
     SDL_GLContext context = SDL_GL_CreateContext(window);
     if (!context) LogFatal("Failed to create OpenGL context: ", SDL_GetError());
 
@@ -112,21 +150,24 @@ int main(int argc, char** argv) {
             if (Event.type == SDL_QUIT) RequestClose();
             HandleDropEvent(Event, window);
         }
-        int ViewportW = 0, ViewportH = 0;
+        FollowDesktopScale(window, startScale);
+        // The interface in window units, the picture in the drawable's real pixels.
+        int ViewportW = 0, ViewportH = 0, DrawableW = 0, DrawableH = 0;
         SDL_GetWindowSize(window, &ViewportW, &ViewportH);
+        SDL_GL_GetDrawableSize(window, &DrawableW, &DrawableH);
         ImGui_ImplOpenGL3_NewFrame();
         ImGui_ImplSDL2_NewFrame();
         ImGui::NewFrame();
 
         // The picture (painted only when something changed), the interface and the empty
         // canvas's hint over it, the swap
-        DrawBrushFilter(ViewportW, ViewportH);
+        DrawBrushFilter(DrawableW, DrawableH);
         DrawUI(ViewportW);
         DrawCanvasHint(ViewportW, ViewportH);
         ImGui::Render();
         ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
         SDL_GL_SwapWindow(window);
-        ProbeFrame(ViewportW, ViewportH);
+        ProbeFrame(DrawableW, DrawableH);
         KeepSettings(window);
         // A close ends the loop after the frame it came in, or, while an export writes its
         // file, after the frame in which the file is in place.

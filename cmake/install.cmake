@@ -6,7 +6,8 @@
 #   share/metainfo/<id>.metainfo.xml             what software centres show
 #   share/icons/hicolor/{scalable,NxN}/apps/<id>.{svg,png}   the icon (tools/make_icon.py)
 #   share/man/man1/vellumry.1.gz                 the manual page
-#   share/doc/vellumry/{copyright,changelog.gz}
+#   share/doc/vellumry/{copyright,changelog.gz}   copyright: the program's licence (LICENSE) and
+#                                                the third-party notices, generated (ui/CMakeLists.txt)
 # <id> is the reverse-DNS application id VELLUMRY_APP_ID.
 include(GNUInstallDirs)
 
@@ -45,4 +46,4 @@ install(FILES ${linux_assets}/${VELLUMRY_APP_ID}.desktop DESTINATION ${CMAKE_INS
 install(FILES ${desktop_out}/${VELLUMRY_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(DIRECTORY ${desktop_out}/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
 install(FILES ${desktop_out}/vellumry.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-install(FILES ${linux_assets}/copyright ${desktop_out}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${VELLUMRY_DEBIAN_COPYRIGHT} ${desktop_out}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})

@@ -15,6 +15,12 @@ bool CompareWithOriginal = false;
 // The window of the latest frame that had room to draw in; the export takes its brush reach
 // from the fit of the picture into it.
 static int LastWindowWidth = 0, LastWindowHeight = 0;
+static float DisplayScale = 1.0f;
+
+void SetDisplayScale(float pixelsPerUnit) { DisplayScale = pixelsPerUnit > 0.0f ? pixelsPerUnit : 1.0f; }
+
+// The window in the desktop's logical units, which the reach is measured in.
+static int Logical(int pixels) { return int(float(pixels) / DisplayScale + 0.5f); }
 
 BrushViewport ComputeBrushViewport(int windowWidth, int windowHeight, int pictureWidth, int pictureHeight) {
     // The import keeps the picture size positive; a zero here would divide by zero and turn
@@ -63,11 +69,11 @@ void DrawBrushFilter(int windowWidth, int windowHeight) {
 
     const bool drawsPicture = DiffuseTexture != 0 && viewport.Width > 0 && viewport.Height > 0;
     if (drawsPicture) {
-        LastWindowWidth = windowWidth;
-        LastWindowHeight = windowHeight;
+        LastWindowWidth = Logical(windowWidth);
+        LastWindowHeight = Logical(windowHeight);
         // The cached window, bars and painting, covers every pixel: no clear.
         if (!CompareWithOriginal && PreviewCaching &&
-            PaintPreview(viewport, windowWidth, windowHeight, BrushParameters)) {
+            PaintPreview(viewport, windowWidth, windowHeight, BrushParameters, DisplayScale)) {
             PresentPreview();
             return;
         }
@@ -84,7 +90,7 @@ void DrawBrushFilter(int windowWidth, int windowHeight) {
     if (PreviewCaching && !drawsPicture) return;
 
     // The pixel unit follows the drawn size, not the picture's own size.
-    SetBrushUniforms(float(viewport.Width), float(viewport.Height), BrushParameters);
+    SetBrushUniforms(float(viewport.Width) / DisplayScale, float(viewport.Height) / DisplayScale, BrushParameters);
     glDrawElements(GL_TRIANGLES, 6, GL_UNSIGNED_INT, nullptr);
 }
 

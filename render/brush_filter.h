@@ -42,11 +42,17 @@ extern bool CompareWithOriginal;
 BrushViewport ComputeBrushViewport(int windowWidth, int windowHeight, int pictureWidth, int pictureHeight);
 
 void InitBrushFilter();
+// windowWidth x windowHeight: the window's drawable, in real pixels.
 void DrawBrushFilter(int windowWidth, int windowHeight);
+// The desktop's scale: real pixels per logical unit (2 at 200 %; 1 at start). The picture is
+// drawn in real pixels, but the brush's reach is its drawn size in logical units, so the painting
+// looks the same at any scale, only sharper, and an export is the same file.
+void SetDisplayScale(float pixelsPerUnit);
 void ShutdownBrushFilter();
 
-// The drawn size of the picture now in the slot, as the latest frame that drew a picture fitted
-// it (the reach the brush had on screen), or the picture's own size before any such frame.
+// The drawn size of the picture now in the slot in logical units, as the latest frame that drew a
+// picture fitted it (the reach the brush had on screen), or the picture's own size before any
+// such frame.
 void LastDrawnPictureSize(int* width, int* height);
 
 // InitBrushFilter with other shader sources; lets tests reach the compile and link failures.

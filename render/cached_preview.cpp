@@ -19,6 +19,7 @@ struct PaintInputs {
     bool TopRowFirst;
     BrushProperties Parameters;
     unsigned SlotChanges;
+    float PixelsPerUnit;
 };
 static PaintInputs Painted = {};
 static bool CacheHoldsPainting = false;
@@ -29,22 +30,28 @@ static bool SameInputs(const PaintInputs& a, const PaintInputs& b) {
     // every frame.
     return v.X == w.X && v.Y == w.Y && v.Width == w.Width && v.Height == w.Height && a.WindowWidth == b.WindowWidth &&
            a.WindowHeight == b.WindowHeight && a.TopRowFirst == b.TopRowFirst &&
-           std::memcmp(&a.Parameters, &b.Parameters, sizeof a.Parameters) == 0 && a.SlotChanges == b.SlotChanges;
+           std::memcmp(&a.Parameters, &b.Parameters, sizeof a.Parameters) == 0 && a.SlotChanges == b.SlotChanges &&
+           a.PixelsPerUnit == b.PixelsPerUnit;
 }
 
-bool PaintPreview(BrushViewport viewport, int windowWidth, int windowHeight, const BrushProperties& parameters) {
+bool PaintPreview(BrushViewport viewport, int windowWidth, int windowHeight, const BrushProperties& parameters,
+                  float pixelsPerUnit) {
     GLint drawFramebuffer = 0;
     glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawFramebuffer);
     const bool topRowFirst = drawFramebuffer == 0;
     BrushViewport target = viewport;
     if (topRowFirst) target.Y = windowHeight - viewport.Y - viewport.Height;
-    const PaintInputs inputs = {target, windowWidth, windowHeight, topRowFirst, parameters, TextureSlotChanges};
+    const PaintInputs inputs = {target,     windowWidth,        windowHeight, topRowFirst,
+                                parameters, TextureSlotChanges, pixelsPerUnit};
     if (CacheHoldsPainting && SameInputs(inputs, Painted)) return true;
     CacheHoldsPainting = false;
     char reason[256];
     if (!SizeOffscreenTarget(&Cache, windowWidth, windowHeight, reason, sizeof reason)) return false;
     ClearOffscreenTarget(Cache);
-    RunBrushPassOffscreen(Cache, WholePictureRegion(target, topRowFirst), parameters);
+    BrushPassRegion region = WholePictureRegion(target, topRowFirst);
+    region.ReachWidth /= pixelsPerUnit;
+    region.ReachHeight /= pixelsPerUnit;
+    RunBrushPassOffscreen(Cache, region, parameters);
     Painted = inputs;
     CacheHoldsPainting = true;
     ++PaintCount;

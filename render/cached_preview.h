@@ -32,7 +32,10 @@ extern bool PreviewCaching;
 // window of windowWidth x windowHeight with the picture in the slot painted with `parameters` at
 // `viewport` (a non-empty drawn area), for the bound draw framebuffer. False when the GL could not hold the
 // cache: the caller then clears and draws the pass straight into the window.
-bool PaintPreview(BrushViewport viewport, int windowWidth, int windowHeight, const BrushProperties& parameters);
+// The brush's reach is the viewport's size divided by pixelsPerUnit (render/brush_filter.h's
+// SetDisplayScale).
+bool PaintPreview(BrushViewport viewport, int windowWidth, int windowHeight, const BrushProperties& parameters,
+                  float pixelsPerUnit = 1.0f);
 // Copies the cached window into the bound draw framebuffer: bars and painting, every pixel.
 void PresentPreview();
 // Scales the picture in the slot into the viewport of the bound draw framebuffer, bilinear,

@@ -12,6 +12,7 @@ struct {
     GLuint Picture = 0;
     int PictureWidth = EmptyPictureWidth, PictureHeight = EmptyPictureHeight;
     GLuint Paper = 0;
+    int PaperWidth = 0, PaperHeight = 0;
     unsigned Changes = 0;
     // One entry per hold; a texture held twice is there twice.
     std::vector<GLuint> Held;
@@ -27,6 +28,8 @@ const GLuint& DiffuseTexture = Slots.Picture;
 const int& DiffuseWidth = Slots.PictureWidth;
 const int& DiffuseHeight = Slots.PictureHeight;
 const GLuint& FilterTexture = Slots.Paper;
+const int& FilterWidth = Slots.PaperWidth;
+const int& FilterHeight = Slots.PaperHeight;
 const unsigned& TextureSlotChanges = Slots.Changes;
 
 void SetTextureSlot(TextureSlot slot, GLuint texture, int width, int height) {
@@ -36,6 +39,9 @@ void SetTextureSlot(TextureSlot slot, GLuint texture, int width, int height) {
     if (slot == TEXTURE_SLOT_DIFFUSE) {
         Slots.PictureWidth = texture ? width : EmptyPictureWidth;
         Slots.PictureHeight = texture ? height : EmptyPictureHeight;
+    } else {
+        Slots.PaperWidth = texture ? width : 0;
+        Slots.PaperHeight = texture ? height : 0;
     }
     ++Slots.Changes;
     // A held texture is its render's until the render lets go.

@@ -20,6 +20,8 @@ extern const GLuint& DiffuseTexture;  // 0 until the first picture import
 extern const int& DiffuseWidth;       // 800 x 600 until then; always positive
 extern const int& DiffuseHeight;
 extern const GLuint& FilterTexture;  // the embedded paper from start-up on
+extern const int& FilterWidth;       // its size; 0 x 0 while the slot is empty
+extern const int& FilterHeight;
 // Bumped whenever a slot is set, even to the texture it holds (whose pixels may have been
 // replaced). What the renderer cached from the slots is stale when it changes; the GL names
 // cannot tell, as the GL hands a deleted texture's name out again.
@@ -29,7 +31,7 @@ enum TextureSlot { TEXTURE_SLOT_DIFFUSE, TEXTURE_SLOT_FILTER };
 
 // Puts `texture` (0: none) into the slot and bumps TextureSlotChanges. For the picture slot
 // width x height becomes the picture's size (positive; an empty slot gets 800 x 600 whatever
-// they say); the paper slot ignores them. The texture the slot held before is deleted, unless
+// they say); the paper slot keeps them as they are (0 x 0 when empty). The texture the slot held before is deleted, unless
 // it is the same one or held.
 void SetTextureSlot(TextureSlot slot, GLuint texture, int width, int height);
 

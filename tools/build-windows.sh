@@ -22,6 +22,10 @@ esac
 
 BUILD_PACKAGES=(g++-mingw-w64-x86-64 cmake ninja-build python3 dpkg-dev khronos-api libstb-dev
   libgtest-dev nasm meson make)
+# The third-party notices the packages carry come from these packages' licence files
+# (tools/third-party-notices.list); mingw-w64-common and gcc-mingw-w64-base come with the compiler.
+BUILD_PACKAGES+=(libsdl2-dev libimgui-dev libpng-dev zlib1g-dev libjpeg62-turbo-dev fonts-roboto-unhinted
+  libtiff-dev libwebp-dev libheif-dev libde265-dev libdav1d-dev liblcms2-dev nlohmann-json3-dev)
 TEST_PACKAGES=(wine wine64 xvfb xauth xdotool x11-utils imagemagick python3-xlib
   libheif-examples libavif-bin webp colord-data)
 # The installer: makensis (its tests install it under Wine, so the tests need it too).

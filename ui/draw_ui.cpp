@@ -4,6 +4,8 @@
 #include <imgui.h>
 
 #include "render/brush_filter.h"
+#include "ui/about_window.h"
+#include "ui/edit_commands.h"
 #include "ui/export_command.h"
 #include "ui/import_command.h"
 #include "ui/import_notice.h"
@@ -19,6 +21,9 @@ namespace {
 
 // The keyboard as of the previous frame's reading; the shortcuts act on edges.
 bool VKeyWasDown = false;
+bool TKeyWasDown = false;
+bool UndoKeysWereDown = false;
+bool RedoKeysWereDown = false;
 bool CtrlOWasDown = false;
 bool CtrlSWasDown = false;
 bool EscapeWasDown = false;
@@ -38,6 +43,10 @@ void DrawUI(int windowWidth) {
     const bool vDown = KeyDown(keys, SDL_SCANCODE_V);
     const bool vReleased = VKeyWasDown && !vDown;
     VKeyWasDown = vDown;
+    // T is a letter a text field takes: typed there, it toggles nothing.
+    const bool tDown = KeyDown(keys, SDL_SCANCODE_T);
+    const bool tReleased = TKeyWasDown && !tDown && !ImGui::GetIO().WantTextInput;
+    TKeyWasDown = tDown;
     // The original picture shows for as long as C is held.
     CompareWithOriginal = KeyDown(keys, SDL_SCANCODE_C);
     const bool ctrlODown = KeyDown(keys, SDL_SCANCODE_O) && KeyDown(keys, SDL_SCANCODE_LCTRL);
@@ -46,6 +55,14 @@ void DrawUI(int windowWidth) {
     const bool ctrlSDown = KeyDown(keys, SDL_SCANCODE_S) && KeyDown(keys, SDL_SCANCODE_LCTRL);
     const bool ctrlSPressed = !CtrlSWasDown && ctrlSDown;
     CtrlSWasDown = ctrlSDown;
+    const bool leftCtrl = KeyDown(keys, SDL_SCANCODE_LCTRL);
+    const bool shift = KeyDown(keys, SDL_SCANCODE_LSHIFT) || KeyDown(keys, SDL_SCANCODE_RSHIFT);
+    const bool undoKeysDown = leftCtrl && KeyDown(keys, SDL_SCANCODE_Z) && !shift;
+    const bool redoKeysDown = leftCtrl && (KeyDown(keys, SDL_SCANCODE_Y) || (KeyDown(keys, SDL_SCANCODE_Z) && shift));
+    const bool undoPressed = !UndoKeysWereDown && undoKeysDown;
+    const bool redoPressed = !RedoKeysWereDown && redoKeysDown;
+    UndoKeysWereDown = undoKeysDown;
+    RedoKeysWereDown = redoKeysDown;
     const bool escapeDown = KeyDown(keys, SDL_SCANCODE_ESCAPE);
     const bool escapePressed = !EscapeWasDown && escapeDown;
     EscapeWasDown = escapeDown;
@@ -55,8 +72,16 @@ void DrawUI(int windowWidth) {
     if (!fileMenuOpen && ctrlSPressed && ExportablePicturePath()) ExportPicture();
     TakeFinishedImport();
 
-    const bool viewMenuOpen = barShown && DrawViewMenu(vReleased);
+    // Not in the middle of a drag or a typed value: that edit becomes its step when it ends.
+    const bool editMenuOpen = barShown && DrawEditMenu();
+    if (!editMenuOpen && !ImGui::IsAnyItemActive()) {
+        if (undoPressed) UndoEdit();
+        if (redoPressed) RedoEdit();
+    }
+
+    const bool viewMenuOpen = barShown && DrawViewMenu(vReleased, tReleased);
     if (!viewMenuOpen && vReleased) ShowOptions = !ShowOptions;
+    if (!viewMenuOpen && tReleased) ShowTextures = !ShowTextures;
 
     if (barShown) {
         DrawAboutMenu();
@@ -66,6 +91,7 @@ void DrawUI(int windowWidth) {
     // The flags are read after the menus, so a change made in this frame shows in this frame.
     if (ShowOptions) DrawOptionsWindow();
     if (ShowTextures) DrawTexturesWindow(windowWidth, menuBarHeight);
+    if (ShowAbout) DrawAboutWindow();
     if (const char* loading = ImportInProgress()) {
         const bool cancelClicked = DrawLoadingIndicator(loading, ImportSeconds());
         // Escape belongs to an open menu or the notice while one is up.

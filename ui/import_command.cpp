@@ -8,6 +8,7 @@
 
 #include "base/log.h"
 #include "render/texture_import.h"
+#include "ui/edit_commands.h"
 #include "ui/export_command.h"
 #include "ui/import_notice.h"
 #include "ui/kept_settings.h"
@@ -38,6 +39,7 @@ void ImportFile(const char* path, TextureSlot slot) {
     if (Loading.Active) {
         UIServices.CancelImport();
         Loading.Active = false;
+        PaperImportEnded(false);
     }
     LogInfo(LogText(slot), path);
     ImportOutcome outcome;
@@ -49,6 +51,8 @@ void ImportFile(const char* path, TextureSlot slot) {
     Loading.Path = path;
     Loading.Slot = slot;
     Loading.StartTicks = SDL_GetTicks64();
+    // The paper in use stays until the new one arrives, so that Undo can put it back.
+    if (slot == TEXTURE_SLOT_FILTER) HoldPaperForUndo();
 }
 
 // The steps both chooser imports share: the chooser, the import, releasing the path.
@@ -83,6 +87,7 @@ void TakeFinishedImport() {
     ImportOutcome outcome;
     if (!UIServices.FinishImport(&outcome) || !Loading.Active) return;
     Loading.Active = false;
+    PaperImportEnded(outcome.Done);
     if (!outcome.Done) {
         PostImportNotice(Subject(Loading.Slot), Loading.Path.c_str(), outcome.Reason);
     } else if (Loading.Slot == TEXTURE_SLOT_DIFFUSE) {
@@ -91,6 +96,8 @@ void TakeFinishedImport() {
         ShowOptions = true;
         RememberPicturePath(Loading.Path.c_str());
         NoteRecentPicture(Loading.Path.c_str());
+        // The steps were the old picture's.
+        ForgetEdits();
     } else {
         NotePaperInUse(Loading.Path.c_str());
     }
@@ -103,4 +110,5 @@ double ImportSeconds() { return static_cast<double>(SDL_GetTicks64() - Loading.S
 void CancelLoadingImport() {
     UIServices.CancelImport();
     Loading.Active = false;
+    PaperImportEnded(false);
 }

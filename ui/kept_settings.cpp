@@ -90,11 +90,11 @@ void LoadKeptSettings(bool enabled) {
     Kept.Now = Kept.Written = read.Value;
 }
 
-void PlaceNewWindow(int* x, int* y, int* width, int* height) {
+void PlaceNewWindow(float scale, int* x, int* y, int* width, int* height) {
     const WindowPlace& place = Kept.Now.Window;
     *x = *y = int(SDL_WINDOWPOS_CENTERED);
-    *width = FirstWindowWidth;
-    *height = FirstWindowHeight;
+    *width = int(FirstWindowWidth * scale + 0.5f);
+    *height = int(FirstWindowHeight * scale + 0.5f);
     if (!place.Known) return;
     *width = std::max(place.Width, 200);
     *height = std::max(place.Height, 150);

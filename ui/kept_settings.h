@@ -3,7 +3,8 @@
 // folders, the recent pictures, and the window layout of the tool windows.
 //
 //   LoadKeptSettings(!line.NoSettings);   // before the window: reads the file
-//   PlaceNewWindow(&x, &y, &w, &h);       // where SDL_CreateWindow puts it
+//   PlaceNewWindow(scale, &x, &y, &w, &h); // where SDL_CreateWindow puts it (the first window
+//                                         // at the desktop's scale)
 //   ShowWindowAsKept(window);             // maximised again if it was
 //   RestoreKeptSettings();                // once the UI context and the renderer are up
 //   KeepSettings(window);                 // once a frame, after the UI frame
@@ -26,7 +27,7 @@
 #include <vector>
 
 void LoadKeptSettings(bool enabled);
-void PlaceNewWindow(int* x, int* y, int* width, int* height);
+void PlaceNewWindow(float scale, int* x, int* y, int* width, int* height);
 void ShowWindowAsKept(SDL_Window* window);
 void RestoreKeptSettings();
 void KeepSettings(SDL_Window* window);

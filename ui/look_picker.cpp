@@ -12,6 +12,7 @@
 #include "picture/file_paths.h"
 #include "render/brush_filter.h"
 #include "settings/config_folder.h"
+#include "ui/edit_commands.h"
 #include "ui/import_command.h"
 #include "ui/import_notice.h"
 #include "ui/modal.h"
@@ -182,7 +183,11 @@ void DrawReplaceQuestion() {
 
 void ApplyLook(const Look& look) {
     LogInfo("Using look: ", look.Name.c_str());
+    // One step of Undo for the sliders; a paper the look brings is a step of its own when it
+    // arrives, as any paper import is.
+    const EditState before = CurrentEditState();
     SetLook(look, false);
+    RecordLookChoice(before);
 }
 
 void RestoreLook(const Look& look) { SetLook(look, true); }

@@ -2,6 +2,8 @@
 
 #include <imgui.h>
 
+#include "ui/about_window.h"
+#include "ui/edit_commands.h"
 #include "ui/export_command.h"
 #include "ui/import_command.h"
 #include "ui/recent_menu.h"
@@ -22,12 +24,20 @@ bool DrawFileMenu() {
     return true;
 }
 
-bool DrawViewMenu(bool vReleased) {
+bool DrawEditMenu() {
+    if (!ImGui::BeginMenu("Edit", true)) return false;
+    if (ImGui::MenuItem("Undo", "Ctrl + Z", false, CanUndoEdit())) UndoEdit();
+    if (ImGui::MenuItem("Redo", "Ctrl + Y", false, CanRedoEdit())) RedoEdit();
+    ImGui::EndMenu();
+    return true;
+}
+
+bool DrawViewMenu(bool vReleased, bool tReleased) {
     if (!ImGui::BeginMenu("View", true)) return false;
     // One toggle however many ways were used in this frame.
     if (ImGui::MenuItem(ShowOptions ? "Hide Options" : "Show Options", "V", false, true) || vReleased)
         ShowOptions = !ShowOptions;
-    if (ImGui::MenuItem(ShowTextures ? "Hide Textures" : "Show Textures", "T", false, true))
+    if (ImGui::MenuItem(ShowTextures ? "Hide Textures" : "Show Textures", "T", false, true) || tReleased)
         ShowTextures = !ShowTextures;
     ImGui::EndMenu();
     return true;
@@ -35,6 +45,7 @@ bool DrawViewMenu(bool vReleased) {
 
 void DrawAboutMenu() {
     if (!ImGui::BeginMenu("About", true)) return;
+    if (ImGui::MenuItem("About Vellumry", nullptr, false, true)) ShowAbout = true;
     ImGui::MenuItem("Author's blog", nullptr, false, true);
     ImGui::EndMenu();
 }

@@ -106,11 +106,31 @@ void SetupUIStyle(bool dark, float alpha) {
     }
 }
 
-void LoadUIFont() {
+float UIScale = 1.0f;
+
+namespace {
+
+void AddUIFont(float pixelSize) {
     ImFontConfig config;
     // The bytes are static data: the atlas must never hand them to the allocator.
     config.FontDataOwnedByAtlas = false;
     ImGuiIO& io = ImGui::GetIO();
-    io.Fonts->AddFontFromMemoryTTF(const_cast<unsigned char*>(UIFontData), UIFontDataSize, UIFontSize, &config,
-                                   nullptr);
+    io.Fonts->AddFontFromMemoryTTF(const_cast<unsigned char*>(UIFontData), UIFontDataSize, pixelSize, &config, nullptr);
+}
+
+}  // namespace
+
+void LoadUIFont() { AddUIFont(UIFontSize); }
+
+void ScaleUI(float scale, float framebufferScale) {
+    ImGuiStyle& style = ImGui::GetStyle();
+    style = ImGuiStyle();  // the library's sizes, before the theme and the scale
+    SetupUIStyle(true, 1.0f / 3);
+    style.ScaleAllSizes(scale);
+    UIScale = scale;
+    ImGuiIO& io = ImGui::GetIO();
+    io.Fonts->Clear();
+    AddUIFont(UIFontSize * scale * framebufferScale);
+    // Laid out in window units, drawn from glyphs made for the real pixels.
+    io.FontGlobalScale = 1.0f / framebufferScale;
 }

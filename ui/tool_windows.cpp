@@ -7,6 +7,8 @@
 #include "render/brush_filter.h"
 #include "render/texture_import.h"
 #include "ui/look_picker.h"
+#include "ui/edit_commands.h"
+#include "ui/theme.h"
 #include "ui/ui_state.h"
 
 int TexturesWindowWidth = 0;
@@ -36,10 +38,24 @@ void DrawOptionsWindow() {
     ImGui::Begin("Brush Filter - Options", &ShowOptions, ImGuiWindowFlags_AlwaysAutoResize);
     ImGui::Text("Brush Filter");
     DrawLookSelector();
-    ImGui::SliderFloat("Brush Opacity", &BrushParameters.Opacity, 0.0f, 1.0f, "%.3f", ImGuiSliderFlags_None);
-    ImGui::SliderFloat("Brush Stroke", &BrushParameters.StrokeCoeff, 0.0f, 1.0f, "%.3f", ImGuiSliderFlags_None);
-    ImGui::SliderFloat("Filter Intensity", &BrushParameters.BackgroundCoeff, 0.0f, 1.0f, "%.3f", ImGuiSliderFlags_None);
-    if (ImGui::Button("Reset")) BrushParameters = InitialBrushParameters;
+    // Each slider's drag or typed value is one step of Undo.
+    struct Slider {
+        const char* Label;
+        float* Value;
+    };
+    const Slider sliders[] = {{"Brush Opacity", &BrushParameters.Opacity},
+                              {"Brush Stroke", &BrushParameters.StrokeCoeff},
+                              {"Filter Intensity", &BrushParameters.BackgroundCoeff}};
+    for (const Slider& slider : sliders) {
+        const EditState before = CurrentEditState();
+        ImGui::SliderFloat(slider.Label, slider.Value, 0.0f, 1.0f, "%.3f", ImGuiSliderFlags_None);
+        TrackItemEdit(before);
+    }
+    if (ImGui::Button("Reset")) {
+        const EditState before = CurrentEditState();
+        BrushParameters = InitialBrushParameters;
+        RecordEdit(before);
+    }
     ImGui::SameLine();
     DrawLookButtons();
     ImGui::SameLine();
@@ -56,7 +72,7 @@ void DrawTexturesWindow(int windowWidth, float menuBarHeight) {
         ImGuiCond_Always, ImVec2(0.0f, 0.0f));
     ImGuiStyle previousStyle = BeginStyleOverride(TexturesWindowAlpha);
     ImGui::Begin("Textures", &ShowTextures, ImGuiWindowFlags_NoTitleBar | ImGuiWindowFlags_AlwaysAutoResize);
-    const ImVec2 size(TexturePreviewSize, TexturePreviewSize);
+    const ImVec2 size(TexturePreviewSize * UIScale, TexturePreviewSize * UIScale);
     const ImVec2 uvMin(0.0f, 0.0f), uvMax(1.0f, 1.0f);
     const ImVec4 tint(1.0f, 1.0f, 1.0f, 1.0f), border(0.0f, 0.0f, 0.0f, 0.0f);
     ImGui::Image(TextureID(DiffuseTexture), size, uvMin, uvMax, tint, border);

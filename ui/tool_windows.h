@@ -3,9 +3,11 @@
 //   DrawOptionsWindow();                        // "Brush Filter - Options": the Look selector,
 //                                               // three sliders that edit BrushParameters in
 //                                               // place, "Reset" that puts them back to their
-//                                               // start, "Save Look..." and "Delete"
-//                                               // (ui/look_picker.h), the hint "Hold C to
-//                                               // compare"; its close button clears ShowOptions
+//                                               // start (each drag, typed value or Reset one
+//                                               // step of Undo, ui/edit_commands.h), "Save
+//                                               // Look..." and "Delete" (ui/look_picker.h), the
+//                                               // hint "Hold C to compare"; its close button
+//                                               // clears ShowOptions
 //   DrawTexturesWindow(windowWidth, barHeight); // "Textures": the picture and the paper at
 //                                               // 150 x 150, pinned under the menu bar against
 //                                               // the window's right edge
@@ -32,5 +34,5 @@ extern PreviewRect PaperPreviewRect;
 // The background alpha of each window while it is built.
 constexpr float OptionsWindowAlpha = 2.0f / 3.0f;
 constexpr float TexturesWindowAlpha = 1.0f / 3.0f;
-// The side of each preview image in pixels.
+// The side of each preview image in pixels at 100 % (times UIScale, ui/theme.h).
 constexpr float TexturePreviewSize = 150.0f;

@@ -1,7 +1,8 @@
 ; The Windows installer of Vellumry, for makensis (Debian's nsis) on the Windows build:
 ;   makensis -DVERSION=0.1.0 -DVERSION4=0.1.0.0 -DBUILD=<folder with the two .exe>
 ;            -DICON=<vellumry.ico> -DOUTFILE=<setup .exe> installer.nsi
-; It installs vellumry.exe and its decoder vellumry-decode.exe into Program Files\Vellumry, a
+; It installs vellumry.exe and its decoder vellumry-decode.exe, with LICENSE and
+; THIRD-PARTY-NOTICES.txt, into Program Files\Vellumry, a
 ; Start-menu shortcut for all users, "Open with" for the picture types that load, and an entry
 ; in Apps & features whose uninstaller takes all of it away again. /S installs or uninstalls
 ; without asking; /D=<folder> (last on the command line) installs elsewhere.
@@ -88,6 +89,8 @@ Section "${PRODUCT}"
   SetOutPath "$INSTDIR"
   File "${BUILD}/vellumry.exe"
   File "${BUILD}/vellumry-decode.exe"
+  File "${BUILD}/LICENSE"
+  File "${BUILD}/THIRD-PARTY-NOTICES.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
 
   ; Started from the menu, the program keeps its window layout in its working folder.
@@ -125,6 +128,8 @@ SectionEnd
 Section "Uninstall"
   Delete "$INSTDIR\vellumry.exe"
   Delete "$INSTDIR\vellumry-decode.exe"
+  Delete "$INSTDIR\LICENSE"
+  Delete "$INSTDIR\THIRD-PARTY-NOTICES.txt"
   ; The window layout earlier versions kept in this folder (it now lives in %APPDATA%\Vellumry).
   Delete "$INSTDIR\imgui.ini"
   Delete "$INSTDIR\uninstall.exe"

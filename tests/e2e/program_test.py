@@ -28,7 +28,7 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 
 # The layout that the 21-pixel font and the UI library's default spacing give the menus.
 MENU_BAR_HEIGHT = 27
-FILE_MENU, VIEW_MENU = (26, 13), (76, 13)
+FILE_MENU, EDIT_MENU, VIEW_MENU, ABOUT_MENU = (26, 13), (72, 13), (123, 13), (183, 13)
 FILE_ROWS = {"Import Texture": 45, "Import Filter": 70, "Export Picture...": 95, "Open Recent": 120, "Exit": 145}
 # The Options window's rows from its top edge: title bar, padding, the text, the Look selector,
 # then the sliders.

@@ -19,7 +19,7 @@ for folder in ("../e2e", "../support"):
 import program_test as pt  # noqa: E402
 from desktop import wait_for  # noqa: E402
 from desktop_program import StartedProgram  # noqa: E402
-from installed_files import FILES, PROGRAMS, check_desktop_files, files_under  # noqa: E402
+from installed_files import FILES, PROGRAMS, check_desktop_files, check_licence_files, files_under  # noqa: E402
 
 BUILD = VERSION = None
 SOURCE = os.path.normpath(os.path.join(HERE, "..", ".."))
@@ -112,6 +112,7 @@ class DebianPackage(unittest.TestCase):
             usr = os.path.join(root, "usr")
             self.assertEqual(files_under(usr), FILES)
             check_desktop_files(self, os.path.join(usr, "share"), VERSION)
+            check_licence_files(self, os.path.join(usr, "share"), SOURCE)
 
             picture = os.path.join(work, "picture.png")
             pt.write_png(picture, *pt.PICTURE_SIZE, pt.test_picture)

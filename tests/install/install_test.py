@@ -18,7 +18,7 @@ for folder in ("../e2e", "../support"):
 import program_test as pt  # noqa: E402
 from desktop import wait_for  # noqa: E402
 from desktop_program import ProgramTestCase  # noqa: E402
-from installed_files import FILES, PROGRAMS, check_desktop_files, files_under  # noqa: E402
+from installed_files import FILES, PROGRAMS, check_desktop_files, check_licence_files, files_under  # noqa: E402
 
 BUILD = VERSION = None
 
@@ -47,6 +47,9 @@ class InstalledTree(ProgramTestCase):
 
     def test_the_desktop_files_are_valid_and_agree(self):
         check_desktop_files(self, os.path.join(self.prefix, "share"), VERSION)
+
+    def test_the_licence_and_every_notice_are_in_the_copyright_file(self):
+        check_licence_files(self, os.path.join(self.prefix, "share"), os.path.join(HERE, "..", ".."))
 
     def test_the_manual_page_renders_cleanly(self):
         page = os.path.join(self.prefix, "share/man/man1/vellumry.1.gz")

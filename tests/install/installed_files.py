@@ -87,6 +87,7 @@ def check_desktop_files(test, share, version):
     component = ElementTree.parse(metainfo_path).getroot()
     test.assertEqual(component.get("type"), "desktop-application")
     test.assertEqual(component.findtext("id"), APP_ID)
+    test.assertEqual(component.findtext("project_license"), "MIT")
     test.assertEqual(component.findtext("launchable"), APP_ID + ".desktop")
     test.assertEqual(component.find("releases/release").get("version"), version)
     test.assertGreater(len(component.findall("description/p")), 0)
@@ -106,3 +107,20 @@ def check_desktop_files(test, share, version):
     svg = ElementTree.parse(os.path.join(share, "icons", "hicolor", "scalable", "apps", APP_ID + ".svg")).getroot()
     test.assertEqual(svg.tag, "{http://www.w3.org/2000/svg}svg")
     test.assertEqual(svg.get("viewBox"), "0 0 256 256")
+
+
+def check_licence_files(test, share, source):
+    """The package's copyright file: the program's licence and, in full, the notices of every work
+    of others the Linux programs link or carry (as tools/third-party-notices.list names them)."""
+    with open(os.path.join(share, "doc", "vellumry", "copyright"), encoding="utf-8") as f:
+        copyright_text = f.read()
+    with open(os.path.join(source, "LICENSE"), encoding="utf-8") as f:
+        test.assertIn(f.read(), copyright_text)
+    with open(os.path.join(source, "tools", "third-party-notices.list"), encoding="utf-8") as f:
+        works = [[field.strip() for field in line.split("|")] for line in f
+                 if line.strip() and not line.startswith("#")]
+    for name, package, platforms, _ in works:
+        if "linux" not in platforms.split():
+            continue
+        with open(f"/usr/share/doc/{package}/copyright", encoding="utf-8", errors="replace") as f:
+            test.assertIn(f.read().rstrip(), copyright_text, f"{name}'s notices in full")

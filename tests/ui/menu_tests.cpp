@@ -50,8 +50,9 @@ TEST_F(MenuBar, FileAndAboutItemsInOrder) {
     EXPECT_FALSE(MenuRowIsEnabled(3, "Open Recent")) << "greyed out: no recent picture yet";
     EXPECT_TRUE(MenuRowIs(4, "Exit"));
     OpenMenu("About");
-    EXPECT_TRUE(MenuRowIs(0, "Author's blog"));
-    Click(MenuRow(0));
+    EXPECT_TRUE(MenuRowIs(0, "About Vellumry"));
+    EXPECT_TRUE(MenuRowIs(1, "Author's blog"));
+    Click(MenuRow(1));
     Frame();
     EXPECT_EQ(OpenMenuWindow(), nullptr) << "the item only closes the menu";
     EXPECT_FALSE(ShowOptions);

@@ -7,8 +7,12 @@
 #include <iostream>
 #include <sstream>
 
+#include "gl/gl_loader.h"
 #include "render/brush_filter.h"
+#include "render/texture_slots.h"
+#include "ui/about_window.h"
 #include "ui/draw_ui.h"
+#include "ui/edit_commands.h"
 #include "ui/export_command.h"
 #include "ui/import_command.h"
 #include "ui/kept_settings.h"
@@ -54,7 +58,18 @@ bool FakeFinishImport(ImportOutcome* outcome) {
     if (!Fake.Loading || Fake.HoldAnswer) return false;
     Fake.Loading = false;
     Outcome(outcome, Fake.LoadFailure);
+    // As the real import ends: a new texture in the slot, the one it replaces deleted unless held.
+    // (An import an earlier test left loading has no call of this test's.)
+    if (outcome->Done && !Fake.Loads.empty()) {
+        const TextureSlot slot = Fake.Loads.back().Diffuse ? TEXTURE_SLOT_DIFFUSE : TEXTURE_SLOT_FILTER;
+        SetTextureSlot(slot, ++Fake.LastTexture, 64, 48);
+    }
     return true;
+}
+
+// The slots' GL: the only call the interface's code reaches through them.
+void APIENTRY FakeDeleteTextures(GLsizei count, const GLuint* textures) {
+    for (GLsizei i = 0; i < count; ++i) Fake.DeletedTextures.push_back(textures[i]);
 }
 
 void FakeCancelImport() {
@@ -123,6 +138,11 @@ void UITest::SetUp() {
                                 FakeStartExport,  FakeFinishExport, FakeLoadPaperNow};
     ResetExportCommand();
     ResetWayOut();
+    GLEntryPoints[GLSlot_glDeleteTextures] = reinterpret_cast<void*>(FakeDeleteTextures);
+    ForgetEdits();
+    EmptyTextureSlots();
+    Fake.DeletedTextures.clear();
+    ShowAbout = false;
     // Looks are read and written in a configuration folder of the test's own; nothing is kept.
     char folder[] = "/tmp/vellumry-ui-XXXXXX";
     ASSERT_NE(mkdtemp(folder), nullptr);
@@ -152,7 +172,7 @@ void UITest::SetUp() {
     // The bar's labels, measured by submitting the same bar once (nothing is open yet).
     ImGui::NewFrame();
     ImGui::BeginMainMenuBar();
-    for (const char* label : {"File", "View", "About"}) {
+    for (const char* label : {"File", "Edit", "View", "About"}) {
         const bool open = ImGui::BeginMenu(label);
         BarLabels.push_back(LabelRect{label, ImGui::GetItemRectMin(), ImGui::GetItemRectMax()});
         if (open) ImGui::EndMenu();

@@ -57,6 +57,9 @@ struct FakeServices {
     // The papers loaded while the caller waited (a look's): paths, "(built-in)" for the built-in
     // one; they fail with LoadFailure too.
     std::vector<std::string> PaperLoads;
+    // The slots' textures: the name the last import put into its slot, and those deleted since.
+    unsigned LastTexture;
+    std::vector<unsigned> DeletedTextures;
 };
 extern FakeServices Fake;
 
@@ -77,7 +80,7 @@ protected:
     // Move, press (one frame), release (one frame).
     void Click(ImVec2 position);
 
-    // The centre of a label on the main menu bar ("File", "View", "About").
+    // The centre of a label on the main menu bar ("File", "Edit", "View", "About").
     ImVec2 MenuBarLabel(const char* label) const;
     // Opens a menu of the bar by clicking its label, and lets it appear.
     void OpenMenu(const char* label);

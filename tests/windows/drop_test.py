@@ -17,7 +17,7 @@ from xdnd import DragSource, file_uri  # noqa: E402
 
 EXE = sys.argv[1]
 MENU_BAR_HEIGHT = 27
-VIEW_MENU, SHOW_TEXTURES = (76, 13), (106, 70)
+VIEW_MENU, SHOW_TEXTURES = (123, 13), (153, 70)
 # The strip's paper preview: 150 pixels square, 8 from the right edge, 8 below the menu bar.
 PAPER_PREVIEW = (800 - 8 - 75, MENU_BAR_HEIGHT + 8 + 75)
 

@@ -106,19 +106,39 @@ def uninstall():
     wait_for(lambda: not uninstall_running(), what="the uninstaller to end")
 
 
+def check_licence_files(read):
+    """LICENSE is the project's; the notices name each work the Windows programs link (zlib's and
+    libpng's own words among them) and the runtime the compiler links in."""
+    licence = read("LICENSE").decode()
+    assert licence.startswith("MIT License") and "Copyright (c) 2026 The Vellumry developers" in licence, licence
+    notices = read("THIRD-PARTY-NOTICES.txt").decode()
+    for expected in ("SDL2 2.", "Dear ImGui 1.86", "stb_image ", "libpng 1.6", "zlib 1.", "libjpeg-turbo 2.",
+                     "Roboto ", "MinGW-w64 runtime", "GCC runtime libraries", "Jean-loup Gailly",
+                     "Glenn Randers-Pehrson"):
+        assert expected in notices, expected
+    assert "D-Bus" not in notices, "a Linux-only library"
+
+
 def check_zip():
     with zipfile.ZipFile(ZIP) as z:
         names = sorted(n for n in z.namelist() if not n.endswith("/"))
         folder = f"vellumry-{VERSION}-windows-x64/"
-        assert names == [folder + "vellumry-decode.exe", folder + "vellumry.exe"], names
-        for name in names:
+        assert names == [folder + n for n in ("LICENSE", "THIRD-PARTY-NOTICES.txt", "vellumry-decode.exe",
+                                              "vellumry.exe")], names
+        for name in names[2:]:
             assert z.read(name)[:2] == b"MZ", name
-    print("ok    the zip holds the two programs")
+        check_licence_files(lambda name: z.read(folder + name))
+    print("ok    the zip holds the two programs, the licence and the notices")
 
 
 def check_installed():
-    assert sorted(os.listdir(INSTALLED)) == ["uninstall.exe", "vellumry-decode.exe", "vellumry.exe"], \
-        os.listdir(INSTALLED)
+    assert sorted(os.listdir(INSTALLED)) == ["LICENSE", "THIRD-PARTY-NOTICES.txt", "uninstall.exe",
+                                             "vellumry-decode.exe", "vellumry.exe"], os.listdir(INSTALLED)
+
+    def read(name):
+        with open(os.path.join(INSTALLED, name), "rb") as f:
+            return f.read()
+    check_licence_files(read)
     assert os.path.exists(SHORTCUT), "no Start-menu shortcut"
     entry = reg_values(UNINSTALL_KEY)
     assert entry is not None, "no entry in Apps & features"
