@@ -9,8 +9,7 @@
 #include <thread>
 #include <utility>
 
-#include "picture/export_name.h"
-#include "picture/safe_file.h"
+#include "picture/encode_to_file.h"
 
 EncoderSettings PictureExportSettings = DefaultEncoderSettings();
 
@@ -40,33 +39,14 @@ struct FinishOnExit {
 } FinishingOnExit;
 }  // namespace
 
-static bool SinkToFile(void* context, const unsigned char* bytes, size_t size) {
-    return SafeFileWrite(static_cast<SafeFile*>(context), bytes, size);
-}
-
 static void CountRows(void* context, int rowsDone, int) {
     static_cast<Job*>(context)->rowsDone.store(rowsDone, std::memory_order_relaxed);
 }
 
 static void RunJob(Job* job) {
-    SafeFile file;
-    if (!SafeFileOpen(&file, job->path.c_str())) {
-        job->reason = file.reason;
-    } else {
-        PixelRows rows = {job->pixels.data(), job->width, job->height, job->channels};
-        char encoderReason[256] = "";
-        bool encoded = EncodePicture(job->format, rows, job->settings, ByteSink{SinkToFile, &file},
-                                     EncodeProgress{CountRows, job}, encoderReason, sizeof encoderReason);
-        if (!encoded) {
-            // A write that failed has the system's reason; otherwise the encoder's.
-            job->reason = file.reason[0] ? file.reason : encoderReason;
-            SafeFileAbandon(&file);
-        } else if (!SafeFileCommit(&file)) {
-            job->reason = file.reason;
-        } else {
-            job->succeeded = true;
-        }
-    }
+    PixelRows rows = {job->pixels.data(), job->width, job->height, job->channels};
+    job->succeeded = EncodeToFile(job->path.c_str(), job->format, rows, job->settings, EncodeProgress{CountRows, job},
+                                  nullptr, &job->reason);
     // The pixels are done with: free them now, not when the main thread next looks.
     std::vector<unsigned char>().swap(job->pixels);
     job->finished.store(true, std::memory_order_release);

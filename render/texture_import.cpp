@@ -34,12 +34,6 @@ void ReportFailure(const char* source, const char* reason, ImportOutcome* outcom
     LogError("Failed to load texture: ", line);
 }
 
-int LargestTextureSide() {
-    GLint largest = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
-    return largest > 0 ? largest : 0;
-}
-
 void LogScaledDown(const char* source, int fromWidth, int fromHeight, int width, int height) {
     char detail[2048];
     snprintf(detail, sizeof detail, "%s: %d x %d scaled to %d x %d", source, fromWidth, fromHeight, width, height);
@@ -81,20 +75,12 @@ void Fill(TextureSlot slot, const char* source, const unsigned char* pixels, int
     SetTextureSlot(slot, texture, width, height);
 }
 
-// The end of a file's decode: the scaled-down line, the upload, the pixels handed back.
-void Take(TextureSlot slot, const char* path, DecodedPicture* picture, ImportOutcome* outcome) {
-    if (picture->width != picture->sourceWidth || picture->height != picture->sourceHeight)
-        LogScaledDown(path, picture->sourceWidth, picture->sourceHeight, picture->width, picture->height);
-    Fill(slot, path, picture->pixels, picture->width, picture->height, outcome);
-    ReleaseDecodedPicture(picture);
-}
-
 ImportOutcome LoadFile(TextureSlot slot, const char* path) {
     ImportOutcome outcome = Done();
     DecodedPicture picture;
     char reason[512];
     if (DecodePictureFile(path, LargestTextureSide(), &picture, reason, sizeof reason)) {
-        Take(slot, path, &picture, &outcome);
+        TakeDecodedPicture(slot, path, &picture, &outcome);
     } else {
         ReportFailure(path, reason, &outcome);
     }
@@ -102,6 +88,19 @@ ImportOutcome LoadFile(TextureSlot slot, const char* path) {
 }
 
 }  // namespace
+
+int LargestTextureSide() {
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+    return largest > 0 ? largest : 0;
+}
+
+void TakeDecodedPicture(TextureSlot slot, const char* path, DecodedPicture* picture, ImportOutcome* outcome) {
+    if (picture->width != picture->sourceWidth || picture->height != picture->sourceHeight)
+        LogScaledDown(path, picture->sourceWidth, picture->sourceHeight, picture->width, picture->height);
+    Fill(slot, path, picture->pixels, picture->width, picture->height, outcome);
+    ReleaseDecodedPicture(picture);
+}
 
 ImportOutcome LoadDiffuseTexture(const char* path) { return LoadFile(TEXTURE_SLOT_DIFFUSE, path); }
 
@@ -174,7 +173,7 @@ bool FinishTextureImport(ImportOutcome* outcome) {
     std::string path;
     path.swap(LoadingPath);
     if (state == DECODE_DONE) {
-        Take(LoadingSlot, path.c_str(), &picture, outcome);
+        TakeDecodedPicture(LoadingSlot, path.c_str(), &picture, outcome);
     } else {
         ReportFailure(path.c_str(), reason, outcome);
     }
