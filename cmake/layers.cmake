@@ -1,9 +1,9 @@
 # The folders are the program's layers, one static library each (vellumry_<folder>), from the
-# bottom up: base, gl, filedialog, picture, render, ui, app. A layer links exactly the layers it
-# may use (USES) and the outside libraries it needs (LIBRARIES). Every layer sees the source root
-# on its include path, so the compiler alone would let any file include any header; a build step
-# therefore reads each file of the folder and stops the build at an include of a layer it does
-# not use (tools/check_layers.py prints the file and line).
+# bottom up: base, gl, filedialog, picture, settings, render, ui, app. A layer links exactly the
+# layers it may use (USES) and the outside libraries it needs (LIBRARIES). Every layer sees the
+# source root on its include path, so the compiler alone would let any file include any header;
+# a build step therefore reads each file of the folder and stops the build at an include of a
+# layer it does not use (tools/check_layers.py prints the file and line).
 #
 #   vellumry_layer(render USES base gl picture SOURCES a.cpp b.cpp LIBRARIES PkgConfig::STB)
 function(vellumry_layer layer)

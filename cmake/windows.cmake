@@ -9,6 +9,7 @@
 #                     WINDOWS_DEPS_DIR/libpng and WINDOWS_DEPS_DIR/zlib
 #   PkgConfig::JPEG   libjpeg-turbo 2.1 from Debian's source (static), WINDOWS_DEPS_DIR/libjpeg-turbo
 #   GTest::gtest_main googletest from libgtest-dev's sources
+#   nlohmann_json::nlohmann_json  the header-only JSON library, nlohmann-json3-dev's headers
 # There is no D-Bus on Windows: PkgConfig::DBUS is not defined.
 
 find_package(SDL2 REQUIRED CONFIG)
@@ -55,6 +56,13 @@ add_library(PkgConfig::JPEG INTERFACE IMPORTED)
 set_target_properties(PkgConfig::JPEG PROPERTIES
   INTERFACE_INCLUDE_DIRECTORIES "${WINDOWS_DEPS_DIR}/libjpeg-turbo/include"
   INTERFACE_LINK_LIBRARIES "${WINDOWS_DEPS_DIR}/libjpeg-turbo/lib/libjpeg.a")
+
+# nlohmann-json is header-only: Debian's headers serve the target as they are. A copy in the
+# build keeps /usr/include (the host's headers) off the cross build's include path.
+set(nlohmann_include ${CMAKE_BINARY_DIR}/generated/nlohmann-json)
+file(COPY /usr/include/nlohmann DESTINATION ${nlohmann_include})
+add_library(nlohmann_json::nlohmann_json INTERFACE IMPORTED)
+set_target_properties(nlohmann_json::nlohmann_json PROPERTIES INTERFACE_INCLUDE_DIRECTORIES ${nlohmann_include})
 
 add_library(PkgConfig::SDL2 INTERFACE IMPORTED)
 set_target_properties(PkgConfig::SDL2 PROPERTIES INTERFACE_LINK_LIBRARIES SDL2::SDL2-static)

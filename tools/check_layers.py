@@ -11,7 +11,7 @@ import os
 import re
 import sys
 
-LAYERS = ("base", "gl", "filedialog", "picture", "render", "ui", "app")
+LAYERS = ("base", "gl", "filedialog", "picture", "settings", "render", "ui", "app")
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([A-Za-z_]+)/[^"]+"')
 
 
