@@ -26,6 +26,7 @@
 #include "picture/file_paths.h"
 #include "picture/image_decoder.h"
 #include "picture/write_queue.h"
+#include "settings/look_file.h"
 #include "render/brush_filter.h"
 #include "render/picture_export.h"
 #include "render/texture_import.h"
@@ -138,19 +139,29 @@ std::string OutputOf(const PaintOptions& options, const char* picturePath) {
     return IsPathSeparator(folder.back()) ? folder + name : folder + "/" + name;
 }
 
-// The look's parameters and paper, with the options over them. Until looks can be saved, the one
-// look there is is Default: the parameters the window starts with, on the built-in paper.
-bool ResolveLook(const PaintOptions& options, BrushProperties* parameters, const char** paper, std::string* problem) {
-    *parameters = InitialBrushParameters;
-    *paper = nullptr;
-    if (options.Look && std::string(options.Look) != "Default") {
-        *problem = std::string("no look named ") + options.Look + " (the one look there is: Default)";
+// The look's parameters and paper, with the options over them: a built-in look's name, a user's
+// look's name or a look file (settings/look_file.h). False, with the problem, when it cannot be
+// used; `notes` gets what was changed on the way (values clamped, a paper that has gone: the
+// built-in paper then, as in the window).
+bool ResolveLook(const PaintOptions& options, BrushProperties* parameters, std::string* paper, std::string* problem,
+                 std::vector<std::string>* notes) {
+    const LookOutcome found = FindLook(options.Look ? options.Look : "Default");
+    if (!found.Done) {
+        *problem = std::string("the look ") + options.Look + " cannot be used: " + found.Reason;
         return false;
     }
+    if (!found.Note.empty()) notes->push_back(found.Note);
+    *parameters = BrushProperties{found.Value.Opacity, found.Value.Stroke, found.Value.Intensity};
+    *paper = found.Value.PaperPath;
     if (options.OpacityGiven) parameters->Opacity = options.Opacity;
     if (options.StrokeGiven) parameters->StrokeCoeff = options.Stroke;
     if (options.IntensityGiven) parameters->BackgroundCoeff = options.Intensity;
-    if (options.Paper) *paper = options.Paper;
+    if (options.Paper) {
+        *paper = options.Paper;
+    } else if (!paper->empty() && !PathExists(paper->c_str())) {
+        notes->push_back("the look's paper " + *paper + " is not there; painting on the built-in paper");
+        paper->clear();
+    }
     return true;
 }
 
@@ -317,12 +328,13 @@ int PaintPictures(const PaintOptions& options, FILE* err) {
     signal(SIGXFSZ, SIG_IGN);  // a file-size limit fails that picture's write with "File too large"
 #endif
     BrushProperties parameters;
-    const char* paper = nullptr;
-    std::string problem;
-    if (!ResolveLook(options, &parameters, &paper, &problem)) {
+    std::string paper, problem;
+    std::vector<std::string> notes;
+    if (!ResolveLook(options, &parameters, &paper, &problem, &notes)) {
         fprintf(err, "vellumry: %s\n", problem.c_str());
         return 2;
     }
+    for (const std::string& note : notes) fprintf(err, "vellumry: note: %s\n", note.c_str());
     if (options.OutputFolder && !PathExists(options.OutputFolder)) {
         fprintf(err, "vellumry: the output folder does not exist: %s\n", options.OutputFolder);
         return 2;
@@ -356,10 +368,11 @@ int PaintPictures(const PaintOptions& options, FILE* err) {
         return 1;
     }
     InitBrushFilter();
-    if (paper) {
-        const ImportOutcome outcome = LoadFilterTexture(paper);
+    if (!paper.empty()) {
+        const ImportOutcome outcome = LoadFilterTexture(paper.c_str());
         if (!outcome.done) {
-            fprintf(err, "vellumry: the paper %s could not be loaded: %s\n", Shown(paper).c_str(), outcome.reason);
+            fprintf(err, "vellumry: the paper %s could not be loaded: %s\n", Shown(paper.c_str()).c_str(),
+                    outcome.reason);
             ShutdownBrushFilter();
             EndHiddenContext(&hidden);
             return 1;

@@ -136,6 +136,42 @@ class Paint(unittest.TestCase):
         self.assertEqual(same_pixels(beside, os.path.join(self.out, "coffee-painted.png")), 0)
         os.remove(beside)
 
+    def test_looks_by_name_and_by_file_with_options_over_them(self):
+        config = os.path.join(self.folder.name, "config")
+        looks = os.path.join(config, "vellumry", "looks")
+        os.makedirs(looks)
+        with open(os.path.join(looks, "fog.json"), "w") as f:
+            f.write('{"vellumry-look": 1, "name": "Morning fog", "opacity": 0.75, "stroke": 0.5, "intensity": 1.5}')
+        gone = os.path.join(self.folder.name, "gone paper.jpg")
+        lone = os.path.join(self.folder.name, "lone.json")
+        with open(lone, "w") as f:
+            f.write('{"vellumry-look": 1, "opacity": 0.25, "stroke": 0.125, "intensity": 0.5, "paper": "%s"}' % gone)
+        env_config = dict(no_display(), XDG_CONFIG_HOME=config)
+
+        def paint_with(*args):
+            done = subprocess.run([base.PROGRAM, "--paint", *args], capture_output=True, text=True, env=env_config,
+                                  timeout=600)
+            return done.returncode, done.stderr
+
+        for look, target, values in (("Soft Wash", "wash.png", (0.6, 0.15, 0.55)),
+                                     ("Morning fog", "fog.png", (0.75, 0.5, 1.0)),
+                                     (lone, "lone.png", (0.25, 0.125, 0.5))):
+            with self.subTest(look=look):
+                status, err = paint_with("--look", look, "-o", os.path.join(self.out, target), self.coffee)
+                self.assertEqual(status, 0, err)
+                self.assert_matches_reference(os.path.join(self.out, target), values)
+        # A user's look's clamped value, a look file's missing paper: a note each, and the painting.
+        status, err = paint_with("--look", "Morning fog", "-o", os.path.join(self.out, "again.png"), self.coffee)
+        self.assertTrue(err.startswith("vellumry: note: "), err)
+        status, err = paint_with("--look", lone, "-o", os.path.join(self.out, "again.png"), "--overwrite", self.coffee)
+        self.assertIn("vellumry: note: the look's paper " + gone + " is not there; painting on the built-in paper\n",
+                      err)
+        # Options over a look.
+        status, err = paint_with("--look", "Soft Wash", "--stroke", "0.25", "-o", os.path.join(self.out, "over.png"),
+                                 self.coffee)
+        self.assertEqual(status, 0, err)
+        self.assert_matches_reference(os.path.join(self.out, "over.png"), (0.6, 0.25, 0.55))
+
     def test_the_same_pixels_as_the_windows_export_from_a_window_of_the_view_size(self):
         run = os.path.join(self.folder.name, "run")
         os.mkdir(run)
@@ -250,7 +286,7 @@ class Paint(unittest.TestCase):
             ([], "vellumry: --paint needs at least one picture"),
             (["--view", "800", self.coffee], "vellumry: --view takes WIDTHxHEIGHT"),
             (["-o", "x.tiff", self.coffee], "vellumry: -o takes a file ending in .png, .jpg or .jpeg: x.tiff"),
-            (["--look", "Nonesuch", self.coffee], "vellumry: no look named Nonesuch"),
+            (["--look", "Nonesuch", self.coffee], "vellumry: the look Nonesuch cannot be used: "),
             (["--output", os.path.join(self.out, "nowhere"), self.coffee], "vellumry: the output folder does not"),
         ):
             with self.subTest(args=args):
