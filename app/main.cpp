@@ -1,6 +1,7 @@
 // Vellumry: shows a picture as if painted with a brush on textured paper.
 // One window, one OpenGL context, one thread for all of them: start-up, the frame loop,
 // shutdown. (An export writes its file on a worker thread of its own, which touches none.)
+// With --paint it paints pictures into files and opens no window (app/paint_batch.h).
 #include <signal.h>
 
 #include <SDL.h>
@@ -11,6 +12,7 @@
 #include "app/command_line.h"
 #include "app/desktop_scale.h"
 #include "app/frame_probe.h"
+#include "app/paint_batch.h"
 #include "base/log.h"
 #include "gl/gl_loader.h"
 #include "render/brush_filter.h"
@@ -63,6 +65,8 @@ static void FollowDesktopScale(SDL_Window* window, float startScale) {
 int main(int argc, char** argv) {
     // Command line: --help, --version and mistakes are answered without opening a window
     const CommandLine commandLine = ParseCommandLine(argc, argv);
+    // --paint: the pictures painted and written, and no window
+    if (commandLine.Action == COMMAND_LINE_PAINT) return PaintPictures(commandLine.Paint, stderr);
     if (commandLine.Action != COMMAND_LINE_RUN) return AnswerCommandLine(commandLine, stdout, stderr);
 #ifdef SIGXFSZ
     // A file-size limit then fails the export's write with "File too large" instead of ending

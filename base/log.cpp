@@ -6,6 +6,8 @@
 
 #include "base/reason_text.h"
 
+bool LogLinesShown = true;
+
 static void WriteLine(const char* prefix, const char* text, const char* detail) {
     std::cerr << prefix << text << (detail ? detail : "") << "\n";
 }
@@ -13,6 +15,7 @@ static void WriteLine(const char* prefix, const char* text, const char* detail) 
 // The detail of a line that the program goes on from names what came from outside (a path, a
 // decoder's reason): whatever it holds, the line stays one line of text.
 static void WriteCleanLine(const char* prefix, const char* text, const char* detail) {
+    if (!LogLinesShown) return;
     std::string clean = detail ? detail : "";
     CleanReasonText(&clean[0]);
     WriteLine(prefix, text, clean.c_str());

@@ -30,8 +30,9 @@ set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${VELLUMRY_HOMEPAGE}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Loaded at run time, so dpkg-shlibdeps cannot see it: the OpenGL library (libGL.so.1).
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1")
+# Loaded at run time, so dpkg-shlibdeps cannot see it: the OpenGL library (libGL.so.1); EGL
+# (libEGL.so.1), which `vellumry --paint` paints through where there is no display.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1, libegl1")
 # The file chooser: the desktop portal where there is one, zenity otherwise.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-desktop-portal | zenity")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

@@ -18,6 +18,7 @@
 #                     <nlohmann/json.hpp>)
 #                     All static, built from Debian's sources under WINDOWS_DEPS_DIR.
 #   GTest::gtest_main googletest from libgtest-dev's sources
+#   nlohmann_json::nlohmann_json  the header-only JSON library, nlohmann-json3-dev's headers
 # There is no D-Bus on Windows: PkgConfig::DBUS is not defined.
 
 find_package(SDL2 REQUIRED CONFIG)

@@ -9,8 +9,7 @@
 #include <thread>
 #include <utility>
 
-#include "picture/export_name.h"
-#include "picture/safe_file.h"
+#include "picture/encode_to_file.h"
 
 EncoderSettings PictureExportSettings = DefaultEncoderSettings();
 
@@ -40,33 +39,14 @@ struct FinishOnExit {
 } FinishingOnExit;
 }  // namespace
 
-static bool SinkToFile(void* context, const unsigned char* bytes, size_t size) {
-    return SafeFileWrite(static_cast<SafeFile*>(context), bytes, size);
-}
-
 static void CountRows(void* context, int rowsDone, int) {
     static_cast<Job*>(context)->RowsDone.store(rowsDone, std::memory_order_relaxed);
 }
 
 static void RunJob(Job* job) {
-    SafeFile file;
-    if (!SafeFileOpen(&file, job->Path.c_str())) {
-        job->Reason = file.Reason;
-    } else {
-        PixelRows rows = {job->Pixels.data(), job->Width, job->Height, job->Channels};
-        char encoderReason[256] = "";
-        bool encoded = EncodePicture(job->Format, rows, job->Settings, ByteSink{SinkToFile, &file},
-                                     EncodeProgress{CountRows, job}, encoderReason, sizeof encoderReason);
-        if (!encoded) {
-            // A write that failed has the system's reason; otherwise the encoder's.
-            job->Reason = file.Reason[0] ? file.Reason : encoderReason;
-            SafeFileAbandon(&file);
-        } else if (!SafeFileCommit(&file)) {
-            job->Reason = file.Reason;
-        } else {
-            job->Succeeded = true;
-        }
-    }
+    PixelRows rows = {job->Pixels.data(), job->Width, job->Height, job->Channels};
+    job->Succeeded = EncodeToFile(job->Path.c_str(), job->Format, rows, job->Settings, EncodeProgress{CountRows, job},
+                                  nullptr, &job->Reason);
     // The pixels are done with: free them now, not when the main thread next looks.
     std::vector<unsigned char>().swap(job->Pixels);
     job->Finished.store(true, std::memory_order_release);

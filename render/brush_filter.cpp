@@ -94,11 +94,16 @@ void DrawBrushFilter(int windowWidth, int windowHeight) {
     glDrawElements(GL_TRIANGLES, 6, GL_UNSIGNED_INT, nullptr);
 }
 
-void LastDrawnPictureSize(int* width, int* height) {
-    const BrushViewport viewport = ComputeBrushViewport(LastWindowWidth, LastWindowHeight, DiffuseWidth, DiffuseHeight);
+void BrushReachInWindow(int windowWidth, int windowHeight, int pictureWidth, int pictureHeight, int* reachWidth,
+                        int* reachHeight) {
+    const BrushViewport viewport = ComputeBrushViewport(windowWidth, windowHeight, pictureWidth, pictureHeight);
     const bool drawn = viewport.Width > 0 && viewport.Height > 0;
-    *width = drawn ? viewport.Width : DiffuseWidth;
-    *height = drawn ? viewport.Height : DiffuseHeight;
+    *reachWidth = drawn ? viewport.Width : pictureWidth;
+    *reachHeight = drawn ? viewport.Height : pictureHeight;
+}
+
+void LastDrawnPictureSize(int* width, int* height) {
+    BrushReachInWindow(LastWindowWidth, LastWindowHeight, DiffuseWidth, DiffuseHeight, width, height);
 }
 
 void ShutdownBrushFilter() {

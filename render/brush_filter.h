@@ -50,6 +50,12 @@ void DrawBrushFilter(int windowWidth, int windowHeight);
 void SetDisplayScale(float pixelsPerUnit);
 void ShutdownBrushFilter();
 
+// The brush's reach for a picture in a window of that size: the size the picture is drawn at
+// there (ComputeBrushViewport), or the picture's own size where the window has no room for it.
+// Needs no GL.
+void BrushReachInWindow(int windowWidth, int windowHeight, int pictureWidth, int pictureHeight, int* reachWidth,
+                        int* reachHeight);
+
 // The drawn size of the picture now in the slot in logical units, as the latest frame that drew a
 // picture fitted it (the reach the brush had on screen), or the picture's own size before any
 // such frame.

@@ -107,11 +107,16 @@ bool RenderPaintedPicture(unsigned char* rgb, size_t size, char* reason, size_t 
 }
 
 bool StartPaintedPictureRender(unsigned char* rgb, size_t size, char* reason, size_t reasonSize) {
-    EndPaintedPictureRender();
     int reachWidth = 0, reachHeight = 0;
     LastDrawnPictureSize(&reachWidth, &reachHeight);
+    return StartPaintedPictureRenderWith(BrushParameters, reachWidth, reachHeight, rgb, size, reason, reasonSize);
+}
+
+bool StartPaintedPictureRenderWith(const BrushProperties& parameters, int reachWidth, int reachHeight,
+                                   unsigned char* rgb, size_t size, char* reason, size_t reasonSize) {
+    EndPaintedPictureRender();
     if (!BeginTiledRender(&ExportRender.Tiles, DiffuseWidth, DiffuseHeight, float(reachWidth), float(reachHeight),
-                          BrushParameters, DiffuseTexture, FilterTexture, rgb, size, reason, reasonSize))
+                          parameters, DiffuseTexture, FilterTexture, rgb, size, reason, reasonSize))
         return false;
     ExportRender.Picture = DiffuseTexture;
     ExportRender.Paper = FilterTexture;

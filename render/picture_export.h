@@ -91,6 +91,10 @@ bool RenderPaintedPicture(unsigned char* rgb, size_t size, char* reason, size_t 
 // (StepTiledRender); `share` (when not null) becomes the part read back so far, 0..1. End deletes
 // the render's target and lets go of the textures (those replaced meanwhile are deleted then).
 bool StartPaintedPictureRender(unsigned char* rgb, size_t size, char* reason, size_t reasonSize);
+// The same render with parameters and a reach of the caller's (the command line paints this way,
+// with its look and the reach of its view: BrushReachInWindow).
+bool StartPaintedPictureRenderWith(const BrushProperties& parameters, int reachWidth, int reachHeight,
+                                   unsigned char* rgb, size_t size, char* reason, size_t reasonSize);
 RenderStep StepPaintedPictureRender(double budgetMilliseconds, float* share, char* reason, size_t reasonSize);
 void EndPaintedPictureRender();
 // Whether a render has started and not ended (nor been ended by the renderer's shutdown).

@@ -57,12 +57,6 @@ void ReportFailure(const char* source, const char* reason, ImportOutcome* outcom
     LogError("Failed to load texture: ", line);
 }
 
-int LargestTextureSide() {
-    GLint largest = 0;
-    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
-    return largest > 0 ? largest : 0;
-}
-
 void LogScaledDown(const char* source, int fromWidth, int fromHeight, int width, int height) {
     char detail[2048];
     snprintf(detail, sizeof detail, "%s: %d x %d scaled to %d x %d", source, fromWidth, fromHeight, width, height);
@@ -102,14 +96,6 @@ void Fill(TextureSlot slot, const char* source, const unsigned char* pixels, int
     }
     *outcome = Done();
     SetTextureSlot(slot, texture, width, height);
-}
-
-// The end of a file's decode: the scaled-down line, the upload, the pixels handed back.
-void Take(TextureSlot slot, const char* path, DecodedPicture* picture, ImportOutcome* outcome) {
-    if (picture->Width != picture->SourceWidth || picture->Height != picture->SourceHeight)
-        LogScaledDown(path, picture->SourceWidth, picture->SourceHeight, picture->Width, picture->Height);
-    Fill(slot, path, picture->Pixels, picture->Width, picture->Height, outcome);
-    ReleaseDecodedPicture(picture);
 }
 
 // The pixels, the texture being filled, the path: all that a loading import holds, let go of;
@@ -185,7 +171,7 @@ ImportOutcome LoadFile(TextureSlot slot, const char* path) {
     DecodedPicture picture;
     char reason[512];
     if (DecodePictureFile(path, LargestTextureSide(), &picture, reason, sizeof reason)) {
-        Take(slot, path, &picture, &outcome);
+        TakeDecodedPicture(slot, path, &picture, &outcome);
     } else {
         ReportFailure(path, reason, &outcome);
     }
@@ -193,6 +179,19 @@ ImportOutcome LoadFile(TextureSlot slot, const char* path) {
 }
 
 }  // namespace
+
+int LargestTextureSide() {
+    GLint largest = 0;
+    glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
+    return largest > 0 ? largest : 0;
+}
+
+void TakeDecodedPicture(TextureSlot slot, const char* path, DecodedPicture* picture, ImportOutcome* outcome) {
+    if (picture->Width != picture->SourceWidth || picture->Height != picture->SourceHeight)
+        LogScaledDown(path, picture->SourceWidth, picture->SourceHeight, picture->Width, picture->Height);
+    Fill(slot, path, picture->Pixels, picture->Width, picture->Height, outcome);
+    ReleaseDecodedPicture(picture);
+}
 
 ImportOutcome LoadDiffuseTexture(const char* path) { return LoadFile(TEXTURE_SLOT_DIFFUSE, path); }
 

@@ -13,6 +13,11 @@
 //   ImportOutcome outcome = LoadDiffuseTexture(path);    // decode and upload, waiting for both
 //                                                        // (tests and benchmarks)
 //
+//   // Decodes of one's own (several at once: the command line's batch), ended as an import:
+//   PictureDecode* decode = StartPictureDecode(path, LargestTextureSide(), reason, size);
+//   ...PollPictureDecode(decode, 0, &picture, reason, size) == DECODE_DONE:
+//   TakeDecodedPicture(TEXTURE_SLOT_DIFFUSE, path, &picture, &outcome);
+//
 // Files are decoded in a helper process (picture/image_decoder.h), which also scales a picture
 // larger than GL_MAX_TEXTURE_SIZE down to fit (aspect kept, with an "[Info]: " line naming both
 // sizes); what is left here, on the main thread, is the upload, bounded by the texture's size.
@@ -37,6 +42,7 @@
 #include <cstddef>
 
 #include "gl/gl_loader.h"
+#include "picture/image_decoder.h"
 #include "render/texture_slots.h"
 
 // What an import came to.
@@ -48,6 +54,13 @@ struct ImportOutcome {
 ImportOutcome LoadDiffuseTexture(const char* path);
 ImportOutcome LoadFilterTexture(const char* path);
 ImportOutcome LoadFilterTextureFromMemory(const unsigned char* data, int length);
+
+// The largest side a picture may have in a slot: what a decode is asked to fit in.
+int LargestTextureSide();
+// Ends a decode of `path` as every import ends: the scaled-down line where it was, the upload into
+// the slot (the slot changes as LoadDiffuseTexture changes it, or the outcome says why not, with
+// its error line), the pixels handed back (ReleaseDecodedPicture) either way.
+void TakeDecodedPicture(TextureSlot slot, const char* path, DecodedPicture* picture, ImportOutcome* outcome);
 
 // Starts importing a file into a slot and returns at once; an import still loading is
 // cancelled first. False when it cannot even start (a missing file, a folder, a named pipe...):

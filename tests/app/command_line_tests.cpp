@@ -144,3 +144,97 @@ TEST(CommandLine, NoSettingsGoesWithAPictureInEitherOrder) {
     EXPECT_FALSE(named.NoSettings);
     EXPECT_STREQ(named.Picture, "--no-settings");
 }
+
+TEST(CommandLine, PaintTakesItsOptionsAndManyPictures) {
+    const CommandLine line = Parse({"--paint", "--opacity",   "0.25",     "--stroke=1", "--intensity",  "0",
+                                    "--view",  "1366x768",    "--output", "out",        "--format=jpg", "--quality",
+                                    "80",      "--overwrite", "--jobs",   "3",          "--look",       "Default",
+                                    "--paper", "p.jpg",       "a.png",    "--",         "-b.jpg"});
+    ASSERT_EQ(line.Action, COMMAND_LINE_PAINT) << (line.Problem ? line.Problem : "");
+    const PaintOptions& paint = line.Paint;
+    ASSERT_EQ(paint.Pictures.size(), 2u);
+    EXPECT_STREQ(paint.Pictures[0], "a.png");
+    EXPECT_STREQ(paint.Pictures[1], "-b.jpg");
+    EXPECT_TRUE(paint.OpacityGiven && paint.StrokeGiven && paint.IntensityGiven);
+    EXPECT_EQ(paint.Opacity, 0.25f);
+    EXPECT_EQ(paint.Stroke, 1.0f);
+    EXPECT_EQ(paint.Intensity, 0.0f);
+    EXPECT_EQ(paint.ViewWidth, 1366);
+    EXPECT_EQ(paint.ViewHeight, 768);
+    EXPECT_STREQ(paint.OutputFolder, "out");
+    EXPECT_EQ(paint.Format, PICTURE_JPEG);
+    EXPECT_EQ(paint.Quality, 80);
+    EXPECT_TRUE(paint.Overwrite);
+    EXPECT_EQ(paint.Jobs, 3);
+    EXPECT_STREQ(paint.Look, "Default");
+    EXPECT_STREQ(paint.Paper, "p.jpg");
+    EXPECT_EQ(AnswerFor(line).Status, 0);
+
+    // The defaults: the window's first size, PNG at the export's JPEG quality, the machine's cores.
+    const PaintOptions plain = Parse({"--paint", "a.png"}).Paint;
+    EXPECT_EQ(plain.ViewWidth, 800);
+    EXPECT_EQ(plain.ViewHeight, 600);
+    EXPECT_EQ(plain.Format, PICTURE_PNG);
+    EXPECT_EQ(plain.Quality, 92);
+    EXPECT_EQ(plain.Jobs, 0);
+    EXPECT_FALSE(plain.OpacityGiven || plain.StrokeGiven || plain.IntensityGiven || plain.Overwrite);
+    EXPECT_EQ(plain.Look, nullptr);
+    EXPECT_EQ(plain.OutputFolder, nullptr);
+    EXPECT_EQ(plain.OutputFile, "");
+}
+
+TEST(CommandLine, PaintOneFileTakesItsFormatFromTheExtension) {
+    const PaintOptions jpeg = Parse({"--paint", "-o", "out/x.JPEG", "a.png"}).Paint;
+    EXPECT_EQ(jpeg.OutputFile, "out/x.JPEG");
+    EXPECT_EQ(jpeg.Format, PICTURE_JPEG);
+    const PaintOptions bare = Parse({"--paint", "a.png", "-o", "x"}).Paint;
+    EXPECT_EQ(bare.OutputFile, "x.png") << "as the window's export, a name without an extension gets .png";
+    EXPECT_EQ(bare.Format, PICTURE_PNG);
+    EXPECT_EQ(Parse({"--paint", "--format", "png", "-o", "x.png", "a.png"}).Action, COMMAND_LINE_PAINT);
+}
+
+TEST(CommandLine, PaintMistakesAreUsageErrors) {
+    struct Case {
+        std::vector<std::string> Words;
+        const char* FirstLine;
+    };
+    const Case cases[] = {
+        {{"--paint"}, "vellumry: --paint needs at least one picture\n"},
+        {{"--opacity", "0.5", "a.png"}, "vellumry: only with --paint: --opacity\n"},
+        {{"--overwrite", "a.png"}, "vellumry: only with --paint: --overwrite\n"},
+        {{"--paint", "--opacity", "1.5", "a.png"}, "vellumry: --opacity takes a number from 0 to 1: 1.5\n"},
+        {{"--paint", "--stroke=-0.1", "a.png"}, "vellumry: --stroke takes a number from 0 to 1: -0.1\n"},
+        {{"--paint", "--intensity", "nan", "a.png"}, "vellumry: --intensity takes a number from 0 to 1: nan\n"},
+        {{"--paint", "--opacity", "0.5x", "a.png"}, "vellumry: --opacity takes a number from 0 to 1: 0.5x\n"},
+        {{"--paint", "--view", "800", "a.png"},
+         "vellumry: --view takes WIDTHxHEIGHT, each 1 to 32767, e.g. 800x600: 800\n"},
+        {{"--paint", "--view", "0x600", "a.png"},
+         "vellumry: --view takes WIDTHxHEIGHT, each 1 to 32767, e.g. 800x600: 0x600\n"},
+        {{"--paint", "--view", "800x-6", "a.png"},
+         "vellumry: --view takes WIDTHxHEIGHT, each 1 to 32767, e.g. 800x600: 800x-6\n"},
+        {{"--paint", "--format", "gif", "a.png"}, "vellumry: --format takes png or jpg: gif\n"},
+        {{"--paint", "--quality", "0", "a.png"}, "vellumry: --quality takes a whole number from 1 to 100: 0\n"},
+        {{"--paint", "--quality", "92.5", "a.png"}, "vellumry: --quality takes a whole number from 1 to 100: 92.5\n"},
+        {{"--paint", "--jobs", "0", "a.png"}, "vellumry: --jobs takes a whole number from 1 to 256: 0\n"},
+        {{"--paint", "a.png", "--jobs"}, "vellumry: the option needs a value: --jobs\n"},
+        {{"--paint", "-o", "x.png", "a.png", "b.png"},
+         "vellumry: -o writes one picture; for several use --output DIR: x.png\n"},
+        {{"--paint", "-o", "x.png", "--output", "d", "a.png"}, "vellumry: -o and --output do not go together: x.png\n"},
+        {{"--paint", "-o", "x.gif", "a.png"}, "vellumry: -o takes a file ending in .png, .jpg or .jpeg: x.gif\n"},
+        {{"--paint", "--format", "jpg", "-o", "x.png", "a.png"},
+         "vellumry: --format disagrees with the extension of: x.png\n"},
+        {{"--paint", "--look=", "a.png"}, "vellumry: --look needs a look's name or file: --look=\n"},
+        {{"--paint", "--colour", "red", "a.png"}, "vellumry: unknown option: --colour\n"},
+        {{"--paint", ""}, "vellumry: the picture's name is empty\n"},
+        // A mistake before --help is still reported.
+        {{"--paint", "--jobs", "x", "--help"}, "vellumry: --jobs takes a whole number from 1 to 256: x\n"},
+    };
+    for (const Case& c : cases) {
+        const CommandLine line = Parse(c.Words);
+        EXPECT_EQ(line.Action, COMMAND_LINE_USAGE_ERROR) << c.FirstLine;
+        const Answer answer = AnswerFor(line);
+        EXPECT_EQ(answer.Status, 2) << c.FirstLine;
+        EXPECT_EQ(answer.Err, std::string(c.FirstLine) + CommandLineUsage);
+    }
+    EXPECT_EQ(Parse({"--paint", "a.png", "--help"}).Action, COMMAND_LINE_HELP);
+}
