@@ -216,10 +216,10 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         std::string reason;
         if (!ResolveExportName(outputFile, &target, &reason))
             return Make(COMMAND_LINE_USAGE_ERROR, nullptr, "-o takes a file ending in .png, .jpg or .jpeg", outputFile);
-        if (formatGiven && target.format != paint.Format)
+        if (formatGiven && target.Format != paint.Format)
             return Make(COMMAND_LINE_USAGE_ERROR, nullptr, "--format disagrees with the extension of", outputFile);
-        paint.OutputFile = target.path;
-        paint.Format = target.format;
+        paint.OutputFile = target.Path;
+        paint.Format = target.Format;
     }
     paint.Pictures = pictures;
     CommandLine line = Make(COMMAND_LINE_PAINT);

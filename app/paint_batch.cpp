@@ -224,8 +224,8 @@ void StartPainting(Batch* batch) {
         if (picture.Now != STAGE_DECODED) continue;
         ImportOutcome outcome;
         TakeDecodedPicture(TEXTURE_SLOT_DIFFUSE, picture.Path, &picture.Decoded, &outcome);
-        if (!outcome.done) {
-            FailLoading(batch, index, outcome.reason);
+        if (!outcome.Done) {
+            FailLoading(batch, index, outcome.Reason);
             continue;
         }
         PaintedPictureSize(&picture.Width, &picture.Height);
@@ -344,7 +344,7 @@ int PaintPictures(const PaintOptions& options, FILE* err) {
     batch.Options = &options;
     batch.Parameters = parameters;
     batch.Settings = DefaultEncoderSettings();
-    batch.Settings.jpegQuality = options.Quality;
+    batch.Settings.JpegQuality = options.Quality;
     batch.Err = err;
     batch.Terminal = isatty(fileno(err)) != 0;
     batch.Started = Clock::now();
@@ -370,9 +370,9 @@ int PaintPictures(const PaintOptions& options, FILE* err) {
     InitBrushFilter();
     if (!paper.empty()) {
         const ImportOutcome outcome = LoadFilterTexture(paper.c_str());
-        if (!outcome.done) {
+        if (!outcome.Done) {
             fprintf(err, "vellumry: the paper %s could not be loaded: %s\n", Shown(paper.c_str()).c_str(),
-                    outcome.reason);
+                    outcome.Reason);
             ShutdownBrushFilter();
             EndHiddenContext(&hidden);
             return 1;

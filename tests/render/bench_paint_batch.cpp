@@ -199,7 +199,7 @@ int main(int argc, char** argv) {
         TakeDecodedPicture(TEXTURE_SLOT_DIFFUSE, pictures[size_t(i)].c_str(), &decoded, &outcome);
         glFinish();
         upload += SecondsSince(start);
-        if (!outcome.done) Fail(outcome.reason);
+        if (!outcome.Done) Fail(outcome.Reason);
 
         int reachWidth = 0, reachHeight = 0;
         BrushReachInWindow(800, 600, Width, Height, &reachWidth, &reachHeight);
@@ -227,7 +227,7 @@ int main(int argc, char** argv) {
         const std::string target = stageFolder + "/" + std::to_string(i) + ".png";
         if (!SafeFileOpen(&file, target.c_str()) || !SafeFileWrite(&file, png.data(), png.size()) ||
             !SafeFileCommit(&file))
-            Fail(file.reason);
+            Fail(file.Reason);
         write += SecondsSince(start);
     }
     const double readBack = std::max(0.0, passAndReadBack - pass);
