@@ -9,6 +9,7 @@
 #include <backends/imgui_impl_sdl.h>
 
 #include "app/command_line.h"
+#include "app/frame_pacing.h"
 #include "app/frame_probe.h"
 #include "base/log.h"
 #include "gl/gl_loader.h"
@@ -20,6 +21,7 @@
 #include "ui/import_command.h"
 #include "ui/theme.h"
 #include "ui/way_out.h"
+#include "ui/zoom_input.h"
 
 // glGetString answers null without a current context; the line then has an empty detail.
 static const char* GLText(GLenum name) {
@@ -95,14 +97,22 @@ int main(int argc, char** argv) {
 
     // Frame loop
     bool running = true;
+    int settleFramesLeft = SettleFrames;
     while (running) {
-        // Events: the UI's, the window's close (which waits for an export's file), drops
+        // Rest while nothing changes: the next frame waits for an event (app/frame_pacing.h)
+        WaitForFrame(ChooseFramePace(ReadFrameActivity(settleFramesLeft)));
+
+        // Events: the UI's, the window's close (which waits for an export's file), drops, the
+        // zoom's wheel, drags and keys, the probe's requests
         SDL_Event Event;
+        bool anyEvent = false;
         while (SDL_PollEvent(&Event)) {
+            anyEvent = true;
             ImGui_ImplSDL2_ProcessEvent(&Event);
             if (Event.type == SDL_QUIT) RequestClose();
-            HandleDropEvent(Event, window);
+            if (!HandleDropEvent(Event, window) && !TakeProbeEvent(Event)) HandleZoomEvent(Event, window);
         }
+        settleFramesLeft = anyEvent ? SettleFrames : settleFramesLeft > 0 ? settleFramesLeft - 1 : 0;
         int ViewportW = 0, ViewportH = 0;
         SDL_GetWindowSize(window, &ViewportW, &ViewportH);
         ImGui_ImplOpenGL3_NewFrame();
@@ -114,6 +124,7 @@ int main(int argc, char** argv) {
         DrawBrushFilter(ViewportW, ViewportH);
         DrawUI(ViewportW);
         DrawCanvasHint(ViewportW, ViewportH);
+        DrawZoomIndicator(ViewportW, ViewportH);
         ImGui::Render();
         ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
         SDL_GL_SwapWindow(window);

@@ -7,6 +7,7 @@
 #include <SDL.h>
 
 #include "base/log.h"
+#include "render/brush_filter.h"
 #include "render/texture_import.h"
 #include "ui/export_command.h"
 #include "ui/import_notice.h"
@@ -85,6 +86,8 @@ void TakeFinishedImport() {
         // A new picture to tune: the Options window opens. What an export names its file after
         // and where its chooser opens.
         ShowOptions = true;
+        // A new picture is seen whole first.
+        PictureZoom = FittedZoomView;
         RememberPicturePath(Loading.Path.c_str());
     }
 }

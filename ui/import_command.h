@@ -11,7 +11,8 @@
 // An import blocks inside the desktop's file chooser; the chosen file then decodes without
 // waiting, logged as "[Info]: Loading diffuse texture: <path>" (or "filter texture"). The picture
 // arrives in the frame in which the decoder answers, changing what a waiting import would have
-// changed (the slot, the size, the Options window, the name an export suggests); a second import
+// changed (the slot, the size, the Options window, the name an export suggests), and is seen
+// fitted to the window whatever the zoom was; a second import
 // replaces one still loading. A cancelled chooser leaves no trace; a chooser that fails, or a
 // file that does not load, shows a notice the user dismisses (the picture or paper in use stays).
 // Drawing the indicator and reading the keys are DrawUI's (ui/draw_ui.h). Main thread only, once

@@ -6,6 +6,7 @@
 #include "ui/import_command.h"
 #include "ui/ui_state.h"
 #include "ui/way_out.h"
+#include "ui/zoom_input.h"
 
 bool DrawFileMenu() {
     if (!ImGui::BeginMenu("File", true)) return false;
@@ -27,6 +28,7 @@ bool DrawViewMenu(bool vReleased) {
         ShowOptions = !ShowOptions;
     if (ImGui::MenuItem(ShowTextures ? "Hide Textures" : "Show Textures", "T", false, true))
         ShowTextures = !ShowTextures;
+    DrawZoomMenuItems();
     ImGui::EndMenu();
     return true;
 }

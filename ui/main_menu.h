@@ -14,6 +14,7 @@
 // (the Textures item shows "T", but no key toggles it). "About" holds "Author's blog", which only
 // closes the menu. The shortcuts are read by DrawUI, not here. Main thread only, inside the UI
 // frame.
+// The View menu ends with the zoom's items (ui/zoom_input.h).
 #pragma once
 
 // Each answers whether its menu is open in this frame.
