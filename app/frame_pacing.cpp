@@ -9,7 +9,10 @@
 #include "ui/export_command.h"
 #include "ui/import_command.h"
 
+bool FrameLoopRests = true;
+
 FramePace ChooseFramePace(const FrameActivity& activity) {
+    if (!FrameLoopRests) return FRAME_PACE_NOW;
     if (activity.SettleFramesLeft > 0 || activity.ExportRendering || activity.ProbeWantsFrames) return FRAME_PACE_NOW;
     if (activity.Loading || activity.ExportShown || activity.CompareHeld || activity.Typing)
         return FRAME_PACE_ANIMATION;

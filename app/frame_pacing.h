@@ -28,6 +28,9 @@ struct FrameActivity {
 };
 
 FramePace ChooseFramePace(const FrameActivity& activity);
+// False: every frame comes at once, as the loop drew before it rested (the reference of the
+// benchmarks; VELLUMRY_RESTLESS_LOOP set, app/frame_probe.h).
+extern bool FrameLoopRests;
 // The program's activity as the frame that has just been drawn leaves it.
 FrameActivity ReadFrameActivity(int settleFramesLeft);
 // Returns at once, after an event or one display refresh at most, or after the next event.

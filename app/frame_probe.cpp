@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "app/frame_pacing.h"
 #include "render/brush_filter.h"
 #include "render/cached_preview.h"
 #include "render/picture_export.h"
@@ -33,6 +34,7 @@ static int ReadFrameRequests(void*) {
 void StartFrameProbe() {
     Probing = std::getenv("VELLUMRY_FRAME_PROBE") != nullptr;
     if (std::getenv("VELLUMRY_UNCACHED_PREVIEW")) PreviewCaching = false;
+    if (std::getenv("VELLUMRY_RESTLESS_LOOP")) FrameLoopRests = false;
     if (!Probing) return;
     RequestEvent = SDL_RegisterEvents(1);
     if (RequestEvent == Uint32(-1)) return;

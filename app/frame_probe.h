@@ -26,6 +26,8 @@
 // it rests again, so a test that waits for frames gets them, input or none.
 // VELLUMRY_UNCACHED_PREVIEW set: the brush pass runs straight into the window in every frame,
 // as it did before the cache; the reference that the cache is compared with.
+// VELLUMRY_RESTLESS_LOOP set: the loop never rests, every frame comes at once, as before it
+// rested (app/frame_pacing.h); the reference of the idle benchmark.
 #pragma once
 
 #include <SDL.h>

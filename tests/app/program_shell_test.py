@@ -68,7 +68,10 @@ class Program:
             self.process.kill()
             self.process.wait()
         self.process.stdout.close()
-        self.process.stdin.close()
+        try:
+            self.process.stdin.close()
+        except OSError:
+            pass  # a request for frames the ended program never read
         self.stderr_file.close()
         self.folder.cleanup()
 

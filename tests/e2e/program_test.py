@@ -247,7 +247,10 @@ class Program:
         if self.process.poll() is None:
             self.process.kill()
             self.process.wait()
-        self.process.stdin.close()
+        try:
+            self.process.stdin.close()
+        except OSError:
+            pass  # a request for frames the ended program never read
         self.probe.thread.join(timeout=60)
         self.process.stderr.close()
         self.stderr_file.close()
