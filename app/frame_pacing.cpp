@@ -4,6 +4,7 @@
 #include <imgui.h>
 
 #include "app/frame_probe.h"
+#include "picture/image_decoder.h"
 #include "render/brush_filter.h"
 #include "render/picture_export.h"
 #include "ui/export_command.h"
@@ -11,12 +12,15 @@
 
 bool FrameLoopRests = true;
 
+bool FrameActivityBusy(const FrameActivity& activity) {
+    return activity.ExportRendering || activity.Loading || activity.ExportShown || activity.CompareHeld ||
+           activity.Typing;
+}
+
 FramePace ChooseFramePace(const FrameActivity& activity) {
     if (!FrameLoopRests) return FRAME_PACE_NOW;
     if (activity.SettleFramesLeft > 0 || activity.ExportRendering || activity.ProbeWantsFrames) return FRAME_PACE_NOW;
-    if (activity.Loading || activity.ExportShown || activity.CompareHeld || activity.Typing)
-        return FRAME_PACE_ANIMATION;
-    return FRAME_PACE_REST;
+    return FrameActivityBusy(activity) ? FRAME_PACE_ANIMATION : FRAME_PACE_REST;
 }
 
 FrameActivity ReadFrameActivity(int settleFramesLeft) {
@@ -24,7 +28,7 @@ FrameActivity ReadFrameActivity(int settleFramesLeft) {
     activity.SettleFramesLeft = settleFramesLeft;
     activity.ExportRendering = PaintedPictureExportRendering();
     activity.ProbeWantsFrames = ProbeWantsFrames();
-    activity.Loading = ImportInProgress() != nullptr;
+    activity.Loading = ImportInProgress() != nullptr || DecodersToReap();
     activity.ExportShown = ExportProgressShown(nullptr) || *ExportConfirmationText() != '\0';
     activity.CompareHeld = CompareWithOriginal;
     activity.Typing = ImGui::GetIO().WantTextInput;

@@ -7,9 +7,10 @@
 //   FramePace pace = ChooseFramePace(ReadFrameActivity(settleFramesLeft));   // after a frame
 //   WaitForFrame(pace);                                                      // before the next
 //
-// Every event is followed by a few frames (SettleFrames), so that what it started shows in full:
-// the interface's windows take a frame or two to find their size, a menu opened on a click, an
-// export started in the frame after its file was chosen. A resize, an expose, a drop, a key or
+// Every event, and the end of every activity, is followed by a few frames (SettleFrames), so that
+// what it started shows in full: the interface's windows take a frame or two to find their size
+// (the Options window that a picture opens), a menu opened on a click, an export started in the
+// frame after its file was chosen. A resize, an expose, a drop, a key or
 // the pointer are events and wake the loop; a decoder's answer is asked for at the animation's
 // pace, as the loading indicator turns meanwhile. The frame probe may ask for frames too
 // (app/frame_probe.h). Main thread only.
@@ -21,13 +22,16 @@ struct FrameActivity {
     int SettleFramesLeft;  // frames still owed to the latest event
     bool ExportRendering;  // the export's picture is rendered a few tiles a frame
     bool ProbeWantsFrames;
-    bool Loading;      // a file decodes
+    bool Loading;      // a file decodes, or a decoder given up on has still to be reaped
     bool ExportShown;  // an export is prepared or written, or its confirmation fades
     bool CompareHeld;  // C shows the original picture
     bool Typing;       // a text field takes the keyboard: its cursor blinks
 };
 
 FramePace ChooseFramePace(const FrameActivity& activity);
+// Whether something shows time passing or moves on its own: the frames after it ends are owed
+// too, as after an event (the picture that arrives, the strip that goes).
+bool FrameActivityBusy(const FrameActivity& activity);
 // False: every frame comes at once, as the loop drew before it rested (the reference of the
 // benchmarks; VELLUMRY_RESTLESS_LOOP set, app/frame_probe.h).
 extern bool FrameLoopRests;

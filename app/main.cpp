@@ -100,7 +100,8 @@ int main(int argc, char** argv) {
     int settleFramesLeft = SettleFrames;
     while (running) {
         // Rest while nothing changes: the next frame waits for an event (app/frame_pacing.h)
-        WaitForFrame(ChooseFramePace(ReadFrameActivity(settleFramesLeft)));
+        const FrameActivity activity = ReadFrameActivity(settleFramesLeft);
+        WaitForFrame(ChooseFramePace(activity));
 
         // Events: the UI's, the window's close (which waits for an export's file), drops, the
         // zoom's wheel, drags and keys, the probe's requests
@@ -112,7 +113,8 @@ int main(int argc, char** argv) {
             if (Event.type == SDL_QUIT) RequestClose();
             if (!HandleDropEvent(Event, window) && !TakeProbeEvent(Event)) HandleZoomEvent(Event, window);
         }
-        settleFramesLeft = anyEvent ? SettleFrames : settleFramesLeft > 0 ? settleFramesLeft - 1 : 0;
+        const bool owed = anyEvent || FrameActivityBusy(activity);
+        settleFramesLeft = owed ? SettleFrames : settleFramesLeft > 0 ? settleFramesLeft - 1 : 0;
         int ViewportW = 0, ViewportH = 0;
         SDL_GetWindowSize(window, &ViewportW, &ViewportH);
         ImGui_ImplOpenGL3_NewFrame();
