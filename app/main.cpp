@@ -11,6 +11,7 @@
 
 #include "app/command_line.h"
 #include "app/desktop_scale.h"
+#include "app/frame_pacing.h"
 #include "app/frame_probe.h"
 #include "app/paint_batch.h"
 #include "base/log.h"
@@ -24,6 +25,7 @@
 #include "ui/kept_settings.h"
 #include "ui/theme.h"
 #include "ui/way_out.h"
+#include "ui/zoom_input.h"
 
 // glGetString answers null without a current context; the line then has an empty detail.
 static const char* GLText(GLenum name) {
@@ -146,15 +148,25 @@ int main(int argc, char** argv) {
 
     // Frame loop
     bool running = true;
+    int settleFramesLeft = SettleFrames;
     while (running) {
-        // Events: the UI's, the window's close (which waits for an export's file), drops
+        // Rest while nothing changes: the next frame waits for an event (app/frame_pacing.h)
+        const FrameActivity activity = ReadFrameActivity(settleFramesLeft);
+        WaitForFrame(ChooseFramePace(activity));
+
+        // Events: the UI's, the window's close (which waits for an export's file), drops, the
+        // zoom's wheel, drags and keys, the probe's requests
         SDL_Event Event;
+        bool anyEvent = false;
         while (SDL_PollEvent(&Event)) {
+            anyEvent = true;
             ImGui_ImplSDL2_ProcessEvent(&Event);
             if (Event.type == SDL_QUIT) RequestClose();
-            HandleDropEvent(Event, window);
+            if (!HandleDropEvent(Event, window) && !TakeProbeEvent(Event)) HandleZoomEvent(Event, window);
         }
         FollowDesktopScale(window, startScale);
+        const bool owed = anyEvent || FrameActivityBusy(activity);
+        settleFramesLeft = owed ? SettleFrames : settleFramesLeft > 0 ? settleFramesLeft - 1 : 0;
         // The interface in window units, the picture in the drawable's real pixels.
         int ViewportW = 0, ViewportH = 0, DrawableW = 0, DrawableH = 0;
         SDL_GetWindowSize(window, &ViewportW, &ViewportH);
@@ -168,6 +180,7 @@ int main(int argc, char** argv) {
         DrawBrushFilter(DrawableW, DrawableH);
         DrawUI(ViewportW);
         DrawCanvasHint(ViewportW, ViewportH);
+        DrawZoomIndicator(ViewportW, ViewportH);
         ImGui::Render();
         ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
         SDL_GL_SwapWindow(window);

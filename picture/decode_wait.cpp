@@ -35,6 +35,8 @@ void ReapEndedDecoders(int waitMs) {
     }
 }
 
+bool DecodersToReap() { return !EndedHelpers.empty(); }
+
 bool DecodePictureFile(const char* path, int largestSide, DecodedPicture* picture, char* reason, size_t reasonSize) {
     memset(picture, 0, sizeof *picture);
     PictureDecode* decode = StartPictureDecode(path, largestSide, reason, reasonSize);

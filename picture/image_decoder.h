@@ -66,6 +66,8 @@ void CancelPictureDecode(PictureDecode* decode);
 // Reaps the helpers that cancels killed, waiting up to waitMs for those not yet gone. For the
 // way out of the program.
 void ReapEndedDecoders(int waitMs);
+// Whether helpers ended by a cancel have still to go: the frame loop asks for them meanwhile.
+bool DecodersToReap();
 
 // Start, then wait for the answer (within the time limit). True with the picture, or false with
 // the reason.

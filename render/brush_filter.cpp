@@ -5,12 +5,14 @@
 #include "render/brush_shaders.h"
 #include "render/cached_preview.h"
 #include "render/embedded_assets.h"
+#include "render/full_size_painting.h"
 #include "render/offscreen_pass.h"
 #include "render/texture_import.h"
 #include "render/texture_slots.h"
 
 BrushProperties BrushParameters = InitialBrushParameters;
 bool CompareWithOriginal = false;
+ZoomView PictureZoom = FittedZoomView;
 
 // The window of the latest frame that had room to draw in; the export takes its brush reach
 // from the fit of the picture into it.
@@ -58,7 +60,17 @@ void InitBrushFilterWithSources(const char* vertexSource, const char* pixelSourc
 void InitBrushFilter() { InitBrushFilterWithSources(QuadVertexShaderSource, BrushPixelShaderSource); }
 
 void DrawBrushFilter(int windowWidth, int windowHeight) {
-    const BrushViewport viewport = ComputeBrushViewport(windowWidth, windowHeight, DiffuseWidth, DiffuseHeight);
+    const BrushViewport fit = ComputeBrushViewport(windowWidth, windowHeight, DiffuseWidth, DiffuseHeight);
+    const ZoomPlacement at = PlaceZoomView(PictureZoom, windowWidth, windowHeight, DiffuseWidth, DiffuseHeight);
+    // The brush's reach is the fitted view's whatever the zoom: zooming changes what is seen, not
+    // the painting.
+    // In the desktop's logical units, so that the painting is the same at any interface scale.
+    const PreviewView view = {BrushViewport{at.Left, windowHeight - at.Top - at.Height, at.Width, at.Height},
+                              float(fit.Width) / DisplayScale, float(fit.Height) / DisplayScale,
+                              !at.Fitted && at.Scale >= 1.0};
+    BrushPassRegion visible = {};
+    const bool inView = VisiblePictureRegion(view, windowWidth, windowHeight, false, &visible);
+    const BrushViewport& viewport = inView ? visible.Viewport : fit;
     glViewport(viewport.X, viewport.Y, viewport.Width, viewport.Height);
     glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
 
@@ -67,13 +79,13 @@ void DrawBrushFilter(int windowWidth, int windowHeight) {
     glActiveTexture(GL_TEXTURE1);
     glBindTexture(GL_TEXTURE_2D, FilterTexture);
 
-    const bool drawsPicture = DiffuseTexture != 0 && viewport.Width > 0 && viewport.Height > 0;
+    const bool drawsPicture = DiffuseTexture != 0 && inView && fit.Width > 0 && fit.Height > 0;
     if (drawsPicture) {
         LastWindowWidth = Logical(windowWidth);
         LastWindowHeight = Logical(windowHeight);
         // The cached window, bars and painting, covers every pixel: no clear.
         if (!CompareWithOriginal && PreviewCaching &&
-            PaintPreview(viewport, windowWidth, windowHeight, BrushParameters, DisplayScale)) {
+            PaintPreviewView(view, windowWidth, windowHeight, BrushParameters)) {
             PresentPreview();
             return;
         }
@@ -82,12 +94,21 @@ void DrawBrushFilter(int windowWidth, int windowHeight) {
     // The clear ignores the viewport: it covers the whole window and paints the bars.
     glClear(GL_COLOR_BUFFER_BIT);
     if (drawsPicture && CompareWithOriginal) {
-        PresentOriginalPicture(viewport);
+        PresentOriginalPicture(view.Drawn, view.FullSize);
         return;
     }
     // No picture: nothing to paint, the cleared area stays black. Otherwise the GL could not
     // hold the cache (or caching is off): the pass goes straight into the window.
     if (PreviewCaching && !drawsPicture) return;
+    if (!at.Fitted && drawsPicture) {
+        // Zoomed: the part in view, at the shown scale, upright as the window's own quad draws,
+        // into whatever stands for the window.
+        GLint drawFramebuffer = 0;
+        glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawFramebuffer);
+        RunBrushPassOffscreen(OffscreenTarget{GLuint(drawFramebuffer), 0, windowWidth, windowHeight}, visible,
+                              BrushParameters);
+        return;
+    }
 
     // The pixel unit follows the drawn size, not the picture's own size.
     SetBrushUniforms(float(viewport.Width) / DisplayScale, float(viewport.Height) / DisplayScale, BrushParameters);
@@ -109,6 +130,7 @@ void LastDrawnPictureSize(int* width, int* height) {
 void ShutdownBrushFilter() {
     // What the cache and the offscreen passes made, before the objects they share.
     ShutdownCachedPreview();
+    ShutdownFullSizePainting();
     ShutdownOffscreenPass();
     EmptyTextureSlots();
     DeleteBrushQuad();

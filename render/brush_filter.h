@@ -6,6 +6,7 @@
 //   DrawBrushFilter(windowW, windowH);       // every frame, before the UI is built
 //   BrushParameters.Opacity = 0.5f;          // the Options sliders edit the parameters in place
 //   CompareWithOriginal = cKeyDown;          // the picture as imported, while the user holds C
+//   PictureZoom = view;                      // zoomed and panned (render/zoom_view.h)
 //   ShutdownBrushFilter();                   // once, before the context goes
 //
 // The pass runs only when something it reads has changed (a parameter, a slot's texture, the
@@ -13,6 +14,10 @@
 // presents that painting, pixel for pixel what the pass would draw there. Where the GL cannot
 // hold that texture, the pass runs straight into the window in every frame instead. With no
 // picture imported nothing is painted and the drawn area stays black.
+// Zoomed, the window shows another part of the same painting: the brush's reach stays that of the
+// fitted view in the window (what the export takes), and at 100 % and closer the window shows the
+// painting at the picture's own size, magnified with the nearest pixel
+// (render/cached_preview.h).
 // The program and its quad are render/brush_program.h's, shared with the passes drawn outside
 // the window (render/offscreen_pass.h); LastDrawnPictureSize gives the export the brush's reach
 // as the window showed it.
@@ -27,6 +32,7 @@
 #pragma once
 #include "gl/gl_loader.h"
 #include "render/brush_program.h"
+#include "render/zoom_view.h"
 
 // InitialBrushParameters at start; never saved.
 extern BrushProperties BrushParameters;
@@ -34,6 +40,10 @@ extern BrushProperties BrushParameters;
 // While true the drawn area shows the picture as imported (scaled the same way, bilinear, no
 // brush and no paper); the painting stays cached meanwhile. The UI sets it from the C key.
 extern bool CompareWithOriginal;
+
+// How the window shows the picture: fitted (FittedZoomView, as at start) or zoomed and panned.
+// The interface changes it; every picture import puts it back to fitted.
+extern ZoomView PictureZoom;
 
 // The fit of a picture into a window, in single precision with truncation toward zero: the
 // smaller of the two scales (the vertical one on equality), centred with any odd spare column

@@ -182,6 +182,28 @@ static void TileSize(int* width, int* height) {
     *height = largestViewport[1] > 0 && largestViewport[1] < side ? largestViewport[1] : side;
 }
 
+void PictureTileSize(int width, int height, int* tileWidth, int* tileHeight) {
+    TileSize(tileWidth, tileHeight);
+    if (*tileWidth > width) *tileWidth = width;
+    if (*tileHeight > height) *tileHeight = height;
+}
+
+BrushPassRegion PictureTileRegion(int width, int height, int left, int top, int tileWidth, int tileHeight,
+                                  float reachWidth, float reachHeight, GLuint picture, GLuint paper) {
+    BrushPassRegion region;
+    region.Viewport = BrushViewport{0, 0, tileWidth, tileHeight};
+    region.PictureLeft = float(double(left) / width);
+    region.PictureTop = float(double(top) / height);
+    region.PictureRight = float(double(left + tileWidth) / width);
+    region.PictureBottom = float(double(top + tileHeight) / height);
+    region.ReachWidth = reachWidth;
+    region.ReachHeight = reachHeight;
+    region.TopRowFirst = true;
+    region.PictureTexture = picture;
+    region.PaperTexture = paper;
+    return region;
+}
+
 static double MillisecondsSince(std::chrono::steady_clock::time_point start) {
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
@@ -205,9 +227,7 @@ bool BeginTiledRender(TiledRender* render, int width, int height, float reachWid
         return false;
     }
     int tileWidth = 0, tileHeight = 0;
-    TileSize(&tileWidth, &tileHeight);
-    if (tileWidth > width) tileWidth = width;
-    if (tileHeight > height) tileHeight = height;
+    PictureTileSize(width, height, &tileWidth, &tileHeight);
     if (!SizeOffscreenTarget(&render->Target, tileWidth, tileHeight, reason, reasonSize)) return false;
     render->Width = width;
     render->Height = height;
@@ -256,17 +276,8 @@ RenderStep StepTiledRender(TiledRender* render, double budgetMilliseconds, char*
         const int h = height - tileTop < render->TileHeight ? height - tileTop : render->TileHeight;
         // Upside down, so that the target's row 0 is the tile's top row and the read-back
         // comes out top row first.
-        BrushPassRegion region;
-        region.Viewport = BrushViewport{0, 0, w, h};
-        region.PictureLeft = float(double(tileLeft) / width);
-        region.PictureTop = float(double(tileTop) / height);
-        region.PictureRight = float(double(tileLeft + w) / width);
-        region.PictureBottom = float(double(tileTop + h) / height);
-        region.ReachWidth = render->ReachWidth;
-        region.ReachHeight = render->ReachHeight;
-        region.TopRowFirst = true;
-        region.PictureTexture = render->Picture;
-        region.PaperTexture = render->Paper;
+        const BrushPassRegion region = PictureTileRegion(width, height, tileLeft, tileTop, w, h, render->ReachWidth,
+                                                         render->ReachHeight, render->Picture, render->Paper);
         RunBrushPassOffscreen(render->Target, region, render->Parameters);
         glReadPixels(0, 0, w, h, GL_RGB, GL_UNSIGNED_BYTE, render->Rgb + (size_t(tileTop) * width + tileLeft) * 3);
         error = glGetError();

@@ -121,6 +121,14 @@ bool RenderBrushPassRGB(int width, int height, float reachWidth, float reachHeig
 // hung device. Tests lower it.
 extern int OffscreenTileLimit;
 
+// The tiles of a width x height picture as the tiled render draws them: their size (the largest
+// side below, no larger than the picture), and the region of the one whose top-left corner is
+// (left, top) in picture pixels, tileWidth x tileHeight, drawn upside down at the target's corner.
+// Whoever draws the same tile with the same reach and textures gets the same pixels.
+void PictureTileSize(int width, int height, int* tileWidth, int* tileHeight);
+BrushPassRegion PictureTileRegion(int width, int height, int left, int top, int tileWidth, int tileHeight,
+                                  float reachWidth, float reachHeight, GLuint picture, GLuint paper);
+
 // Deletes what the passes keep between calls (their vertex array and buffer) and the targets of
 // tiled renders still running, whose next step then fails ("the render was ended before it was
 // complete"); the renderer's shutdown calls it.

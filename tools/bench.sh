@@ -5,6 +5,10 @@
 #   - the brush pass per frame at three drawn areas, beside a trivial 18-fetch pass
 #   - whole frames with the cached preview at three window sizes (on a 3840 x 2160 virtual
 #     screen), beside a bare frame and beside the frame as it was before the cache
+#   - zoomed frames (steady, a pan step, a sweep across new ground, a paint) at 1080p and 4K
+#     beside a bare frame
+#   - an idle window's CPU: the program at rest, its loop as it was before it rested, and a bare
+#     SDL2 + UI window that waits for events
 #   - a 24-megapixel JPEG import beside stb_image in process, a 20000 x 15000 import split
 #     into the decoder helper's part (decode + scale) and the upload, and the longest frame of
 #     a 16384 x 16384 import with its pixels uploaded in one piece beside a band a frame (when
@@ -41,6 +45,16 @@ run bench_brush 2
 echo
 echo "== Cached preview =="
 XVFB_SCREEN=3840x2160x24 run bench_preview 3
+echo
+echo "== Zoom and pan =="
+XVFB_SCREEN=3840x2160x24 run bench_zoom 2
+echo
+echo "== Idle window =="
+if [ -x "$build/vellumry" ] && [ -x "$build/bare_waiting_window" ]; then
+  XVFB_SCREEN=3840x2160x24 "$xvfb" python3 "$root/tools/bench_idle.py" "$build" 5 || { echo "(bench_idle failed)"; status=1; }
+else
+  echo "(no vellumry or bare_waiting_window in $build)"
+fi
 echo
 echo "== Picture import =="
 if [ -x "$build/bench_import" ]; then run bench_import; else echo "(no bench_import in $build)"; fi

@@ -7,6 +7,7 @@
 #include <SDL.h>
 
 #include "base/log.h"
+#include "render/brush_filter.h"
 #include "render/texture_import.h"
 #include "ui/edit_commands.h"
 #include "ui/export_command.h"
@@ -94,6 +95,8 @@ void TakeFinishedImport() {
         // A new picture to tune: the Options window opens. What an export names its file after
         // and where its chooser opens.
         ShowOptions = true;
+        // A new picture is seen whole first.
+        PictureZoom = FittedZoomView;
         RememberPicturePath(Loading.Path.c_str());
         NoteRecentPicture(Loading.Path.c_str());
         // The steps were the old picture's.

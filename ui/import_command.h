@@ -13,7 +13,8 @@
 // arrives in the frame in which its import ends (the decoder's answer or, for a large picture,
 // the last band of its upload: render/texture_import.h), changing what a waiting import would have
 // changed (the slot, the size, the Options window, the name an export suggests, a step of Undo for
-// a paper, a fresh start of Undo for a picture: ui/edit_commands.h); a second import
+// a paper, a fresh start of Undo for a picture: ui/edit_commands.h), and is seen fitted to the
+// window whatever the zoom was; a second import
 // replaces one still loading. A cancelled chooser leaves no trace; a chooser that fails, or a
 // file that does not load, shows a notice the user dismisses (the picture or paper in use stays).
 // Drawing the indicator and reading the keys are DrawUI's (ui/draw_ui.h). Main thread only, once

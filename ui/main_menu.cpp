@@ -9,6 +9,7 @@
 #include "ui/recent_menu.h"
 #include "ui/ui_state.h"
 #include "ui/way_out.h"
+#include "ui/zoom_input.h"
 
 bool DrawFileMenu() {
     if (!ImGui::BeginMenu("File", true)) return false;
@@ -39,6 +40,7 @@ bool DrawViewMenu(bool vReleased, bool tReleased) {
         ShowOptions = !ShowOptions;
     if (ImGui::MenuItem(ShowTextures ? "Hide Textures" : "Show Textures", "T", false, true) || tReleased)
         ShowTextures = !ShowTextures;
+    DrawZoomMenuItems();
     ImGui::EndMenu();
     return true;
 }

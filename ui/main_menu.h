@@ -16,6 +16,7 @@
 // (T), each naming what it will do. "About" holds "About Vellumry", which shows the About window
 // (ui/about_window.h), and "Author's blog", which only closes the menu. The shortcuts are read by
 // DrawUI, not here. Main thread only, inside the UI frame.
+// The View menu ends with the zoom's items (ui/zoom_input.h).
 #pragma once
 
 // Each answers whether its menu is open in this frame.

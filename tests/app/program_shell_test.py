@@ -32,7 +32,8 @@ class Program:
         self.folder = tempfile.TemporaryDirectory()
         self.stderr_path = os.path.join(self.folder.name, "stderr.txt")
         self.stderr_file = open(self.stderr_path, "wb")
-        self.process = subprocess.Popen([PROGRAM], cwd=self.folder.name, stdout=subprocess.PIPE,
+        # Its standard input a pipe, through which a wait for frames asks for them.
+        self.process = subprocess.Popen([PROGRAM], cwd=self.folder.name, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                         stderr=stderr if stderr is not None else self.stderr_file,
                                         env=dict(env or os.environ, VELLUMRY_FRAME_PROBE="1",
                                                  XDG_CONFIG_HOME=os.path.join(self.folder.name, "config")))
@@ -52,6 +53,8 @@ class Program:
 
     def wait_frames(self, count):
         start = self.last_frame().number
+        self.process.stdin.write(b"%d\n" % count)
+        self.process.stdin.flush()
         wait_for(lambda: self.last_frame().number >= start + count, what=f"{count} frames after frame {start}")
 
     def window(self):
@@ -66,6 +69,10 @@ class Program:
             self.process.kill()
             self.process.wait()
         self.process.stdout.close()
+        try:
+            self.process.stdin.close()
+        except OSError:
+            pass  # a request for frames the ended program never read
         self.stderr_file.close()
         self.folder.cleanup()
 

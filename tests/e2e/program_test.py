@@ -20,7 +20,7 @@ import zlib
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 from desktop import wait_for, xdotool  # noqa: E402
-from frame_probe import StreamProbe  # noqa: E402
+from frame_probe import StreamProbe, asking_frames  # noqa: E402
 
 # Set from the command line (or by a script that imports this module).
 PROGRAM = COMPARE = WM_CLOSE = DEFAULT_PAPER = None
@@ -112,9 +112,11 @@ class Program:
                 environment[name] = value
         self.stderr_path = os.path.join(folder, "stderr.txt")
         self.stderr_file = open(self.stderr_path, "wb")
-        self.process = subprocess.Popen([program or PROGRAM, *args], cwd=folder, stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.PIPE, env=environment)
-        self.probe = StreamProbe(self.process.stderr, self.stderr_file, lambda: self.process.poll() is None)
+        # Its standard input a pipe, through which a wait for frames asks for them.
+        self.process = subprocess.Popen([program or PROGRAM, *args], cwd=folder, stdin=subprocess.PIPE,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=environment)
+        self.probe = StreamProbe(self.process.stderr, self.stderr_file, lambda: self.process.poll() is None,
+                                 asking_frames(self.process))
         self.window = wait_for(self._window, what="the program's window").split()[0]
         wait_for(lambda: "Loaded default filter texture" in self.stderr(), what="the start-up log")
         self.wait_frames(1)
@@ -249,6 +251,10 @@ class Program:
         if self.process.poll() is None:
             self.process.kill()
             self.process.wait()
+        try:
+            self.process.stdin.close()
+        except OSError:
+            pass  # a request for frames the ended program never read
         self.probe.thread.join(timeout=60)
         self.process.stderr.close()
         self.stderr_file.close()

@@ -1,14 +1,20 @@
 """Reading the program's frame probe (VELLUMRY_FRAME_PROBE, app/frame_probe.h): one line per
-frame on its error stream after the frame's swap, and a second one while an export shows.
+frame on its error stream after the frame's swap, a second one while an export shows, and one
+when the program rests (waits for an event with nothing to draw).
 
     probe = FrameProbe()
     probe.feed(data)            # bytes of the error stream as they arrive, in order
     probe.frames()              # every frame told so far, as Frame tuples
     probe.log()                 # the error stream without the probe's lines
 
-    probe = StreamProbe(process.stderr)     # fed from the program's pipe by a thread
+    probe = StreamProbe(process.stderr, wake=asking_frames(process))   # fed by a thread
     probe.wait_line("[Info]: ...")          # a whole log line, polled with a generous limit
     probe.wait_frames(3)                    # until three more frames have been presented
+    probe.wait_rest()                       # until the program rests with nothing to draw
+
+A program at rest draws no frames: wait_frames asks it for them (a number written on its
+standard input, which must then be a pipe: asking_frames), so a wait for frames gets them,
+input or none.
 
 Only whole lines are read as frames: a line still being written waits for its end (a line
 feed, or a carriage return and a line feed from the Windows program). The log shows an
@@ -26,14 +32,15 @@ FRAME_LINE = re.compile(r"\[Probe\]: frame (\d+) paints (\d+) window (\d+) (\d+)
                         r"slots (\d+) brush (\S+) (\S+) (\S+)$")
 EXPORT_LINE = re.compile(r"\[Probe\]: frame (\d+) exporting (\d+)( rendering)?$")
 SAVED_LINE = re.compile(r"\[Probe\]: frame (\d+) saved$")
+REST_LINE = re.compile(r"\[Probe\]: frame (\d+) rests$")
 
 # One frame as the probe tells it: the window it drew at, and the picture (0 0 while there is
 # none), slots and brush (the parameters as printed) as the frame ended, which the next frame's
 # draw reads; `export` is the bar's percent as the frame showed it (None without the bar),
 # `rendering` that the export's picture was still being rendered as the frame ended, `saved`
-# that the frame showed the export's confirmation.
-Frame = namedtuple("Frame", "number paints window picture slots brush export rendering saved")
-NO_FRAME = Frame(0, 0, (0, 0), (0, 0), 0, (), None, False, False)
+# that the frame showed the export's confirmation, `rests` that the program rested after it.
+Frame = namedtuple("Frame", "number paints window picture slots brush export rendering saved rests")
+NO_FRAME = Frame(0, 0, (0, 0), (0, 0), 0, (), None, False, False, False)
 
 
 class FrameProbe:
@@ -57,14 +64,16 @@ class FrameProbe:
                 if m:
                     g = m.groups()
                     self._frames.append(Frame(int(g[0]), int(g[1]), (int(g[2]), int(g[3])), (int(g[4]), int(g[5])),
-                                              int(g[6]), tuple(g[7:10]), None, False, False))
+                                              int(g[6]), tuple(g[7:10]), None, False, False, False))
                     continue
-                m = EXPORT_LINE.match(line) or SAVED_LINE.match(line)
+                m = EXPORT_LINE.match(line) or SAVED_LINE.match(line) or REST_LINE.match(line)
                 if not m or not self._frames or self._frames[-1].number != int(m.group(1)):
                     self._fault = self._fault or f"a probe line out of place: {line!r}"
                     continue
                 if m.re is EXPORT_LINE:
                     self._frames[-1] = self._frames[-1]._replace(export=int(m.group(2)), rendering=bool(m.group(3)))
+                elif m.re is REST_LINE:
+                    self._frames[-1] = self._frames[-1]._replace(rests=True)
                 else:
                     self._frames[-1] = self._frames[-1]._replace(saved=True)
 
@@ -93,11 +102,13 @@ class FrameProbe:
 class StreamProbe(FrameProbe):
     """A FrameProbe fed from a pipe (a program's error stream) by a thread of its own; `copy`, a
     binary file open for writing, gets every byte too. `alive` says whether the program still
-    runs (a wait for frames ends when it does not)."""
+    runs (a wait for frames ends when it does not); `wake(count)` asks it for that many frames
+    (asking_frames)."""
 
-    def __init__(self, stream, copy=None, alive=lambda: True):
+    def __init__(self, stream, copy=None, alive=lambda: True, wake=None):
         super().__init__()
         self.alive = alive
+        self.wake = wake
         self.thread = threading.Thread(target=self._read, args=(stream.fileno(), copy), daemon=True)
         self.thread.start()
 
@@ -123,6 +134,29 @@ class StreamProbe(FrameProbe):
         """Until `count` more frames have been presented, or the program has ended: after two,
         a whole frame has run since the call and seen any input sent before it."""
         start = self.last().number
+        if self.wake:
+            self.wake(count)
         wait_for(lambda: not self.alive() or self.last().number >= start + count,
                  what=what or f"{count} frames after frame {start}")
         return self.last()
+
+    def wait_rest(self, what=None):
+        """Until the program rests: its latest frame is followed by its rest line (or it has
+        ended). The frame it rests after."""
+        wait_for(lambda: not self.alive() or self.last().rests, what=what or "the program at rest")
+        return self.last()
+
+
+def asking_frames(process):
+    """The `wake` of a program started with its standard input a pipe: the count written there."""
+    if not process.stdin:
+        return None
+
+    def wake(count):
+        try:
+            process.stdin.write(b"%d\n" % count)
+            process.stdin.flush()
+        except (OSError, ValueError):
+            pass  # the program has ended, and the wait says so
+
+    return wake

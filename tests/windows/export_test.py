@@ -82,7 +82,7 @@ def run_linux(folder, picture):
     answer = os.path.join(folder, "chooser")
     env = dict(os.environ, VELLUMRY_FRAME_PROBE="1", PATH=bin_dir + os.pathsep + os.environ.get("PATH", "/usr/bin:/bin"), FAKE_CHOOSER=answer)
     env.pop("DBUS_SESSION_BUS_ADDRESS", None)
-    process = subprocess.Popen([LINUX, picture], stdout=subprocess.PIPE, stderr=subprocess.PIPE, cwd=folder, env=env)
+    process = subprocess.Popen([LINUX, picture], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, cwd=folder, env=env)
     reader = read_log(process)
     try:
         window = winetest.wait_for_window("^Vellumry$", process=process)

@@ -166,7 +166,7 @@ def open_with(work):
     # Blue to red from left to right with a yellow disc in the middle, fitted to 800 x 600.
     winetest.make_test_picture(picture)
     path = winetest.windows_path(picture)
-    process = subprocess.Popen([winetest.wine_command(), match.group(1), path], stdout=subprocess.PIPE,
+    process = subprocess.Popen([winetest.wine_command(), match.group(1), path], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                stderr=subprocess.PIPE, env=ENV, cwd=work)
     try:
         reader = program_test.read_log(process)

@@ -12,7 +12,7 @@ import time
 
 import winetest
 from desktop import wait_for
-from frame_probe import StreamProbe
+from frame_probe import StreamProbe, asking_frames
 
 EXE = sys.argv[1]
 # The Linux build counts only when it is complete (the program and its decoder helper).
@@ -33,7 +33,7 @@ START_LINES = [
 
 def read_log(process):
     """The program's log lines and frames as they come (its frame probe is on)."""
-    return StreamProbe(process.stderr, alive=lambda: process.poll() is None)
+    return StreamProbe(process.stderr, alive=lambda: process.poll() is None, wake=asking_frames(process))
 
 
 # Wine hands X input on to the program in its own time, which the program's frames do not tell
@@ -189,7 +189,7 @@ def run_linux(work, picture):
     """The Linux build, same picture, through its own chooser (zenity without a portal)."""
     env = dict(os.environ, VELLUMRY_FRAME_PROBE="1")
     env.pop("DBUS_SESSION_BUS_ADDRESS", None)
-    process = subprocess.Popen([LINUX], stdout=subprocess.PIPE, stderr=subprocess.PIPE, cwd=work, env=env)
+    process = subprocess.Popen([LINUX], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, cwd=work, env=env)
     reader = read_log(process)
     try:
         window = winetest.wait_for_window("^Vellumry$", process=process)

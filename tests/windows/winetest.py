@@ -28,7 +28,7 @@ def windows_path(path):
 
 def start(exe, *args, cwd=None):
     env = dict(os.environ, WINEDEBUG=os.environ.get("WINEDEBUG", "-all"), VELLUMRY_FRAME_PROBE="1")
-    return subprocess.Popen([wine_command(), os.path.abspath(exe), *args], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+    return subprocess.Popen([wine_command(), os.path.abspath(exe), *args], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                             env=env, cwd=cwd)
 
 
