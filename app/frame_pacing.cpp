@@ -9,6 +9,7 @@
 #include "render/picture_export.h"
 #include "ui/export_command.h"
 #include "ui/import_command.h"
+#include "ui/kept_settings.h"
 
 bool FrameLoopRests = true;
 
@@ -20,7 +21,7 @@ bool FrameActivityBusy(const FrameActivity& activity) {
 FramePace ChooseFramePace(const FrameActivity& activity) {
     if (!FrameLoopRests) return FRAME_PACE_NOW;
     if (activity.SettleFramesLeft > 0 || activity.ExportRendering || activity.ProbeWantsFrames) return FRAME_PACE_NOW;
-    return FrameActivityBusy(activity) ? FRAME_PACE_ANIMATION : FRAME_PACE_REST;
+    return FrameActivityBusy(activity) || activity.SettingsWaiting ? FRAME_PACE_ANIMATION : FRAME_PACE_REST;
 }
 
 FrameActivity ReadFrameActivity(int settleFramesLeft) {
@@ -32,6 +33,7 @@ FrameActivity ReadFrameActivity(int settleFramesLeft) {
     activity.ExportShown = ExportProgressShown(nullptr) || *ExportConfirmationText() != '\0';
     activity.CompareHeld = CompareWithOriginal;
     activity.Typing = ImGui::GetIO().WantTextInput;
+    activity.SettingsWaiting = KeptSettingsWaiting();
     return activity;
 }
 

@@ -22,10 +22,11 @@ struct FrameActivity {
     int SettleFramesLeft;  // frames still owed to the latest event
     bool ExportRendering;  // the export's picture is rendered a few tiles a frame
     bool ProbeWantsFrames;
-    bool Loading;      // a file decodes, or a decoder given up on has still to be reaped
-    bool ExportShown;  // an export is prepared or written, or its confirmation fades
-    bool CompareHeld;  // C shows the original picture
-    bool Typing;       // a text field takes the keyboard: its cursor blinks
+    bool Loading;          // a file decodes, or a decoder given up on has still to be reaped
+    bool ExportShown;      // an export is prepared or written, or its confirmation fades
+    bool CompareHeld;      // C shows the original picture
+    bool Typing;           // a text field takes the keyboard: its cursor blinks
+    bool SettingsWaiting;  // a change to the kept settings waits for its write
 };
 
 FramePace ChooseFramePace(const FrameActivity& activity);

@@ -140,6 +140,8 @@ void KeepSettings(SDL_Window* window) {
     if (SDL_GetTicks64() - Kept.LastWriteTicks >= WriteIntervalTicks) WriteIfChanged();
 }
 
+bool KeptSettingsWaiting() { return Kept.Enabled && Kept.Now != Kept.Written; }
+
 void SaveKeptSettings() {
     if (!Kept.Enabled || !ImGui::GetCurrentContext()) return;
     // The layout as it is now, whether or not the library asked for it to be saved.

@@ -29,6 +29,9 @@
 void LoadKeptSettings(bool enabled);
 void PlaceNewWindow(float scale, int* x, int* y, int* width, int* height);
 void ShowWindowAsKept(SDL_Window* window);
+// Whether a change waits for its write (at most a second): the frame loop does not rest until it is
+// written.
+bool KeptSettingsWaiting();
 void RestoreKeptSettings();
 void KeepSettings(SDL_Window* window);
 void SaveKeptSettings();
