@@ -153,7 +153,7 @@ class Paint(unittest.TestCase):
                                   timeout=600)
             return done.returncode, done.stderr
 
-        for look, target, values in (("Soft Wash", "wash.png", (0.6, 0.15, 0.55)),
+        for look, target, values in (("Watercolour Paper", "wash.png", (0.7, 0.5, 0.9)),
                                      ("Morning fog", "fog.png", (0.75, 0.5, 1.0)),
                                      (lone, "lone.png", (0.25, 0.125, 0.5))):
             with self.subTest(look=look):
@@ -167,10 +167,10 @@ class Paint(unittest.TestCase):
         self.assertIn("vellumry: note: the look's paper " + gone + " is not there; painting on the built-in paper\n",
                       err)
         # Options over a look.
-        status, err = paint_with("--look", "Soft Wash", "--stroke", "0.25", "-o", os.path.join(self.out, "over.png"),
+        status, err = paint_with("--look", "Watercolour Paper", "--stroke", "0.25", "-o", os.path.join(self.out, "over.png"),
                                  self.coffee)
         self.assertEqual(status, 0, err)
-        self.assert_matches_reference(os.path.join(self.out, "over.png"), (0.6, 0.25, 0.55))
+        self.assert_matches_reference(os.path.join(self.out, "over.png"), (0.7, 0.25, 0.9))
 
     def test_the_same_pixels_as_the_windows_export_from_a_window_of_the_view_size(self):
         run = os.path.join(self.folder.name, "run")
