@@ -22,8 +22,8 @@ protected:
         ShowOptions = true;
         Frames(3);
     }
-    // The centre of row `row` of the Options window: 0 to 2 the sliders, 3 the Reset button; x
-    // `across` pixels into the row.
+    // The centre of row `row` of the Options window under its Look selector: 0 to 2 the sliders,
+    // 3 the Reset button; x `across` pixels into the row.
     static ImVec2 OptionsRow(int row, float across = 10) {
         ImGuiWindow* options = WindowNamed("Brush Filter - Options");
         if (!options) return ImVec2(-1, -1);
@@ -32,7 +32,7 @@ protected:
         const float pitch = ImGui::GetFrameHeight() + style.ItemSpacing.y;
         const float textRow = ImGui::GetFontSize() + style.ItemSpacing.y;
         return ImVec2(options->Pos.x + style.WindowPadding.x + across,
-                      top + textRow + pitch * row + ImGui::GetFrameHeight() * 0.5f);
+                      top + textRow + pitch * (row + 1) + ImGui::GetFrameHeight() * 0.5f);
     }
     // Drags the opacity slider from near its left end to `across` pixels in, over several frames.
     void DragOpacity(float across) {
