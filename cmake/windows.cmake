@@ -68,12 +68,14 @@ set_target_properties(PkgConfig::JPEG PROPERTIES
   INTERFACE_INCLUDE_DIRECTORIES "${WINDOWS_DEPS_DIR}/libjpeg-turbo/include"
   INTERFACE_LINK_LIBRARIES "${WINDOWS_DEPS_DIR}/libjpeg-turbo/lib/libjpeg.a")
 
-# The decoders' libraries, each listed before what it uses, as a static link needs.
+# The decoders' libraries, each listed before what it uses, as a static link needs. libtiff names
+# libjpeg's file, not PkgConfig::JPEG: a target that links both would otherwise get the one
+# libjpeg of the target, ahead of libtiff.
 add_library(PkgConfig::TIFF INTERFACE IMPORTED)
 set_target_properties(PkgConfig::TIFF PROPERTIES
   INTERFACE_INCLUDE_DIRECTORIES "${WINDOWS_DEPS_DIR}/libtiff/include"
-  INTERFACE_LINK_LIBRARIES "${WINDOWS_DEPS_DIR}/libtiff/lib/libtiff.a;PkgConfig::JPEG;\
-${WINDOWS_DEPS_DIR}/zlib/lib/libz.a")
+  INTERFACE_LINK_LIBRARIES "${WINDOWS_DEPS_DIR}/libtiff/lib/libtiff.a;\
+${WINDOWS_DEPS_DIR}/libjpeg-turbo/lib/libjpeg.a;${WINDOWS_DEPS_DIR}/zlib/lib/libz.a")
 add_library(PkgConfig::WEBP INTERFACE IMPORTED)
 set_target_properties(PkgConfig::WEBP PROPERTIES
   INTERFACE_INCLUDE_DIRECTORIES "${WINDOWS_DEPS_DIR}/libwebp/include"

@@ -1,12 +1,14 @@
-// vellumry-decode.exe: decodes one picture file with stb_image in a process of its own, so that
-// a file which crashes the decoder, makes it spin or asks for huge amounts of memory takes down
-// only this helper. The program starts a fresh one per file (picture/image_decoder_win.cpp) and
-// hands it the file already open; the protocol is in picture/image_decoder_win_protocol.h. A
-// picture larger than the program's largest texture is scaled down here too. The memory limit
-// is the job object's, and stb_image's own allocations are counted against it here too; either
-// way a failed allocation is stb's "outofmem". The program confines it from outside: a
-// restricted, low-integrity token and a job that allows no second process
-// (picture/decoder_token_win.h).
+// vellumry-decode.exe: decodes one picture file in a process of its own, so that a file which
+// crashes a decoder, makes it spin or asks for huge amounts of memory takes down only this
+// helper. The photo formats go to their own libraries (picture/photo_decoders.h), known by the
+// file's first bytes, as on Linux; the rest to stb_image. The program starts a fresh one per
+// file (picture/image_decoder_win.cpp) and hands it the file already open; the protocol is in
+// picture/image_decoder_win_protocol.h. A picture larger than the program's largest texture is
+// scaled down here too. The memory limit is the job object's; stb_image's allocations and the
+// photo decoders' pixels are counted against it here too, and the photo libraries' C++ parts
+// meet it as the same failure, so a refused allocation is "not enough memory" either way. The
+// program confines it from outside: a restricted, low-integrity token and a job that allows no
+// second process (picture/decoder_token_win.h).
 #include <windows.h>
 
 #include <fcntl.h>
@@ -17,8 +19,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <malloc.h>
+#include <new>
 
 #include "picture/image_decoder_win_protocol.h"
+#include "picture/photo_decoders.h"
 
 // ---- Counted allocations: the memory limit also where the job's limit is not enforced (Wine) ----
 
@@ -67,6 +72,22 @@ static void* CountedRealloc(void* data, size_t size) {
     return block + CountHeader;
 }
 
+// ---- The photo decoders' pixels (picture/photo_decoders.h), counted as stb's are ----
+
+unsigned long long PhotoMemoryLimit;
+
+unsigned char* PhotoPixels(size_t size) { return static_cast<unsigned char*>(CountedMalloc(size)); }
+
+void PhotoPixelsFree(unsigned char* pixels) { CountedFree(pixels); }
+
+// The pixels stay where they are: only a block that shrank in place gives its tail back.
+void PhotoPixelsShrink(unsigned char* pixels, size_t size) {
+    size_t old = CountedSize(pixels);
+    if (size >= old || !_expand(pixels - CountHeader, CountHeader + size)) return;
+    memcpy(pixels - CountHeader, &size, sizeof size);
+    MemoryUsed -= old - size;
+}
+
 #define STBI_MALLOC(size) CountedMalloc(size)
 #define STBI_REALLOC(data, size) CountedRealloc(data, size)
 #define STBI_FREE(data) CountedFree(data)
@@ -74,10 +95,75 @@ static void* CountedRealloc(void* data, size_t size) {
 #define STB_IMAGE_IMPLEMENTATION
 #include <stb_image.h>
 
+#define DECODER_FORMATS "PNG, JPEG, TIFF, WebP, HEIC, AVIF, BMP, GIF, TGA, PSD, HDR, PIC, PNM"
 #include "picture/picture_decoding.h"
+
+// ---- Decoding ----
+
+static DecoderControl* Shared;
+static HANDLE ResultReady;
+
+// A library written in C++ may meet the memory limit as an exception: the answer is the same
+// as for any other decoder that met it.
+static void OutOfMemory() {
+    DecoderResult result;
+    memset(&result, 0, sizeof result);
+    result.Magic = DecoderResultMagic;
+    SetReason(&result, "not enough memory to decode it (limit %llu MiB)", PhotoMemoryLimit >> 20);
+    Shared->Result = result;
+    SetEvent(ResultReady);
+    ExitProcess(0);
+}
+
+// Hands the decoded pixels over in a new file mapping, whose handle goes into the record; the
+// pixels are freed either way.
+static void HandOver(unsigned char* pixels, DecoderResult* result) {
+    unsigned long long bytes = static_cast<unsigned long long>(result->Width) * result->Height * 4;
+    HANDLE mapping =
+        CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, DWORD(bytes >> 32), DWORD(bytes), nullptr);
+    void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, bytes) : nullptr;
+    if (!view) {
+        if (mapping) CloseHandle(mapping);
+        SetReason(result, "not enough memory to hand the picture over (%llu MiB)", bytes >> 20);
+    } else {
+        memcpy(view, pixels, bytes);
+        UnmapViewOfFile(view);
+        result->Ok = 1;
+        result->Offset = static_cast<int64_t>(reinterpret_cast<uintptr_t>(mapping));
+    }
+}
+
+// The photo formats read the file from memory: it is mapped, not copied. False when the file is
+// none of theirs (or cannot be mapped: stb_image then says what it makes of it).
+static bool DecodeWithLibraries(HANDLE picture, int largestSide, DecoderResult* result) {
+    LARGE_INTEGER size;
+    if (!picture || !GetFileSizeEx(picture, &size) || size.QuadPart <= 0 ||
+        static_cast<unsigned long long>(size.QuadPart) > SIZE_MAX)
+        return false;
+    HANDLE mapping = CreateFileMappingW(picture, nullptr, PAGE_READONLY, 0, 0, nullptr);
+    const unsigned char* file =
+        mapping ? static_cast<const unsigned char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0)) : nullptr;
+    PhotoKind kind = file ? PhotoKindOf(file, size_t(size.QuadPart)) : PHOTO_KIND_NONE;
+    if (kind != PHOTO_KIND_NONE) {
+        DecodedPhoto photo;
+        if (DecodePhoto(kind, file, size_t(size.QuadPart), largestSide, &photo, result->Reason,
+                        sizeof result->Reason)) {
+            result->Width = photo.Width;
+            result->Height = photo.Height;
+            result->SourceWidth = photo.SourceWidth;
+            result->SourceHeight = photo.SourceHeight;
+            HandOver(photo.Pixels, result);
+            PhotoPixelsFree(photo.Pixels);
+        }
+    }
+    if (file) UnmapViewOfFile(file);
+    if (mapping) CloseHandle(mapping);
+    return kind != PHOTO_KIND_NONE;
+}
 
 // Decodes the inherited picture file into a new file mapping; its handle goes into the record.
 static void Decode(HANDLE picture, unsigned long long memoryLimit, int largestSide, DecoderResult* result) {
+    if (DecodeWithLibraries(picture, largestSide, result)) return;
     int descriptor = picture ? _open_osfhandle(reinterpret_cast<intptr_t>(picture), _O_RDONLY | _O_BINARY) : -1;
     FILE* file = descriptor >= 0 ? _fdopen(descriptor, "rb") : nullptr;
     if (!file) {
@@ -85,19 +171,7 @@ static void Decode(HANDLE picture, unsigned long long memoryLimit, int largestSi
         return;
     }
     if (unsigned char* pixels = DecodeOpenPicture(file, memoryLimit, largestSide, result)) {
-        unsigned long long bytes = static_cast<unsigned long long>(result->Width) * result->Height * 4;
-        HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, DWORD(bytes >> 32),
-                                            DWORD(bytes), nullptr);
-        void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, bytes) : nullptr;
-        if (!view) {
-            if (mapping) CloseHandle(mapping);
-            SetReason(result, "not enough memory to hand the picture over (%llu MiB)", bytes >> 20);
-        } else {
-            memcpy(view, pixels, bytes);
-            UnmapViewOfFile(view);
-            result->Ok = 1;
-            result->Offset = static_cast<int64_t>(reinterpret_cast<uintptr_t>(mapping));
-        }
+        HandOver(pixels, result);
         stbi_image_free(pixels);
     }
     fclose(file);
@@ -126,6 +200,7 @@ int main(int argc, char** argv) {
     }
     unsigned long long memoryLimit = strtoull(argv[1], nullptr, 10);
     MemoryLimit = memoryLimit > SIZE_MAX ? SIZE_MAX : size_t(memoryLimit);
+    PhotoMemoryLimit = memoryLimit;
     long largestSide = strtol(argv[2], nullptr, 10);
     HANDLE control = HandleArgument(argv[3]);
     HANDLE ready = HandleArgument(argv[4]);
@@ -135,6 +210,10 @@ int main(int argc, char** argv) {
         control ? static_cast<DecoderControl*>(MapViewOfFile(control, FILE_MAP_WRITE, 0, 0, sizeof(DecoderControl)))
                 : nullptr;
     if (!shared || !ready || !taken || largestSide < 0 || largestSide > 1 << 30) return 3;
+    Shared = shared;
+    ResultReady = ready;
+    std::set_new_handler(OutOfMemory);
+    PrepareDecoders();
 
     DecoderResult result;
     memset(&result, 0, sizeof result);
