@@ -9,7 +9,7 @@ import sys
 import tempfile
 
 import winetest
-from frame_probe import StreamProbe
+from frame_probe import StreamProbe, asking_frames
 from program_test import client_geometry, rgb_pixels, screenshot
 
 EXE = sys.argv[1]
@@ -34,7 +34,7 @@ def bar_height(path):
 def run_at(work, dpi):
     set_log_pixels(dpi)
     process = winetest.start(EXE, cwd=work)
-    reader = StreamProbe(process.stderr, alive=lambda: process.poll() is None)
+    reader = StreamProbe(process.stderr, alive=lambda: process.poll() is None, wake=asking_frames(process))
     try:
         window = winetest.wait_for_window("^Vellumry$", process=process)
         reader.wait_line("[Info]: Loaded default filter texture")

@@ -26,7 +26,18 @@ def windows_path(path):
     return "Z:" + os.path.abspath(path).replace("/", "\\")
 
 
+def forget_kept_settings():
+    """Removes what the program keeps between runs in the shared prefix (its settings folder
+    under each user's roaming AppData), so that no test sees a look, a window or folders another
+    test left behind."""
+    users = os.path.join(os.environ["WINEPREFIX"], "drive_c", "users")
+    for user in os.listdir(users) if os.path.isdir(users) else []:
+        shutil.rmtree(os.path.join(users, user, "AppData", "Roaming", "Vellumry"), ignore_errors=True)
+
+
 def start(exe, *args, cwd=None):
+    """The program under Wine, as on its first run in the prefix."""
+    forget_kept_settings()
     env = dict(os.environ, WINEDEBUG=os.environ.get("WINEDEBUG", "-all"), VELLUMRY_FRAME_PROBE="1")
     return subprocess.Popen([wine_command(), os.path.abspath(exe), *args], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
                             env=env, cwd=cwd)
