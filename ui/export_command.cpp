@@ -112,13 +112,10 @@ void DrawQuestion() {
     const std::string question = "A file named \"" + DisplayFileName(Question.Target.Path.c_str()) +
                                  "\" already exists.\nDo you want to replace it?";
     ModalText(question.c_str());
-    const bool replace = ModalButton("Replace");
-    ImGui::SameLine();
-    const bool cancel = ModalButton("Cancel") || ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape), false);
-    if (replace || cancel) {
-        ImGui::CloseCurrentPopup();
+    const ReplaceAnswer answer = ReplaceQuestionButtons();
+    if (answer != REPLACE_ANSWER_NONE) {
         Question.Pending = false;
-        if (replace) Begin(Question.Target);
+        if (answer == REPLACE_ANSWER_REPLACE) Begin(Question.Target);
     }
     EndCentredModal();
 }

@@ -168,13 +168,10 @@ void DrawReplaceQuestion() {
     const std::string question =
         std::string("A look named \"") + Saving.Name + "\" already exists.\nDo you want to replace it?";
     ModalText(question.c_str());
-    const bool replace = ModalButton("Replace");
-    ImGui::SameLine();
-    const bool cancel = ModalButton("Cancel") || ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape), false);
-    if (replace || cancel) {
-        ImGui::CloseCurrentPopup();
+    const ReplaceAnswer answer = ReplaceQuestionButtons();
+    if (answer != REPLACE_ANSWER_NONE) {
         Saving.AskReplace = false;
-        if (replace) Save(Saving.Name);
+        if (answer == REPLACE_ANSWER_REPLACE) Save(Saving.Name);
     }
     EndCentredModal();
 }

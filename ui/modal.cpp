@@ -24,4 +24,13 @@ void ModalText(const char* text) {
 
 bool ModalButton(const char* label) { return ImGui::Button(label, ImVec2(ImGui::GetFontSize() * 5.0f, 0.0f)); }
 
+ReplaceAnswer ReplaceQuestionButtons() {
+    const bool replace = ModalButton("Replace");
+    ImGui::SameLine();
+    const bool cancel = ModalButton("Cancel") || ImGui::IsKeyPressed(ImGui::GetKeyIndex(ImGuiKey_Escape), false);
+    if (!replace && !cancel) return REPLACE_ANSWER_NONE;
+    ImGui::CloseCurrentPopup();
+    return replace ? REPLACE_ANSWER_REPLACE : REPLACE_ANSWER_CANCEL;
+}
+
 void EndCentredModal() { ImGui::EndPopup(); }

@@ -1,6 +1,7 @@
 // modal: how the program's modal popups look: centred in the window, a nearly opaque background
 // over any picture, sized to their content, text wrapped at 24 font sizes, buttons 5 font sizes
-// wide. The notice (ui/import_notice.h) and the export's replace question use it.
+// wide. The notice (ui/import_notice.h) and the replace questions (an export's file, a saved look)
+// use it.
 //
 //   if (BeginCentredModal(title)) {   // after ImGui::OpenPopup(title) in this or an earlier frame
 //       ModalText(text);
@@ -19,4 +20,8 @@ bool BeginCentredModal(const char* title);
 void ModalText(const char* text);
 // True in the frame in which it is clicked.
 bool ModalButton(const char* label);
+// A replace question's answer: "Replace" and "Cancel" side by side, Escape as Cancel. The popup
+// is closed on either.
+enum ReplaceAnswer { REPLACE_ANSWER_NONE, REPLACE_ANSWER_REPLACE, REPLACE_ANSWER_CANCEL };
+ReplaceAnswer ReplaceQuestionButtons();
 void EndCentredModal();
