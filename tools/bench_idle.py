@@ -44,7 +44,7 @@ def program(build, picture, folder, seconds, restless):
     env = dict(os.environ, VELLUMRY_FRAME_PROBE="1")
     if restless:
         env["VELLUMRY_RESTLESS_LOOP"] = "1"
-    process = subprocess.Popen([os.path.join(build, "vellumry"), picture], cwd=folder, env=env,
+    process = subprocess.Popen([os.path.join(build, "vellumry"), "--no-settings", picture], cwd=folder, env=env,
                                stdin=subprocess.PIPE, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
     try:
         probe = StreamProbe(process.stderr, alive=lambda: process.poll() is None, wake=asking_frames(process))

@@ -82,7 +82,8 @@ def run_linux(folder, picture):
     answer = os.path.join(folder, "chooser")
     env = dict(os.environ, VELLUMRY_FRAME_PROBE="1", PATH=bin_dir + os.pathsep + os.environ.get("PATH", "/usr/bin:/bin"), FAKE_CHOOSER=answer)
     env.pop("DBUS_SESSION_BUS_ADDRESS", None)
-    process = subprocess.Popen([LINUX, picture], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, cwd=folder, env=env)
+    # Without the settings the user's own runs kept: the window as a first start opens it.
+    process = subprocess.Popen([LINUX, "--no-settings", picture], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, cwd=folder, env=env)
     reader = read_log(process)
     try:
         window = winetest.wait_for_window("^Vellumry$", process=process)

@@ -189,7 +189,8 @@ def run_linux(work, picture):
     """The Linux build, same picture, through its own chooser (zenity without a portal)."""
     env = dict(os.environ, VELLUMRY_FRAME_PROBE="1")
     env.pop("DBUS_SESSION_BUS_ADDRESS", None)
-    process = subprocess.Popen([LINUX], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, cwd=work, env=env)
+    # Without the settings the user's own runs kept: the window as a first start opens it.
+    process = subprocess.Popen([LINUX, "--no-settings"], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, cwd=work, env=env)
     reader = read_log(process)
     try:
         window = winetest.wait_for_window("^Vellumry$", process=process)

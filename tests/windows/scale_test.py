@@ -18,7 +18,9 @@ EXE = sys.argv[1]
 def set_log_pixels(dpi):
     subprocess.run([winetest.wine_command(), "reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t",
                     "REG_DWORD", "/d", str(dpi), "/f"], capture_output=True, check=True, timeout=120)
-    # The registry is written when the server has let go of it.
+    # The registry is written when the server has let go of it. Ended rather than waited for: a
+    # decoder helper an earlier test's program left behind would keep it forever.
+    subprocess.run(["wineserver", "-k"], timeout=120)
     subprocess.run(["wineserver", "-w"], timeout=120)
 
 
