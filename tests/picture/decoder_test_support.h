@@ -1,6 +1,7 @@
 // What the decoder client's tests share on every platform: a decode whose result owns its
-// pixels, and the client's settings put back after a test changed them.
+// pixels, two decodes compared, and the client's settings put back after a test changed them.
 #pragma once
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,27 @@ inline Decoded Decode(const std::string& path, int largestSide = 0) {
         result.Reason = reason;
     }
     return result;
+}
+
+// How far two decodes are apart, per channel value: a mean of 1e9 and a max of 255 when they
+// cannot be compared (either failed, or their sizes differ).
+struct Difference {
+    double Mean = 1e9;
+    int Max = 255;
+};
+
+inline Difference Compare(const Decoded& a, const Decoded& b) {
+    Difference d;
+    if (!a.Ok || !b.Ok || a.Width != b.Width || a.Height != b.Height) return d;
+    double sum = 0;
+    d.Max = 0;
+    for (size_t i = 0; i < a.Pixels.size(); ++i) {
+        const int delta = std::abs(int(a.Pixels[i]) - int(b.Pixels[i]));
+        sum += delta;
+        if (delta > d.Max) d.Max = delta;
+    }
+    d.Mean = sum / double(a.Pixels.size());
+    return d;
 }
 
 struct DecoderSettings {

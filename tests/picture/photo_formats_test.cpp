@@ -43,25 +43,6 @@ Decoded Oracle(const std::string& path, const std::string& options) {
     return oracle;
 }
 
-struct Difference {
-    double Mean;
-    int Max;
-};
-
-Difference Compare(const Decoded& a, const Decoded& b) {
-    Difference d = {1e9, 255};
-    if (!a.Ok || !b.Ok || a.Width != b.Width || a.Height != b.Height) return d;
-    double sum = 0;
-    d.Max = 0;
-    for (size_t i = 0; i < a.Pixels.size(); ++i) {
-        const int delta = std::abs(int(a.Pixels[i]) - int(b.Pixels[i]));
-        sum += delta;
-        if (delta > d.Max) d.Max = delta;
-    }
-    d.Mean = sum / double(a.Pixels.size());
-    return d;
-}
-
 // A photograph in miniature, odd-sized: smooth saturated colour, fine detail, and a dark corner
 // block that shows which way up it is.
 Bytes SourcePixels(int width, int height) {

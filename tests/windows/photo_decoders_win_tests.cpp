@@ -31,26 +31,6 @@ Decoded Oracle(const std::string& name) {
     return oracle;
 }
 
-// The mean and the largest difference of any one sample; everything off when the sizes differ.
-struct Difference {
-    double Mean = 1e9;
-    int Max = 255;
-};
-
-Difference Compare(const Decoded& a, const Decoded& b) {
-    Difference d;
-    if (!a.Ok || !b.Ok || a.Width != b.Width || a.Height != b.Height) return d;
-    double sum = 0;
-    d.Max = 0;
-    for (size_t i = 0; i < a.Pixels.size(); ++i) {
-        const int delta = std::abs(int(a.Pixels[i]) - int(b.Pixels[i]));
-        sum += delta;
-        if (delta > d.Max) d.Max = delta;
-    }
-    d.Mean = sum / double(a.Pixels.size());
-    return d;
-}
-
 }  // namespace
 
 // Each comes back upright (the source's 97 x 61, though the JPEG is stored 61 x 97) and in sRGB,
