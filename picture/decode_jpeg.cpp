@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
+#include <thread>
 // jpeglib.h needs size_t and FILE first.
 #include <jerror.h>
 #include <jpeglib.h>
@@ -82,6 +84,85 @@ bool FrameSize(const unsigned char* bytes, size_t size, long long* width, long l
     return false;
 }
 
+// One decompressor's share of the picture: output rows [First, Last) into their place in the
+// pixels. The part that reads to the last row also reads to the end marker.
+struct JpegPart {
+    const unsigned char* Bytes;
+    size_t Size;
+    unsigned ScaleEighths;  // 8: full size
+    bool Cmyk;
+    unsigned char* Pixels;
+    size_t Stride;
+    JDIMENSION Width, Height;  // the output's size, as the header's reading found it
+    JDIMENSION First, Last;
+    JpegFailure Failure;
+    bool Ok;
+};
+
+// The failure's record is cleared before its setjmp, which this leaves alone.
+void Begin(jpeg_decompress_struct* info, JpegFailure* failure, const unsigned char* bytes, size_t size) {
+    info->err = jpeg_std_error(&failure->Manager);
+    failure->Manager.error_exit = Fail;
+    failure->Manager.emit_message = Warn;
+    jpeg_create_decompress(info);
+    jpeg_mem_src(info, bytes, static_cast<unsigned long>(size));
+}
+
+void ReadRows(JpegPart* part) {
+    jpeg_decompress_struct info;
+    part->Ok = false;
+    memset(&part->Failure, 0, sizeof part->Failure);
+    if (setjmp(part->Failure.Escape)) {
+        jpeg_destroy_decompress(&info);
+        return;
+    }
+    Begin(&info, &part->Failure, part->Bytes, part->Size);
+    jpeg_read_header(&info, TRUE);
+    info.out_color_space = part->Cmyk ? JCS_CMYK : JCS_EXT_RGBA;
+    info.scale_num = part->ScaleEighths;
+    info.scale_denom = 8;
+    jpeg_start_decompress(&info);
+    if (info.output_width != part->Width || info.output_height != part->Height) ERREXIT(&info, JERR_EMPTY_IMAGE);
+    // Skipping decodes the data (a file read from the middle is still read from its start) but
+    // leaves out the transform and the colours: about half the work of the rows skipped.
+    while (info.output_scanline < part->First) {
+        if (jpeg_skip_scanlines(&info, part->First - info.output_scanline) == 0 || part->Failure.CutShort ||
+            part->Failure.BadCode)
+            ERREXIT(&info, JERR_INPUT_EOF);
+    }
+    JSAMPROW rows[16];
+    while (info.output_scanline < part->Last) {
+        int count = 0;
+        for (; count < 16 && info.output_scanline + unsigned(count) < part->Last; ++count)
+            rows[count] = part->Pixels + part->Stride * (info.output_scanline + unsigned(count));
+        if (jpeg_read_scanlines(&info, rows, JDIMENSION(count)) == 0 || part->Failure.CutShort ||
+            part->Failure.BadCode)
+            ERREXIT(&info, JERR_INPUT_EOF);
+    }
+    if (part->Last == part->Height) {
+        // Data that runs out before the end marker was read wrongly somewhere (damaged codes
+        // that libjpeg cannot tell from good ones use it up); as with PNG, a file must reach its
+        // end.
+        jpeg_finish_decompress(&info);
+        if (part->Failure.CutShort) ERREXIT(&info, JERR_INPUT_EOF);
+    }
+    jpeg_destroy_decompress(&info);
+    part->Ok = true;
+}
+
+// Where a second decompressor takes over, on a boundary of the picture's rows of blocks: the
+// first reads its rows whole, the second skips to them first (decoding the data, at about half
+// the cost of a row), so the second starts lower down. 0: one part (a progressive picture keeps
+// all of its data before the first row, so a second part would only repeat it; a small picture
+// is not worth a thread).
+JDIMENSION SecondPartStart(const jpeg_decompress_struct& info) {
+    if (PhotoDecoderThreads < 2 || info.progressive_mode || uint64_t(info.output_width) * info.output_height < 2000000)
+        return 0;
+    const JDIMENSION band = JDIMENSION(info.max_v_samp_factor) * JDIMENSION(info.min_DCT_scaled_size);
+    const JDIMENSION start = JDIMENSION(uint64_t(info.output_height) * 64 / 100) / band * band;
+    return start > 0 && start < info.output_height ? start : 0;
+}
+
 }  // namespace
 
 bool DecodeJpeg(const unsigned char* bytes, size_t size, int largestSide, DecodedPhoto* photo, char* reason,
@@ -91,23 +172,16 @@ bool DecodeJpeg(const unsigned char* bytes, size_t size, int largestSide, Decode
         PhotoTooLarge(claimedWidth, claimedHeight, reason, reasonSize))
         return false;
 
+    // The header, the markers and the plan; the rows are read by the parts below.
     jpeg_decompress_struct info;
     JpegFailure failure;
     memset(&failure, 0, sizeof failure);
-    info.err = jpeg_std_error(&failure.Manager);
-    failure.Manager.error_exit = Fail;
-    failure.Manager.emit_message = Warn;
-    unsigned char* pixels = nullptr;
-    // Volatile: read after a longjmp out of libjpeg.
-    unsigned char* volatile decoded = nullptr;
     if (setjmp(failure.Escape)) {
         SetJpegReason(failure, reason, reasonSize);
         jpeg_destroy_decompress(&info);
-        PhotoPixelsFree(decoded);
         return false;
     }
-    jpeg_create_decompress(&info);
-    jpeg_mem_src(&info, bytes, static_cast<unsigned long>(size));
+    Begin(&info, &failure, bytes, size);
     jpeg_save_markers(&info, JPEG_APP0 + 1, 0xffff);
     jpeg_save_markers(&info, JPEG_APP0 + 2, 0xffff);
     jpeg_read_header(&info, TRUE);
@@ -141,39 +215,70 @@ bool DecodeJpeg(const unsigned char* bytes, size_t size, int largestSide, Decode
     info.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_RGBA;
     // The largest reduction whose result still covers the size the picture must fit in:
     // libjpeg-turbo decodes at any eighth of the size, 1/8 taking about a tenth of the time.
+    unsigned scaleEighths = 8;
     int fitWidth = 0, fitHeight = 0;
     if (FitInside(int(info.image_width), int(info.image_height), largestSide, &fitWidth, &fitHeight)) {
         for (unsigned eighths = 1; eighths < 8; ++eighths) {
             if ((uint64_t(info.image_width) * eighths + 7) / 8 >= unsigned(fitWidth) &&
                 (uint64_t(info.image_height) * eighths + 7) / 8 >= unsigned(fitHeight)) {
-                info.scale_num = eighths;
-                info.scale_denom = 8;
+                scaleEighths = eighths;
                 break;
             }
         }
     }
+    info.scale_num = scaleEighths;
+    info.scale_denom = 8;
     jpeg_calc_output_dimensions(&info);
-    const size_t stride = size_t(info.output_width) * 4;
-    // The pixels' memory is taken before libjpeg's own (a progressive picture's coefficients).
-    decoded = PhotoPixels(stride * info.output_height);
-    if (!decoded) ERREXIT1(&info, JERR_OUT_OF_MEMORY, 0);
-    pixels = decoded;
-    jpeg_start_decompress(&info);
-    JSAMPROW rows[16];
-    while (info.output_scanline < info.output_height) {
-        int count = 0;
-        for (; count < 16 && info.output_scanline + unsigned(count) < info.output_height; ++count)
-            rows[count] = pixels + stride * (info.output_scanline + unsigned(count));
-        if (jpeg_read_scanlines(&info, rows, JDIMENSION(count)) == 0 || failure.CutShort || failure.BadCode)
-            ERREXIT(&info, JERR_INPUT_EOF);
-    }
-    // Data that runs out before the end marker was read wrongly somewhere (damaged codes that
-    // libjpeg cannot tell from good ones use it up); as with PNG, a file must reach its end.
-    jpeg_finish_decompress(&info);
-    if (failure.CutShort) ERREXIT(&info, JERR_INPUT_EOF);
-    photo->Pixels = pixels;
-    photo->Width = int(info.output_width);
-    photo->Height = int(info.output_height);
+    const JDIMENSION width = info.output_width, height = info.output_height;
+    const JDIMENSION secondStart = SecondPartStart(info);
     jpeg_destroy_decompress(&info);
+
+    const size_t stride = size_t(width) * 4;
+    // The pixels' memory is taken before libjpeg's own (a progressive picture's coefficients).
+    unsigned char* pixels = PhotoPixels(stride * height);
+    if (!pixels) {
+        SetPhotoMemoryReason(reason, reasonSize);
+        return false;
+    }
+    JpegPart parts[2];
+    for (JpegPart& part : parts) {
+        part.Bytes = bytes;
+        part.Size = size;
+        part.ScaleEighths = scaleEighths;
+        part.Cmyk = cmyk;
+        part.Pixels = pixels;
+        part.Stride = stride;
+        part.Width = width;
+        part.Height = height;
+        part.Ok = false;
+    }
+    parts[0].First = 0;
+    parts[0].Last = secondStart > 0 ? secondStart : height;
+    parts[1].First = secondStart;
+    parts[1].Last = height;
+    // The second part on a thread of its own; where no thread starts, this one reads it too.
+    const bool split = secondStart > 0;
+    bool threaded = false;
+    std::thread second;
+    if (split) {
+        try {
+            second = std::thread(ReadRows, &parts[1]);
+            threaded = true;
+        } catch (const std::system_error&) {
+        }
+    }
+    ReadRows(&parts[0]);
+    if (threaded) second.join();
+    else if (split && parts[0].Ok) ReadRows(&parts[1]);
+    for (int i = 0; i < (split ? 2 : 1); ++i) {
+        if (!parts[i].Ok) {
+            SetJpegReason(parts[i].Failure, reason, reasonSize);
+            PhotoPixelsFree(pixels);
+            return false;
+        }
+    }
+    photo->Pixels = pixels;
+    photo->Width = int(width);
+    photo->Height = int(height);
     return true;
 }

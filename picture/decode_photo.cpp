@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <libheif/heif.h>
+#include <thread>
 
 #include "picture/image_decoder_protocol.h"
 #include "picture/photo_decoders.h"
@@ -31,7 +32,10 @@ void SetPhotoMemoryReason(char* reason, size_t reasonSize) {
 
 // Everything that reads files or sets up tables for the libraries, done before the first byte
 // of input: the helper may be confined afterwards.
+int PhotoDecoderThreads = 1;
+
 void PrepareDecoders() {
+    PhotoDecoderThreads = int(std::thread::hardware_concurrency());
     heif_init(nullptr);
     PrepareColourConversion();
 }

@@ -24,6 +24,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <malloc.h>
 #include <new>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -239,6 +240,9 @@ int main(int argc, char** argv) {
         struct rlimit address_space = {ArenaSize + (rlim_t(256) << 20), ArenaSize + (rlim_t(256) << 20)};
         setrlimit(RLIMIT_AS, &address_space);
         std::set_new_handler(OutOfMemory);
+        // Every thread allocates from the one arena: a thread's own arena, when it shrinks, has
+        // the C library open /proc/sys/vm/overcommit_memory, which the filter would punish.
+        mallopt(M_ARENA_MAX, 1);
         PrepareDecoders();
 
         // ---- Confinement: what decoding needs is open and mapped above this line; below it

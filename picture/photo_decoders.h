@@ -20,8 +20,9 @@
 // orientation applied (exif_orientation.cpp). Reasons are plain words of our own for each class
 // of the library's errors: never the library's text, never bytes of the file.
 //
-// Platform-neutral: the files read memory they are handed and open nothing. One thread; the
-// decoders keep no state between pictures (a helper decodes one picture and ends).
+// Platform-neutral: the files read memory they are handed and open nothing. A large JPEG is read
+// by two threads, each its own part of the rows; the decoders keep no state between pictures (a
+// helper decodes one picture and ends).
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -66,6 +67,9 @@ extern unsigned long long PhotoMemoryLimit;
 
 // ---- decode_photo.cpp ----
 void PrepareDecoders();
+// How many threads a decoder may use at once: the machine's cores, as PrepareDecoders found them
+// (a confined helper cannot ask).
+extern int PhotoDecoderThreads;
 PhotoKind PhotoKindOf(const unsigned char* bytes, size_t size);
 // The whole decode: false with the reason set. On success `photo` holds the upright sRGB pixels
 // (Samples RGBA, Orientation 1) and the upright sizes.

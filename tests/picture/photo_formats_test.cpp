@@ -182,6 +182,61 @@ TEST_F(PhotoFormats, EveryVariantMatchesAnIndependentReading) {
     }
 }
 
+// libjpeg-turbo's own reading of a whole JPEG in one pass, at eighths/8 of its size, as RGBA.
+Decoded ReadJpegInOnePass(const std::string& path, unsigned eighths) {
+    Decoded read;
+    const Bytes bytes = ReadBytes(path);
+    jpeg_decompress_struct info;
+    jpeg_error_mgr errors;
+    info.err = jpeg_std_error(&errors);
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, bytes.data(), static_cast<unsigned long>(bytes.size()));
+    jpeg_read_header(&info, TRUE);
+    info.out_color_space = JCS_EXT_RGBA;
+    info.scale_num = eighths;
+    info.scale_denom = 8;
+    jpeg_start_decompress(&info);
+    read.Width = int(info.output_width);
+    read.Height = int(info.output_height);
+    read.Pixels.resize(size_t(read.Width) * read.Height * 4);
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW row = &read.Pixels[size_t(info.output_scanline) * read.Width * 4];
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    read.Ok = true;
+    return read;
+}
+
+// A large JPEG is read by two decompressors at once, the second skipping to its rows: together
+// they must give exactly the bytes of one reading, whatever the sampling, coding or scale.
+TEST_F(PhotoFormats, ALargeJpegReadInTwoPartsIsTheWholeReadingByteForByte) {
+    const int width = 2048, height = 1536;  // above the size that gets a second part; eighths divide it
+    const std::string large = folder_.File("large.png");
+    ASSERT_TRUE(WriteBytes(large, EncodePng(SourcePixels(width, height), width, height, 3)));
+    ASSERT_TRUE(WriteArithmeticJpeg(folder_.File("large-arithmetic.jpg"), SourcePixels(width, height), width, height));
+    const std::string samples[] = {
+        Make("large-420.jpg", "convert {src} -quality 85 -sampling-factor 4:2:0 {out}", large),
+        Make("large-422.jpg", "convert {src} -quality 85 -sampling-factor 4:2:2 {out}", large),
+        Make("large-440.jpg", "convert {src} -quality 85 -sampling-factor 1x2 {out}", large),
+        Make("large-444.jpg", "convert {src} -quality 92 {out}", large),
+        Make("large-grey.jpg", "convert {src} -colorspace Gray {out}", large),
+        folder_.File("large-arithmetic.jpg"),
+    };
+    for (const std::string& path : samples) {
+        SCOPED_TRACE(path);
+        EXPECT_EQ(0, Compare(Decode(path), ReadJpegInOnePass(path, 8)).Max);
+    }
+    // Decoded at 7/8 of its size, which fits 1792 exactly: no scaling follows.
+    EXPECT_EQ(0, Compare(Decode(samples[0], 1792), ReadJpegInOnePass(samples[0], 7)).Max);
+    // Cut short in the second part's rows: the first part's success does not hide it.
+    ASSERT_TRUE(WriteBytes(folder_.File("large-cut.jpg"), FirstPart(ReadBytes(samples[0]))));
+    const Decoded cut = Decode(folder_.File("large-cut.jpg"));
+    EXPECT_FALSE(cut.Ok);
+    EXPECT_NE(std::string::npos, cut.Reason.find("the file is damaged or cut short (JPEG")) << cut.Reason;
+}
+
 // The eight orientations of one photo, as JPEG (EXIF in APP1), and a few through PNG's eXIf,
 // TIFF's own tag and WebP's EXIF chunk: each comes upright, as ImageMagick turns it.
 TEST_F(PhotoFormats, EveryOrientationArrivesUpright) {
