@@ -135,8 +135,7 @@ void ReadRows(JpegPart* part) {
         int count = 0;
         for (; count < 16 && info.output_scanline + unsigned(count) < part->Last; ++count)
             rows[count] = part->Pixels + part->Stride * (info.output_scanline + unsigned(count));
-        if (jpeg_read_scanlines(&info, rows, JDIMENSION(count)) == 0 || part->Failure.CutShort ||
-            part->Failure.BadCode)
+        if (jpeg_read_scanlines(&info, rows, JDIMENSION(count)) == 0 || part->Failure.CutShort || part->Failure.BadCode)
             ERREXIT(&info, JERR_INPUT_EOF);
     }
     if (part->Last == part->Height) {
@@ -264,8 +263,7 @@ bool DecodeJpeg(const unsigned char* bytes, size_t size, int largestSide, Decode
         try {
             second = std::thread(ReadRows, &parts[1]);
             threaded = true;
-        } catch (const std::system_error&) {
-        }
+        } catch (const std::system_error&) {}
     }
     ReadRows(&parts[0]);
     if (threaded) second.join();
