@@ -95,6 +95,7 @@ struct JpegPart {
     size_t Stride;
     JDIMENSION Width, Height;  // the output's size, as the header's reading found it
     JDIMENSION First, Last;
+    bool HandsOver;  // says each band of its rows is done (PhotoRowsDone)
     JpegFailure Failure;
     bool Ok;
 };
@@ -137,6 +138,7 @@ void ReadRows(JpegPart* part) {
             rows[count] = part->Pixels + part->Stride * (info.output_scanline + unsigned(count));
         if (jpeg_read_scanlines(&info, rows, JDIMENSION(count)) == 0 || part->Failure.CutShort || part->Failure.BadCode)
             ERREXIT(&info, JERR_INPUT_EOF);
+        if (part->HandsOver) PhotoRowsDone(int(info.output_scanline));
     }
     if (part->Last == part->Height) {
         // Data that runs out before the end marker was read wrongly somewhere (damaged codes
@@ -249,10 +251,14 @@ bool DecodeJpeg(const unsigned char* bytes, size_t size, int largestSide, Decode
         part.Stride = stride;
         part.Width = width;
         part.Height = height;
+        part.HandsOver = false;
         part.Ok = false;
     }
     parts[0].First = 0;
     parts[0].Last = secondStart > 0 ? secondStart : height;
+    // The rows from the top can be used while the rest is decoded, when nothing follows them.
+    parts[0].HandsOver = PhotoFinalAsDecoded(*photo, int(width), int(height), largestSide);
+    if (parts[0].HandsOver) PhotoRowsBegin(pixels, int(width), int(height));
     parts[1].First = secondStart;
     parts[1].Last = height;
     // The second part on a thread of its own; where no thread starts, this one reads it too.

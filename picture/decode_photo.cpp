@@ -40,6 +40,13 @@ void PrepareDecoders() {
     PrepareColourConversion();
 }
 
+bool PhotoFinalAsDecoded(const DecodedPhoto& photo, int width, int height, int largestSide) {
+    int fitWidth = 0, fitHeight = 0;
+    return photo.Samples == PHOTO_SAMPLES_RGBA && photo.Orientation == 1 && !photo.Colour.Icc &&
+           !photo.Colour.Primaries && !photo.Colour.Transfer &&
+           !FitInside(width, height, largestSide, &fitWidth, &fitHeight);
+}
+
 PhotoKind PhotoKindOf(const unsigned char* bytes, size_t size) {
     if (size >= 3 && bytes[0] == 0xff && bytes[1] == 0xd8 && bytes[2] == 0xff) return PHOTO_KIND_JPEG;
     if (size >= 8 && memcmp(bytes, "\x89PNG\r\n\x1a\n", 8) == 0) return PHOTO_KIND_PNG;

@@ -37,13 +37,18 @@ void ReapEndedDecoders(int waitMs) {
 
 bool DecodersToReap() { return !EndedHelpers.empty(); }
 
-bool DecodePictureFile(const char* path, int largestSide, DecodedPicture* picture, char* reason, size_t reasonSize) {
+bool DecodePictureFile(const char* path, int largestSide, DecodedPicture* picture, char* reason, size_t reasonSize,
+                       void (*rowsDone)(const DecodedRows& rows, void* context), void* context) {
     memset(picture, 0, sizeof *picture);
     PictureDecode* decode = StartPictureDecode(path, largestSide, reason, reasonSize);
     if (!decode) return false;
     DecodeState state;
-    // Each poll waits until the answer or the time limit, whichever comes first.
-    while ((state = PollPictureDecode(decode, INT_MAX, picture, reason, reasonSize)) == DECODE_RUNNING) {}
+    // Each poll waits until the answer, rows handed over early, or the time limit, whichever
+    // comes first.
+    while ((state = PollPictureDecode(decode, INT_MAX, picture, reason, reasonSize)) == DECODE_RUNNING) {
+        DecodedRows rows;
+        if (rowsDone && PeekDecodedRows(decode, &rows)) rowsDone(rows, context);
+    }
     ReapEndedDecoders(EndedHelperWaitMs);  // a helper that ran out of time is gone before this returns
     return state == DECODE_DONE;
 }

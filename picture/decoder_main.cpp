@@ -127,6 +127,29 @@ void PhotoPixelsFree(unsigned char* pixels) { ArenaFree(pixels); }
 
 void PhotoPixelsShrink(unsigned char* pixels, size_t size) { ArenaRealloc(pixels, size); }
 
+// ---- Rows handed over early (picture/image_decoder_protocol.h: DecoderProgress) ----
+
+static bool WriteAll(int fd, const void* data, size_t size);
+static DecoderProgress Progress;
+
+void PhotoRowsBegin(const unsigned char* pixels, int width, int height) {
+    memset(&Progress, 0, sizeof Progress);
+    Progress.Magic = DecoderProgressMagic;
+    Progress.Width = width;
+    Progress.Height = height;
+    Progress.Offset = pixels - ArenaBase;
+}
+
+// A record for every sixteenth of the picture or so: enough for the program to follow, few
+// enough to cost nothing.
+void PhotoRowsDone(int rows) {
+    if (Progress.Magic != DecoderProgressMagic) return;
+    const int step = Progress.Height / 16 > 16 ? Progress.Height / 16 : 16;
+    if (rows < Progress.Height && rows - Progress.RowsDone < step) return;
+    Progress.RowsDone = rows;
+    WriteAll(DecoderResultFd, &Progress, sizeof Progress);
+}
+
 #define STBI_MALLOC(size) ArenaMalloc(size)
 #define STBI_REALLOC(data, size) ArenaRealloc(data, size)
 #define STBI_FREE(data) ArenaFree(data)
@@ -140,8 +163,6 @@ void PhotoPixelsShrink(unsigned char* pixels, size_t size) { ArenaRealloc(pixels
 // ---- Decoding ----
 
 static DecoderResult Result;
-
-static bool WriteAll(int fd, const void* data, size_t size);
 
 // A library written in C++ may meet the memory limit as an exception: the answer is the same
 // as for any other decoder that met it.

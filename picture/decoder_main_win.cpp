@@ -80,6 +80,10 @@ unsigned char* PhotoPixels(size_t size) { return static_cast<unsigned char*>(Cou
 
 void PhotoPixelsFree(unsigned char* pixels) { CountedFree(pixels); }
 
+// The Windows protocol hands the pixels over whole, at the end.
+void PhotoRowsBegin(const unsigned char*, int, int) {}
+void PhotoRowsDone(int) {}
+
 // The pixels stay where they are: only a block that shrank in place gives its tail back.
 void PhotoPixelsShrink(unsigned char* pixels, size_t size) {
     size_t old = CountedSize(pixels);

@@ -35,6 +35,13 @@ struct PictureDecode {
     int LargestSide;
     DecoderResult Record;
     size_t Got;  // bytes of the record read so far
+    // The rows handed over early (PeekDecodedRows): the last progress record and the pixels'
+    // mapping, made at the first; Malformed when one broke the protocol.
+    DecoderProgress Progress;
+    void* EarlyMapping;
+    size_t EarlyMappingSize;
+    const unsigned char* EarlyPixels;
+    bool Malformed;
 };
 
 static bool Fail(char* reason, size_t reasonSize, const char* format, ...) {
@@ -194,23 +201,88 @@ PictureDecode* StartPictureDecode(const char* path, int largestSide, char* reaso
 }
 
 static void FreeDecode(PictureDecode* decode) {
+    if (decode->EarlyMapping) munmap(decode->EarlyMapping, decode->EarlyMappingSize);
     if (decode->Results >= 0) close(decode->Results);
     if (decode->Pixels >= 0) close(decode->Pixels);  // unless a picture took it
     delete decode;
 }
 
+// Fixes the shared memory's size, so that pixels checked to lie inside it stay there: the
+// helper, or a process it left behind with the memory open, could shrink it after the check, and
+// reading the pixels would then fault (SIGBUS). The program made this memory itself, so the
+// seals it reads back are the memory's own; one the helper has made unsealable (F_SEAL_SEAL)
+// fails. True with the size, in bytes.
+static bool SealSize(int shared, int64_t* size) {
+    const int sizeSeals = F_SEAL_SHRINK | F_SEAL_GROW;
+    fcntl(shared, F_ADD_SEALS, sizeSeals);
+    const int seals = fcntl(shared, F_GET_SEALS);
+    struct stat info;
+    if (seals < 0 || (seals & sizeSeals) != sizeSeals || fstat(shared, &info) != 0) return false;
+    *size = int64_t(info.st_size);
+    return true;
+}
+
+static bool PixelsFit(int width, int height, int64_t offset, int largest, int64_t size) {
+    const int64_t bytes = int64_t(width) * height * 4;
+    return width > 0 && height > 0 && (largest <= 0 || (width <= largest && height <= largest)) &&
+           int64_t(width) * height <= MaxPicturePixels && offset >= 0 && offset <= size && bytes <= size - offset;
+}
+
+// Maps read-only the part of the shared memory that holds `bytes` bytes at `offset`; null
+// when it cannot. Not populated: the pages come in as the pixels are read.
+static void* MapPixels(int shared, int64_t offset, int64_t bytes, const unsigned char** pixels, size_t* length,
+                       int64_t* start) {
+    const long page = sysconf(_SC_PAGESIZE);
+    *start = offset / page * page;
+    *length = size_t(offset - *start + bytes);
+    void* mapping = mmap(nullptr, *length, PROT_READ, MAP_SHARED, shared, off_t(*start));
+    if (mapping == MAP_FAILED) return nullptr;
+    *pixels = static_cast<const unsigned char*>(mapping) + (offset - *start);
+    return mapping;
+}
+
+// A progress record: the first maps the pixels (the memory's size sealed first); each must say
+// what the first did, with no fewer rows. Anything else is a malformed answer.
+static void TakeProgress(PictureDecode* decode, const DecoderProgress& progress) {
+    const bool first = decode->EarlyMapping == nullptr;
+    bool sane = progress.RowsDone >= 0 && progress.RowsDone <= progress.Height;
+    if (!first) {
+        const DecoderProgress& before = decode->Progress;
+        sane = sane && progress.Width == before.Width && progress.Height == before.Height &&
+               progress.Offset == before.Offset && progress.RowsDone >= before.RowsDone;
+    } else {
+        int64_t size = 0, start = 0;
+        sane = sane && SealSize(decode->Pixels, &size) &&
+               PixelsFit(progress.Width, progress.Height, progress.Offset, decode->LargestSide, size);
+        if (sane) {
+            decode->EarlyMapping =
+                MapPixels(decode->Pixels, progress.Offset, int64_t(progress.Width) * progress.Height * 4,
+                          &decode->EarlyPixels, &decode->EarlyMappingSize, &start);
+            // Rows early are only a help: the answer comes whole all the same.
+            if (!decode->EarlyMapping) return;
+        }
+    }
+    if (!sane) {
+        decode->Malformed = true;
+        return;
+    }
+    decode->Progress = progress;
+}
+
 // Reads what the helper has written, until the pipe ends, `until` passes, the decode's time is
-// up or the helper has written more than one record: a malformed answer, which PollPictureDecode
+// up or the helper has written more than its answer: a malformed answer, which PollPictureDecode
 // refuses (a helper that never stops writing would otherwise keep this loop reading for ever).
+// Returns after a few progress records, so that their rows can be used meanwhile.
 static void ReadRecord(PictureDecode* decode, long long until) {
     const size_t size = sizeof decode->Record;
-    while (decode->Results >= 0 && decode->Got <= size) {
+    int progressRecords = 0;
+    while (decode->Results >= 0 && decode->Got <= size && !decode->Malformed) {
         long long left = until - NowMs();
         pollfd readable = {decode->Results, POLLIN, 0};
         int ready = poll(&readable, 1, left <= 0 ? 0 : left > INT_MAX ? INT_MAX : int(left));
         if (ready < 0 && errno == EINTR) continue;
         if (ready <= 0) return;
-        char beyond;  // a byte past the record is all it takes to refuse the answer
+        char beyond;  // a byte past the answer is all it takes to refuse it
         char* into = decode->Got < size ? reinterpret_cast<char*>(&decode->Record) + decode->Got : &beyond;
         size_t room = decode->Got < size ? size - decode->Got : 1;
         ssize_t n = read(decode->Results, into, room);
@@ -221,8 +293,28 @@ static void ReadRecord(PictureDecode* decode, long long until) {
             return;
         }
         decode->Got += size_t(n);
+        if (decode->Got == size && decode->Record.Magic == DecoderProgressMagic) {
+            DecoderProgress progress;
+            memcpy(&progress, &decode->Record, sizeof progress);
+            memset(&decode->Record, 0, sizeof decode->Record);
+            decode->Got = 0;
+            TakeProgress(decode, progress);
+            // What else has come is read now; no more waiting.
+            until = NowMs();
+            if (++progressRecords == 64) return;
+        }
         if (NowMs() >= decode->Deadline) return;
     }
+}
+
+bool PeekDecodedRows(PictureDecode* decode, DecodedRows* rows) {
+    memset(rows, 0, sizeof *rows);
+    if (!decode->EarlyMapping || decode->Malformed || decode->Progress.RowsDone <= 0) return false;
+    rows->Pixels = decode->EarlyPixels;
+    rows->Width = decode->Progress.Width;
+    rows->Height = decode->Progress.Height;
+    rows->Rows = decode->Progress.RowsDone;
+    return true;
 }
 
 // Judges an ended helper's status and record; maps the pixels when all is well.
@@ -249,35 +341,25 @@ static bool TakeAnswer(PictureDecode* decode, int status, DecodedPicture* pictur
     }
 
     // Trust nothing in the record that could make us read outside the shared memory, or leave
-    // work the size of the file's claim to this thread: the pixels must already fit. The size is
-    // sealed first: the helper, or a process it left behind with the memory open, could shrink it
-    // after the check, and reading the pixels would then fault (SIGBUS). The program made this
-    // memory itself, so the seals it reads back are the memory's own; one the helper has made
-    // unsealable (F_SEAL_SEAL) is a malformed answer.
-    const int sizeSeals = F_SEAL_SHRINK | F_SEAL_GROW;
-    fcntl(decode->Pixels, F_ADD_SEALS, sizeSeals);
-    const int seals = fcntl(decode->Pixels, F_GET_SEALS);
-    struct stat shared;
-    int64_t bytes = int64_t(result.Width) * result.Height * 4;
-    const int largest = decode->LargestSide;
-    bool sane = seals >= 0 && (seals & sizeSeals) == sizeSeals && result.Ok == 1 && result.Width > 0 &&
-                result.Height > 0 && (largest <= 0 || (result.Width <= largest && result.Height <= largest)) &&
-                result.SourceWidth >= result.Width && result.SourceHeight >= result.Height &&
-                int64_t(result.Width) * result.Height <= MaxPicturePixels && result.Offset >= 0 &&
-                fstat(decode->Pixels, &shared) == 0 && result.Offset <= shared.st_size &&
-                bytes <= shared.st_size - result.Offset;
+    // work the size of the file's claim to this thread: the pixels must already fit, in memory
+    // whose size is sealed first.
+    int64_t size = 0;
+    bool sane = SealSize(decode->Pixels, &size) && result.Ok == 1 &&
+                PixelsFit(result.Width, result.Height, result.Offset, decode->LargestSide, size) &&
+                result.SourceWidth >= result.Width && result.SourceHeight >= result.Height;
     if (!sane) return Fail(reason, reasonSize, "the decoder's answer was malformed");
 
     // Not populated: the pages come in as the upload reads them, a band a frame for a large
     // picture, rather than all of them in this call.
-    long page = sysconf(_SC_PAGESIZE);
-    int64_t start = result.Offset / page * page;
-    size_t length = size_t(result.Offset - start + bytes);
-    void* mapping = mmap(nullptr, length, PROT_READ, MAP_SHARED, decode->Pixels, off_t(start));
-    if (mapping == MAP_FAILED) {
-        return Fail(reason, reasonSize, "could not map the decoded picture (%s)", strerror(errno));
-    }
-    picture->Pixels = static_cast<const unsigned char*>(mapping) + (result.Offset - start);
+    int64_t start = 0;
+    size_t length = 0;
+    void* mapping = MapPixels(decode->Pixels, result.Offset, int64_t(result.Width) * result.Height * 4,
+                              &picture->Pixels, &length, &start);
+    if (!mapping) return Fail(reason, reasonSize, "could not map the decoded picture (%s)", strerror(errno));
+    const DecoderProgress& early = decode->Progress;
+    if (decode->EarlyMapping && early.Width == result.Width && early.Height == result.Height &&
+        early.Offset == result.Offset)
+        picture->RowsSeenEarlier = early.RowsDone;
     picture->Width = result.Width;
     picture->Height = result.Height;
     picture->SourceWidth = result.SourceWidth;
@@ -301,7 +383,7 @@ DecodeState PollPictureDecode(PictureDecode* decode, int waitMs, DecodedPicture*
     if (until > decode->Deadline) until = decode->Deadline;
 
     ReadRecord(decode, until);
-    if (decode->Got > sizeof decode->Record) {
+    if (decode->Got > sizeof decode->Record || decode->Malformed) {
         EndHelper(decode->Helper);
         FreeDecode(decode);
         Fail(reason, reasonSize, "the decoder's answer was malformed");

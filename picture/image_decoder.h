@@ -7,7 +7,9 @@
 //   // then once a frame, until it is over:
 //   DecodedPicture picture;
 //   switch (PollPictureDecode(decode, 0, &picture, reason, sizeof reason)) {
-//   case DECODE_RUNNING: break;                    // look again next frame
+//   case DECODE_RUNNING: DecodedRows rows;         // look again next frame; meanwhile rows
+//                        if (PeekDecodedRows(decode, &rows)) use(rows.Pixels, rows.Rows);  // may be done
+//                        break;
 //   case DECODE_DONE: use(picture.pixels, picture.width, picture.height);   // rows top to bottom
 //                     ReleaseDecodedPicture(&picture); break;
 //                     // or over several frames, handing back each band of rows once used:
@@ -17,6 +19,7 @@
 //   CancelPictureDecode(decode);                   // or give up on it while it runs
 //
 //   DecodePictureFile(path, largestSide, &picture, reason, sizeof reason);   // start and wait
+//   DecodePictureFile(..., UseRows, &context);     // the same, shown the rows handed over early
 //
 // The file is opened here once, without blocking, and checked: anything but a non-empty regular
 // file (a folder, a named pipe, a socket, a device) is refused at once, before any helper starts,
@@ -42,6 +45,7 @@ struct DecodedPicture {
     int SourceWidth, SourceHeight;  // the picture's own size; larger when it was scaled down
     void* Mapping;                  // what ReleaseDecodedPicture unmaps
     size_t MappingSize;
+    int RowsSeenEarlier;         // of these rows, how many PeekDecodedRows showed as they are now
     int SharedFile;              // Linux: the shared memory, open while mapped (rows handed back)
     long long SharedFileOffset;  // Linux: where the mapping starts in it
 };
@@ -59,6 +63,16 @@ PictureDecode* StartPictureDecode(const char* path, int largestSide, char* reaso
 // freed. RUNNING: nothing changed; ask again later.
 DecodeState PollPictureDecode(PictureDecode* decode, int waitMs, DecodedPicture* picture, char* reason,
                               size_t reasonSize);
+// The rows of the pixels to come that the helper has already finished, while it decodes the rest:
+// the first Rows rows of a Width x Height picture, final as they are. A decoder whose pixels need
+// a step after it (scaling, colour, a turn) hands over nothing early.
+struct DecodedRows {
+    const unsigned char* Pixels;  // Width * Height * 4 bytes, of which the first Rows rows are done
+    int Width, Height, Rows;
+};
+// False while no rows have come (or never will: the helper said nothing, or something malformed).
+// Valid until the next call on the decode.
+bool PeekDecodedRows(PictureDecode* decode, DecodedRows* rows);
 // Gives up on a decode that is running: its helper is killed and the decode freed. The helper
 // is reaped now when it has already gone, else by a later call here; however many are still
 // going, this never waits.
@@ -70,8 +84,10 @@ void ReapEndedDecoders(int waitMs);
 bool DecodersToReap();
 
 // Start, then wait for the answer (within the time limit). True with the picture, or false with
-// the reason.
-bool DecodePictureFile(const char* path, int largestSide, DecodedPicture* picture, char* reason, size_t reasonSize);
+// the reason. rowsDone, when given, is called meanwhile each time more rows have come early
+// (PeekDecodedRows).
+bool DecodePictureFile(const char* path, int largestSide, DecodedPicture* picture, char* reason, size_t reasonSize,
+                       void (*rowsDone)(const DecodedRows& rows, void* context) = nullptr, void* context = nullptr);
 void ReleaseDecodedPicture(DecodedPicture* picture);
 // Hands back the memory of the first `rows` rows, which are not read again; the rest stays
 // mapped until ReleaseDecodedPicture. Where the platform cannot (Windows), the memory goes at

@@ -6,7 +6,10 @@
 //           helper has ended, the program seals its size (F_SEAL_SHRINK | F_SEAL_GROW); the
 //           helper adds no seals of its own
 //     fd 4: the result pipe; the helper writes one DecoderResult, nothing more, and exits with
-//           status 0
+//           status 0. Before it, a helper whose pixels are final as they are decoded may write
+//           DecoderProgress records, each the size of the result: where the pixels are and how
+//           many rows from the top are done, so that the program can use them meanwhile. From
+//           the first, the program seals the memory's size; the rows said to be done never change
 //     fd 5: the picture file, opened by the program, which has checked that it is a regular,
 //           non-empty file; the helper decodes exactly this open file
 //
@@ -28,6 +31,18 @@ constexpr int64_t MaxPicturePixels = 500000000;
 
 constexpr uint32_t DecoderResultMagic = 0x32444c56;  // "VLD2"
 
+constexpr uint32_t DecoderProgressMagic = 0x50444c56;  // "VLDP"
+
+// The pixels of the answer to come, and their first RowsDone rows, which are final. Each record
+// says the same place and size as the first and no fewer rows than the one before.
+struct DecoderProgress {
+    uint32_t Magic;
+    int32_t Width, Height;
+    int32_t RowsDone;
+    int64_t Offset;
+    char Unused[248];
+};
+
 struct DecoderResult {
     uint32_t Magic;
     int32_t Ok;                         // 1: the pixels are in the shared memory; 0: failed, see reason
@@ -36,3 +51,5 @@ struct DecoderResult {
     int64_t Offset;                     // byte offset of the first pixel in the shared-memory file
     char Reason[240];                   // NUL-terminated failure text when not ok
 };
+
+static_assert(sizeof(DecoderProgress) == sizeof(DecoderResult), "one record size on the pipe");

@@ -366,6 +366,12 @@ void CancelPictureDecode(PictureDecode* decode) {
 }
 
 // A view of a section cannot give back part of its pages: they go with the release.
+// The Windows helper hands over its pixels whole, at the end.
+bool PeekDecodedRows(PictureDecode*, DecodedRows* rows) {
+    memset(rows, 0, sizeof *rows);
+    return false;
+}
+
 void ReleaseDecodedRows(DecodedPicture*, int) {}
 
 void ReleaseDecodedPicture(DecodedPicture* picture) {

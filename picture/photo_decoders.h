@@ -62,6 +62,11 @@ struct DecodedPhoto {
 unsigned char* PhotoPixels(size_t size);
 void PhotoPixelsFree(unsigned char* pixels);
 void PhotoPixelsShrink(unsigned char* pixels, size_t size);
+// Rows handed over while the rest is decoded, by a decoder whose pixels are final as it writes
+// them (PhotoFinalAsDecoded): where they are, once, then how many rows from the top are done.
+// Where the helper cannot hand rows over early, these do nothing.
+void PhotoRowsBegin(const unsigned char* pixels, int width, int height);
+void PhotoRowsDone(int rows);
 // The helper's memory limit, for the reason when it is reached.
 extern unsigned long long PhotoMemoryLimit;
 
@@ -75,6 +80,9 @@ PhotoKind PhotoKindOf(const unsigned char* bytes, size_t size);
 // (Samples RGBA, Orientation 1) and the upright sizes.
 bool DecodePhoto(PhotoKind kind, const unsigned char* bytes, size_t size, int largestSide, DecodedPhoto* photo,
                  char* reason, size_t reasonSize);
+// Whether pixels decoded with these properties need no step after their decoder: RGBA, upright,
+// without a colour description, within the largest side.
+bool PhotoFinalAsDecoded(const DecodedPhoto& photo, int width, int height, int largestSide);
 // The shared words of the decoders' reasons.
 void SetPhotoReason(char* reason, size_t reasonSize, const char* format, ...);
 bool PhotoTooLarge(long long width, long long height, char* reason, size_t reasonSize);

@@ -1,5 +1,6 @@
 #include "render/texture_import.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <stb_image.h>
@@ -29,6 +30,7 @@ PictureDecode* Loading = nullptr;
 bool Uploading = false;
 DecodedPicture Decoded;
 StripUpload Strips;
+bool EarlyGaveUp = false;  // the driver refused the texture for the rows handed over early
 TextureSlot LoadingSlot = TEXTURE_SLOT_DIFFUSE;
 std::string LoadingPath;
 
@@ -103,8 +105,8 @@ void Fill(TextureSlot slot, const char* source, const unsigned char* pixels, int
 void EndLoading(bool later) {
     if (Loading) CancelPictureDecode(Loading);
     Loading = nullptr;
+    DropStripUpload(&Strips);  // filled while the helper decoded, or after
     if (Uploading) {
-        DropStripUpload(&Strips);
         if (later) {
             Dropped.push_back(DroppedPixels{Decoded, 0});
             memset(&Decoded, 0, sizeof Decoded);
@@ -136,11 +138,49 @@ void HandBackAllDropped() {
     Dropped.clear();
 }
 
+// Uploads up to `mostBytes` of the rows a helper has handed over early and the texture has not
+// yet, the texture made at the first. All but the last row: the whole comes with the answer.
+void FollowRows(const DecodedRows& rows, StripUpload* strips, size_t mostBytes, bool* gaveUp) {
+    char reason[512];
+    if (*gaveUp) return;
+    if (strips->Texture == 0 && !StartStripUpload(strips, rows.Width, rows.Height, reason, sizeof reason)) {
+        *gaveUp = true;  // the answer's upload meets the refusal again, and reports it
+        return;
+    }
+    const int ready = rows.Rows < rows.Height ? rows.Rows : rows.Height - 1;
+    if (ready <= strips->RowsDone) return;
+    const size_t bytes = size_t(ready - strips->RowsDone) * size_t(rows.Width) * 4;
+    if (UploadStrips(strips, rows.Pixels, bytes < mostBytes ? bytes : mostBytes, reason, sizeof reason) ==
+        STRIPS_FAILED)
+        *gaveUp = true;
+}
+
+// Whether the texture filled early holds the answer's first rows as they are: the same size,
+// and no more rows than the helper had said were done.
+bool EarlyRowsHold(const StripUpload& strips, const DecodedPicture& picture) {
+    return strips.Texture != 0 && strips.Width == picture.Width && strips.Height == picture.Height &&
+           strips.RowsDone <= picture.RowsSeenEarlier;
+}
+
+// An upload's end: the slot takes the texture, or the outcome says why not.
+void EndStrips(TextureSlot slot, const char* path, StripUploadState state, const char* reason, StripUpload* strips,
+               const DecodedPicture& picture, ImportOutcome* outcome) {
+    if (state != STRIPS_WHOLE) {
+        ReportFailure(path, reason, outcome);
+        return;
+    }
+    if (picture.Width != picture.SourceWidth || picture.Height != picture.SourceHeight)
+        LogScaledDown(path, picture.SourceWidth, picture.SourceHeight, picture.Width, picture.Height);
+    *outcome = Done();
+    SetTextureSlot(slot, strips->Texture, picture.Width, picture.Height);
+    memset(strips, 0, sizeof *strips);  // the slot's now
+}
+
 // One frame's share of the upload of the pixels that have come. True when the import ended in
 // this step: the slot holds the picture, or the outcome says why not. Every line a waiting
 // import writes comes then, so that a picture given up on half way has written none.
 bool UploadStep(ImportOutcome* outcome) {
-    char reason[512];
+    char reason[512] = "";
     const bool started =
         Strips.Texture != 0 || StartStripUpload(&Strips, Decoded.Width, Decoded.Height, reason, sizeof reason);
     const StripUploadState state =
@@ -152,29 +192,42 @@ bool UploadStep(ImportOutcome* outcome) {
     }
     std::string path;
     path.swap(LoadingPath);
-    if (state == STRIPS_WHOLE) {
-        if (Decoded.Width != Decoded.SourceWidth || Decoded.Height != Decoded.SourceHeight)
-            LogScaledDown(path.c_str(), Decoded.SourceWidth, Decoded.SourceHeight, Decoded.Width, Decoded.Height);
-        *outcome = Done();
-        SetTextureSlot(LoadingSlot, Strips.Texture, Decoded.Width, Decoded.Height);
-        memset(&Strips, 0, sizeof Strips);  // the slot's now
-    } else {
-        ReportFailure(path.c_str(), reason, outcome);
-    }
+    EndStrips(LoadingSlot, path.c_str(), state, reason, &Strips, Decoded, outcome);
     ReleaseDecodedPicture(&Decoded);
     Uploading = false;
     return true;
 }
 
+// A whole import waited for: the upload follows the rows the helper hands over early, so most
+// of the picture is in its texture by the time the answer comes.
+struct Following {
+    StripUpload Strips;
+    bool GaveUp;
+};
+
+void FollowAll(const DecodedRows& rows, void* context) {
+    Following* following = static_cast<Following*>(context);
+    FollowRows(rows, &following->Strips, SIZE_MAX, &following->GaveUp);
+}
+
 ImportOutcome LoadFile(TextureSlot slot, const char* path) {
     ImportOutcome outcome = Done();
     DecodedPicture picture;
-    char reason[512];
-    if (DecodePictureFile(path, LargestTextureSide(), &picture, reason, sizeof reason)) {
-        TakeDecodedPicture(slot, path, &picture, &outcome);
-    } else {
+    char reason[512] = "";
+    Following early = {};
+    if (!DecodePictureFile(path, LargestTextureSide(), &picture, reason, sizeof reason, FollowAll, &early)) {
+        DropStripUpload(&early.Strips);
         ReportFailure(path, reason, &outcome);
+        return outcome;
     }
+    if (!EarlyRowsHold(early.Strips, picture)) {
+        DropStripUpload(&early.Strips);
+        TakeDecodedPicture(slot, path, &picture, &outcome);
+        return outcome;
+    }
+    const StripUploadState state = UploadStrips(&early.Strips, picture.Pixels, SIZE_MAX, reason, sizeof reason);
+    EndStrips(slot, path, state, reason, &early.Strips, picture, &outcome);
+    ReleaseDecodedPicture(&picture);
     return outcome;
 }
 
@@ -246,6 +299,7 @@ bool StartTextureImport(TextureSlot slot, const char* path, ImportOutcome* outco
     }
     *outcome = Done();
     Loading = decode;
+    EarlyGaveUp = false;
     LoadingSlot = slot;
     LoadingPath = path;
     return true;
@@ -260,13 +314,20 @@ bool FinishTextureImport(ImportOutcome* outcome) {
     }
     char reason[512];
     DecodeState state = PollPictureDecode(Loading, 0, &Decoded, reason, sizeof reason);
-    if (state == DECODE_RUNNING) return false;
+    if (state == DECODE_RUNNING) {
+        // A band of the rows the helper has finished, while it decodes the rest.
+        DecodedRows rows;
+        if (PeekDecodedRows(Loading, &rows)) FollowRows(rows, &Strips, TextureUploadBytesPerFrame, &EarlyGaveUp);
+        return false;
+    }
     Loading = nullptr;  // the poll has freed it
     if (state == DECODE_DONE) {
-        // The first band goes up in this same frame: a picture of one band arrives in it.
+        if (!EarlyRowsHold(Strips, Decoded)) DropStripUpload(&Strips);
+        // The next band goes up in this same frame: a picture of one band arrives in it.
         Uploading = true;
         return UploadStep(outcome);
     }
+    DropStripUpload(&Strips);
     std::string path;
     path.swap(LoadingPath);
     ReportFailure(path.c_str(), reason, outcome);
@@ -289,4 +350,4 @@ void EndTextureImports() {
 
 const char* LoadingTexturePath() { return Loading || Uploading ? LoadingPath.c_str() : nullptr; }
 
-GLuint TextureBeingUploaded() { return Uploading ? Strips.Texture : 0; }
+GLuint TextureBeingUploaded() { return Strips.Texture; }

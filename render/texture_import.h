@@ -81,8 +81,9 @@ void EndTextureImports();
 // The file being loaded, or null when no import is. (The interface keeps its own record of
 // what it started, ui/import_command.h's ImportInProgress; this one is for tests.)
 const char* LoadingTexturePath();
-// The texture the loading import's pixels are going into, once they have come; 0 while it
-// decodes or when none is loading (tests, the benchmark).
+// The texture the loading import's pixels are going into, once the first of them have come
+// (rows a helper hands over early, or the answer); 0 before or when none is loading (tests, the
+// benchmark).
 GLuint TextureBeingUploaded();
 
 // The bytes of pixels an import without waiting uploads in one frame (at least a row).

@@ -186,9 +186,17 @@ TEST(ImageDecoder, MisbehavingHelperIsContained) {
         const char* Word;
         const char* ReasonHas;
     } cases[] = {
-        {"crash", "stopped"},        {"abort", "stopped"},       {"hang", "took too long"},
-        {"linger", "took too long"}, {"silent", "no answer"},    {"short", "no answer"},
-        {"exit3", "exit status 3"},  {"oversized", "malformed"}, {"outside", "malformed"},
+        {"crash", "stopped"},
+        {"abort", "stopped"},
+        {"hang", "took too long"},
+        {"linger", "took too long"},
+        {"silent", "no answer"},
+        {"short", "no answer"},
+        {"exit3", "exit status 3"},
+        {"oversized", "malformed"},
+        {"outside", "malformed"},
+        {"early-outside", "malformed"},
+        {"early-backwards", "malformed"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Word);

@@ -172,6 +172,19 @@ int main(int argc, char** argv) {
         result.Ok = 0;
         if (strcmp(word, "garbled") == 0) memcpy(result.Reason, "END\xae PNG\n\x1b[31m \xff\xfe", 17);
     }
+    if (strncmp(word, "early-", 6) == 0) {
+        // Rows handed over early that lie: outside the memory, or fewer than it said before.
+        if (ftruncate(DecoderPixelFd, GoodSide * GoodSide * 4) != 0) return 8;
+        DecoderProgress progress;
+        memset(&progress, 0, sizeof progress);
+        progress.Magic = DecoderProgressMagic;
+        progress.Width = progress.Height = GoodSide;
+        progress.RowsDone = GoodSide / 2;
+        if (strcmp(word, "early-outside") == 0) progress.Offset = 1 << 20;
+        if (write(DecoderResultFd, &progress, sizeof progress) != ssize_t(sizeof progress)) return 8;
+        progress.RowsDone = GoodSide / 4;
+        if (write(DecoderResultFd, &progress, sizeof progress) != ssize_t(sizeof progress)) return 8;
+    }
     size_t size = strcmp(word, "short") == 0 ? sizeof result / 2 : sizeof result;
     return write(DecoderResultFd, &result, size) == ssize_t(size) ? 0 : 8;
 }

@@ -19,6 +19,7 @@
 #include "render/strip_upload.h"
 #include "render/texture_import.h"
 #include "render/texture_slots.h"
+#include "tests/picture/decoder_test_support.h"
 #include "tests/picture/import_test_files.h"
 
 namespace {
@@ -262,6 +263,51 @@ TEST_F(StripUploadGL, ACancelOrANewerImportDropsAPictureHalfUploaded) {
     EXPECT_EQ(0, SharedPictureMemory());
     EXPECT_EQ(paper, FilterTexture);
     EXPECT_EQ(cancelled + cancelled, LogText.str());
+}
+
+// A JPEG whose rows the helper hands over as it decodes them: the texture that arrives is the
+// decode's, in an import looked at frame by frame and in one waited for; one that fails after
+// its first rows went in leaves no texture, memory or line of them, and the slot as it was.
+TEST_F(StripUploadGL, RowsHandedOverEarlyMakeTheDecodesTexture) {
+    const int width = 2048, height = 1536;  // large enough for the helper's two threads
+    const std::string png = WritePicture("large.png", TestPixels(width, height, 4), width, height);
+    const std::string jpeg = Folder.File("large.jpg");
+    ASSERT_EQ(0, system(("convert '" + png + "' -quality 90 '" + jpeg + "'").c_str()));
+    const Decoded decoded = Decode(jpeg);
+    ASSERT_TRUE(decoded.Ok) << decoded.Reason;
+    TextureUploadBytesPerFrame = size_t(width) * 4 * 64;
+    ImportOutcome outcome;
+    ASSERT_TRUE(StartTextureImport(TEXTURE_SLOT_DIFFUSE, jpeg.c_str(), &outcome));
+    ASSERT_GT(LookUntilDone(&outcome), 0);
+    ASSERT_TRUE(outcome.Done) << outcome.Reason;
+    EXPECT_EQ(decoded.Pixels, ReadTexels(DiffuseTexture, width, height));
+    PutPictureInSlot(TestPixels(3, 2, 4).data(), 3, 2);
+    ASSERT_TRUE(LoadDiffuseTexture(jpeg.c_str()).Done);
+    EXPECT_EQ(decoded.Pixels, ReadTexels(DiffuseTexture, width, height));
+
+    const std::string cut = Folder.File("cut.jpg");
+    const Bytes whole = ReadBytes(jpeg);
+    ASSERT_TRUE(WriteBytes(cut, Bytes(whole.begin(), whole.begin() + long(whole.size() * 8 / 10))));
+    const GLuint picture = DiffuseTexture;
+    LogText.str("");
+    ASSERT_TRUE(StartTextureImport(TEXTURE_SLOT_DIFFUSE, cut.c_str(), &outcome));
+    std::vector<GLuint> early;
+    const auto limit = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (!FinishTextureImport(&outcome) && std::chrono::steady_clock::now() < limit) {
+        if (TextureBeingUploaded()) early.push_back(TextureBeingUploaded());
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    EXPECT_FALSE(outcome.Done);
+    EXPECT_NE(std::string::npos, std::string(outcome.Reason).find("cut short")) << outcome.Reason;
+    for (GLuint texture : early) EXPECT_FALSE(glIsTexture(texture));
+    EXPECT_EQ(0u, TextureBeingUploaded());
+    EXPECT_EQ(picture, DiffuseTexture);
+    EXPECT_EQ(0, SharedPictureMemory());
+    EXPECT_EQ(0u, LogText.str().find("[Error]: Failed to load texture: ")) << LogText.str();
+    EXPECT_EQ(std::string::npos, LogText.str().find("scaled down")) << LogText.str();
+    ASSERT_FALSE(LoadDiffuseTexture(cut.c_str()).Done);
+    EXPECT_EQ(picture, DiffuseTexture);
+    EXPECT_EQ(0, SharedPictureMemory());
 }
 
 }  // namespace
