@@ -103,7 +103,7 @@ bool DecodePhoto(PhotoKind kind, const unsigned char* bytes, size_t size, int la
         }
     }
     if (ok) {
-        if (const char* note = ConvertToSrgb(photo)) fprintf(stderr, "[Info]: %s\n", note);
+        photo->Note = ConvertToSrgb(photo);
         if (photo->Orientation >= 5) {
             const int sourceWidth = photo->SourceWidth;
             photo->SourceWidth = photo->SourceHeight;

@@ -195,6 +195,7 @@ static bool DecodeWithLibraries(int largestSide, DecoderResult* result) {
         result->Height = photo.Height;
         result->SourceWidth = photo.SourceWidth;
         result->SourceHeight = photo.SourceHeight;
+        if (photo.Note) snprintf(result->Note, sizeof result->Note, "%s", photo.Note);
     }
     munmap(file, size_t(info.st_size));
     return true;

@@ -156,6 +156,7 @@ static bool DecodeWithLibraries(HANDLE picture, int largestSide, DecoderResult* 
             result->Height = photo.Height;
             result->SourceWidth = photo.SourceWidth;
             result->SourceHeight = photo.SourceHeight;
+            if (photo.Note) snprintf(result->Note, sizeof result->Note, "%s", photo.Note);
             HandOver(photo.Pixels, result);
             PhotoPixelsFree(photo.Pixels);
         }

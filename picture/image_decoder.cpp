@@ -364,6 +364,8 @@ static bool TakeAnswer(PictureDecode* decode, int status, DecodedPicture* pictur
     picture->Height = result.Height;
     picture->SourceWidth = result.SourceWidth;
     picture->SourceHeight = result.SourceHeight;
+    snprintf(picture->Note, sizeof picture->Note, "%.*s", int(sizeof result.Note), result.Note);
+    CleanReasonText(picture->Note);
     picture->Mapping = mapping;
     picture->MappingSize = length;
     // The picture keeps the shared memory open, so that its rows can be handed back one band at

@@ -46,6 +46,7 @@ struct DecodedPicture {
     void* Mapping;                  // what ReleaseDecodedPicture unmaps
     size_t MappingSize;
     int RowsSeenEarlier;         // of these rows, how many PeekDecodedRows showed as they are now
+    char Note[128];              // a remark for the log in plain words (a colour profile set aside), or empty
     int SharedFile;              // Linux: the shared memory, open while mapped (rows handed back)
     long long SharedFileOffset;  // Linux: where the mapping starts in it
 };

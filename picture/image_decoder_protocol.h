@@ -40,7 +40,7 @@ struct DecoderProgress {
     int32_t Width, Height;
     int32_t RowsDone;
     int64_t Offset;
-    char Unused[248];
+    char Unused[376];
 };
 
 struct DecoderResult {
@@ -50,6 +50,8 @@ struct DecoderResult {
     int32_t SourceWidth, SourceHeight;  // the picture's own size, before any scaling
     int64_t Offset;                     // byte offset of the first pixel in the shared-memory file
     char Reason[240];                   // NUL-terminated failure text when not ok
+    char Note[128];                     // NUL-terminated remark on a picture that loaded (a colour
+                                        // profile set aside), or empty
 };
 
 static_assert(sizeof(DecoderProgress) == sizeof(DecoderResult), "one record size on the pipe");

@@ -320,6 +320,8 @@ static bool TakeAnswer(PictureDecode* decode, DecodedPicture* picture, char* rea
     picture->Height = result.Height;
     picture->SourceWidth = result.SourceWidth;
     picture->SourceHeight = result.SourceHeight;
+    snprintf(picture->Note, sizeof picture->Note, "%.*s", int(sizeof result.Note), result.Note);
+    CleanReasonText(picture->Note);
     picture->Mapping = mapping;
     picture->MappingSize = size_t(bytes);
     return true;

@@ -54,6 +54,7 @@ struct DecodedPhoto {
     PhotoSamples Samples;
     PhotoColour Colour;
     unsigned char* OwnedIcc;  // a profile the decoder copied out (free()d by DecodePhoto)
+    const char* Note;         // a remark for the log (a profile set aside), or null
 };
 
 // ---- Provided by the helper ----

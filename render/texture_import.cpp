@@ -59,6 +59,13 @@ void ReportFailure(const char* source, const char* reason, ImportOutcome* outcom
     LogError("Failed to load texture: ", line);
 }
 
+// The helper's remark on a picture that loaded (its colour profile set aside, say).
+void LogNote(const char* source, const DecodedPicture& picture) {
+    if (!picture.Note[0]) return;
+    const std::string text = std::string(picture.Note) + ": ";
+    LogInfo(text.c_str(), source);
+}
+
 void LogScaledDown(const char* source, int fromWidth, int fromHeight, int width, int height) {
     char detail[2048];
     snprintf(detail, sizeof detail, "%s: %d x %d scaled to %d x %d", source, fromWidth, fromHeight, width, height);
@@ -171,6 +178,7 @@ void EndStrips(TextureSlot slot, const char* path, StripUploadState state, const
     }
     if (picture.Width != picture.SourceWidth || picture.Height != picture.SourceHeight)
         LogScaledDown(path, picture.SourceWidth, picture.SourceHeight, picture.Width, picture.Height);
+    LogNote(path, picture);
     *outcome = Done();
     SetTextureSlot(slot, strips->Texture, picture.Width, picture.Height);
     memset(strips, 0, sizeof *strips);  // the slot's now
@@ -243,6 +251,7 @@ void TakeDecodedPicture(TextureSlot slot, const char* path, DecodedPicture* pict
     if (picture->Width != picture->SourceWidth || picture->Height != picture->SourceHeight)
         LogScaledDown(path, picture->SourceWidth, picture->SourceHeight, picture->Width, picture->Height);
     Fill(slot, path, picture->Pixels, picture->Width, picture->Height, outcome);
+    if (outcome->Done) LogNote(path, *picture);
     ReleaseDecodedPicture(picture);
 }
 

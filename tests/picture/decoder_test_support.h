@@ -13,6 +13,7 @@ struct Decoded {
     int SourceWidth = 0, SourceHeight = 0;
     std::vector<unsigned char> Pixels;
     std::string Reason;
+    std::string Note;
 };
 
 // largestSide: the longest side the pixels may come back with (0: any).
@@ -26,6 +27,7 @@ inline Decoded Decode(const std::string& path, int largestSide = 0) {
         result.Height = picture.Height;
         result.SourceWidth = picture.SourceWidth;
         result.SourceHeight = picture.SourceHeight;
+        result.Note = picture.Note;
         result.Pixels.assign(picture.Pixels, picture.Pixels + size_t(picture.Width) * picture.Height * 4);
         ReleaseDecodedPicture(&picture);
     } else {
