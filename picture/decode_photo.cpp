@@ -79,6 +79,26 @@ static bool DecodeStored(PhotoKind kind, const unsigned char* bytes, size_t size
     return false;
 }
 
+// Scaled down into a second buffer on the decoder's threads when the picture is large and needs
+// no turn after it (the turn takes that room), else where it lies.
+static bool Shrink(DecodedPhoto* photo, int width, int height) {
+    const size_t bytes = size_t(width) * size_t(height) * 4;
+    if (PhotoDecoderThreads > 1 && photo->Orientation == 1 && uint64_t(photo->Width) * photo->Height >= 4000000) {
+        if (unsigned char* into = PhotoPixels(bytes)) {
+            if (ShrinkPictureInto(photo->Pixels, photo->Width, photo->Height, into, width, height,
+                                  PhotoDecoderThreads)) {
+                PhotoPixelsFree(photo->Pixels);
+                photo->Pixels = into;
+                return true;
+            }
+            PhotoPixelsFree(into);
+        }
+    }
+    if (!ShrinkPicture(photo->Pixels, photo->Width, photo->Height, width, height)) return false;
+    PhotoPixelsShrink(photo->Pixels, bytes);
+    return true;
+}
+
 bool DecodePhoto(PhotoKind kind, const unsigned char* bytes, size_t size, int largestSide, DecodedPhoto* photo,
                  char* reason, size_t reasonSize) {
     memset(photo, 0, sizeof *photo);
@@ -92,10 +112,9 @@ bool DecodePhoto(PhotoKind kind, const unsigned char* bytes, size_t size, int la
     // the same both ways, so the turn cannot make the picture outgrow it.
     int width = photo->Width, height = photo->Height;
     if (FitInside(photo->Width, photo->Height, largestSide, &width, &height)) {
-        if (ShrinkPicture(photo->Pixels, photo->Width, photo->Height, width, height)) {
+        if (Shrink(photo, width, height)) {
             photo->Width = width;
             photo->Height = height;
-            PhotoPixelsShrink(photo->Pixels, size_t(width) * size_t(height) * 4);
         } else {
             SetPhotoReason(reason, reasonSize, "not enough memory to scale the %d x %d picture down",
                            photo->SourceWidth, photo->SourceHeight);

@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 bool FitInside(int width, int height, int largestSide, int* fitWidth, int* fitHeight) {
     *fitWidth = width;
@@ -88,11 +91,10 @@ void WriteRow(unsigned char* __restrict out, Values* __restrict values, int widt
     memset(values, 0, sizeof(Values) * size_t(width));
 }
 
-}  // namespace
-
-bool ShrinkPicture(unsigned char* pixels, int sourceWidth, int sourceHeight, int width, int height) {
-    if (width < 1 || height < 1 || width > sourceWidth || height > sourceHeight) return false;
-    if (width == sourceWidth && height == sourceHeight) return true;
+// New rows [first, last) of the shrunk picture into `out` (which holds all of its rows), from
+// the source rows they cover. In place (out == source) only for all the rows, in one call.
+bool ShrinkRows(const unsigned char* source, int sourceWidth, int sourceHeight, unsigned char* out, int width,
+                int height, int first, int last) {
     const size_t count = size_t(width) * 4;
     // The new rows being accumulated: the current one and the next, which a source row
     // straddling two also feeds; then the columns' spans.
@@ -104,21 +106,26 @@ bool ShrinkPicture(unsigned char* pixels, int sourceWidth, int sourceHeight, int
     memset(current, 0, 2 * sizeof(Values) * size_t(width));
     MakeSpans(spans, sourceWidth, width);
 
-    // A new pixel's weights add up to sourceWidth * sourceHeight sub-units squared.
+    // A new pixel's weights add up to sourceWidth * sourceHeight sub-units squared. A source row
+    // is `height` sub-units high, a new row `sourceHeight`: the source row holding the start of
+    // new row `first` may begin in the row before it, whose share is added and thrown away.
     const float unit = float(1.0 / (double(sourceWidth) * double(sourceHeight)));
     const size_t sourceStride = size_t(sourceWidth) * 4;
-    int y = 0;
-    uint64_t position = 0, boundary = uint64_t(sourceHeight);  // boundary: where new row y ends
-    for (int sourceY = 0; sourceY < sourceHeight; ++sourceY) {
+    int sourceY = int(uint64_t(first) * uint64_t(sourceHeight) / uint64_t(height));
+    uint64_t position = uint64_t(sourceY) * uint64_t(height);
+    int y = int(position / uint64_t(sourceHeight));
+    uint64_t boundary = uint64_t(y + 1) * uint64_t(sourceHeight);  // where new row y ends
+    for (; sourceY < sourceHeight && y < last; ++sourceY) {
         const uint64_t end = position + uint64_t(height);
         const uint64_t inCurrent = end <= boundary ? uint64_t(height) : boundary - position;
-        AddRow(pixels + sourceStride * size_t(sourceY), spans, width, float(inCurrent) * unit,
+        AddRow(source + sourceStride * size_t(sourceY), spans, width, float(inCurrent) * unit,
                float(uint64_t(height) - inCurrent) * unit, current, next);
         if (end >= boundary) {
-            // New row y is complete. It overwrites only source rows already read: it ends at
-            // (y + 1) * width pixels, and the next source row starts at (sourceY + 1) *
+            // New row y is complete. In place, it overwrites only source rows already read: it
+            // ends at (y + 1) * width pixels, and the next source row starts at (sourceY + 1) *
             // sourceWidth, with sourceY >= y and sourceWidth >= width.
-            WriteRow(pixels + count * size_t(y), current, width);
+            if (y >= first) WriteRow(out + count * size_t(y), current, width);
+            else memset(current, 0, sizeof(Values) * size_t(width));
             Values* done = current;
             current = next;
             next = done;
@@ -128,5 +135,46 @@ bool ShrinkPicture(unsigned char* pixels, int sourceWidth, int sourceHeight, int
         position = end;
     }
     free(scratch);
+    return true;
+}
+
+bool Shrinkable(int sourceWidth, int sourceHeight, int width, int height) {
+    return width >= 1 && height >= 1 && width <= sourceWidth && height <= sourceHeight;
+}
+
+}  // namespace
+
+bool ShrinkPicture(unsigned char* pixels, int sourceWidth, int sourceHeight, int width, int height) {
+    if (!Shrinkable(sourceWidth, sourceHeight, width, height)) return false;
+    if (width == sourceWidth && height == sourceHeight) return true;
+    return ShrinkRows(pixels, sourceWidth, sourceHeight, pixels, width, height, 0, height);
+}
+
+bool ShrinkPictureInto(const unsigned char* source, int sourceWidth, int sourceHeight, unsigned char* out, int width,
+                       int height, int threads) {
+    if (!Shrinkable(sourceWidth, sourceHeight, width, height)) return false;
+    if (threads < 1) threads = 1;
+    if (threads > height) threads = height;
+    // Bands of new rows, the first on this thread; a band whose thread does not start is done
+    // here too.
+    std::vector<std::thread> others;
+    std::vector<char> done(size_t(threads), 0);
+    auto band = [&](int i) {
+        done[size_t(i)] = ShrinkRows(source, sourceWidth, sourceHeight, out, width, height,
+                                     int(int64_t(height) * i / threads), int(int64_t(height) * (i + 1) / threads));
+    };
+    int started = 1;
+    for (; started < threads; ++started) {
+        try {
+            others.emplace_back(band, started);
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    band(0);
+    for (int i = started; i < threads; ++i) band(i);
+    for (std::thread& other : others) other.join();
+    for (char ok : done)
+        if (!ok) return false;
     return true;
 }

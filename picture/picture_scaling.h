@@ -25,3 +25,10 @@ bool FitInside(int width, int height, int largestSide, int* fitWidth, int* fitHe
 // in place; 1 <= width <= sourceWidth, 1 <= height <= sourceHeight. Needs 48 bytes per new
 // column of its own (malloc); false, with the pixels unchanged, when that is not to be had.
 bool ShrinkPicture(unsigned char* pixels, int sourceWidth, int sourceHeight, int width, int height);
+
+// The same shrinking, from `source` into another buffer of width x height RGBA, in bands of rows
+// on up to `threads` threads (this one among them): the same bytes as ShrinkPicture. Needs 48
+// bytes per new column per thread; false when that or a band's memory is not to be had (the
+// bands that were done are in `out`).
+bool ShrinkPictureInto(const unsigned char* source, int sourceWidth, int sourceHeight, unsigned char* out, int width,
+                       int height, int threads);

@@ -1,5 +1,5 @@
 // Scaling a picture down to fit the largest texture: the sizes keep the aspect, and the pixels,
-// shrunk where they lie, are the area averages that a plain double-precision integration over
+// shrunk where they lie or in bands into another buffer, are the area averages that a plain double-precision integration over
 // each new pixel's footprint gives, rounded.
 #include <gtest/gtest.h>
 
@@ -83,6 +83,15 @@ TEST(ShrinkPicture, GivesTheAreaAverageOfEveryNewPixel) {
         const Bytes source = Noise(s.SourceWidth, s.SourceHeight, seed++);
         Bytes pixels = source;
         ASSERT_TRUE(ShrinkPicture(pixels.data(), s.SourceWidth, s.SourceHeight, s.Width, s.Height));
+        pixels.resize(size_t(s.Width) * s.Height * 4);
+        // In bands of rows into another buffer, on as many threads as asked (more than rows too),
+        // the band edges anywhere: the same bytes.
+        for (int threads : {1, 2, 3, 40}) {
+            Bytes banded(pixels.size(), 7);
+            ASSERT_TRUE(ShrinkPictureInto(source.data(), s.SourceWidth, s.SourceHeight, banded.data(), s.Width,
+                                          s.Height, threads));
+            ASSERT_EQ(pixels, banded) << threads << " threads";
+        }
         for (int y = 0; y < s.Height; ++y) {
             for (int x = 0; x < s.Width; ++x) {
                 for (int c = 0; c < 4; ++c) {
