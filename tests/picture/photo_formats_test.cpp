@@ -15,6 +15,7 @@
 #include <string>
 
 #include "import_test_files.h"
+#include "picture/picture_scaling.h"
 #include "tests/picture/decoder_test_support.h"
 
 namespace {
@@ -233,6 +234,13 @@ TEST_F(PhotoFormats, ALargeJpegReadInTwoPartsIsTheWholeReadingByteForByte) {
     ASSERT_TRUE(WriteBytes(twice, EncodePng(SourcePixels(2 * width, 2 * height), 2 * width, 2 * height, 3)));
     const std::string halved = Make("twice.jpg", "convert {src} -quality 85 {out}", twice);
     EXPECT_EQ(0, Compare(Decode(halved, width), ReadJpegInOnePass(halved, 4)).Max);
+    // To 3000, which half the size does not cover: read whole, then scaled down in the helper's
+    // bands, as one scaling where it lies would.
+    Decoded scaled = ReadJpegInOnePass(halved, 8);
+    ASSERT_TRUE(ShrinkPicture(scaled.Pixels.data(), scaled.Width, scaled.Height, 3000, 2250));
+    scaled.Width = 3000, scaled.Height = 2250;
+    scaled.Pixels.resize(size_t(3000) * 2250 * 4);
+    EXPECT_EQ(0, Compare(Decode(halved, 3000), scaled).Max);
     // Cut short in the second part's rows: the first part's success does not hide it.
     ASSERT_TRUE(WriteBytes(folder_.File("large-cut.jpg"), FirstPart(ReadBytes(samples[0]))));
     const Decoded cut = Decode(folder_.File("large-cut.jpg"));
