@@ -48,6 +48,12 @@ TEST(PhotoDecodersWin, PhotosComeBackUprightAndSrgbAsImageMagickReadsThem) {
         EXPECT_LE(d.Max, 6);
     }
     EXPECT_GT(Compare(Decode(SampleFolder + "/prophoto.tif"), Oracle("prophoto.tif.unconverted.png")).Mean, 1.0);
+    // Read by two threads, each its part of the rows.
+    const Decoded large = Decode(SampleFolder + "/large.jpg");
+    ASSERT_TRUE(large.Ok) << large.Reason;
+    const Difference d = Compare(large, Oracle("large.jpg.oracle.png"));
+    EXPECT_LE(d.Mean, 0.6);
+    EXPECT_LE(d.Max, 6);
 }
 
 int main(int argc, char** argv) {

@@ -7,6 +7,7 @@
 #   photo.heic    heif-enc's HEIC of the source
 #   prophoto.tif  the source in ProPhoto RGB at 16 bits (colord's profile embedded)
 #   prophoto.tif.unconverted.png  ImageMagick's reading of it with the profile ignored
+#   large.jpg     2400 x 1800, large enough to be decoded by two threads
 # sRGB is Little CMS's own (the profile the helper converts to), written through the host's
 # liblcms2, so the two conversions differ only in their arithmetic.
 set -euo pipefail
@@ -43,3 +44,5 @@ convert source.png -depth 16 -profile srgb.icc -profile /usr/share/color/icc/col
   -compress Zip prophoto.tif
 oracle prophoto.tif -profile srgb.icc
 convert prophoto.tif +profile '*' -depth 8 PNG32:prophoto.tif.unconverted.png
+convert source.png -resize 2400x1800! -quality 90 large.jpg
+oracle large.jpg
