@@ -168,30 +168,6 @@ static int PrintLongestFrames(const char* folder, const char* small) {
     return 0;
 }
 
-// CPU time this process and its reaped children (the decoder helpers) have used, in ms.
-static double CpuMs() {
-    double total = 0;
-    for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
-        rusage usage;
-        getrusage(who, &usage);
-        total += (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-                 (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-    }
-    return total;
-}
-
-// The median CPU time of `runs` calls of run().
-template <typename F>
-static double MedianCpuMs(int runs, F run) {
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        double start = CpuMs();
-        run();
-        times.push_back(CpuMs() - start);
-    }
-    return Median(times);
-}
-
 int main(int argc, char** argv) {
     int runs = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
     char folder[] = "/tmp/bench_import.XXXXXX";

@@ -50,29 +50,11 @@ static bool WriteSource(const std::string& path, int width, int height) {
     return fclose(file) == 0;
 }
 
-// CPU time of this process and of its reaped children (the decoder helpers), in ms: on a
-// shared, busy machine a truer figure than the wall clock.
-static double CpuMs() {
-    double total = 0;
-    for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
-        rusage usage;
-        getrusage(who, &usage);
-        total += (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-                 (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
-    }
-    return total;
-}
-
 template <typename F>
 static void MedianWallAndCpu(int runs, F run, double* wall, double* cpu) {
-    std::vector<double> walls, cpus;
-    for (int i = 0; i < runs; ++i) {
-        const double cpuStart = CpuMs();
-        walls.push_back(TimedMs(run));
-        cpus.push_back(CpuMs() - cpuStart);
-    }
+    std::vector<double> walls;
+    *cpu = MedianCpuMs(runs, [&] { walls.push_back(TimedMs(run)); });
     *wall = Median(walls);
-    *cpu = Median(cpus);
 }
 
 static bool Shell(const std::string& command) { return system((command + " >/dev/null 2>&1").c_str()) == 0; }

@@ -13,89 +13,40 @@
 // two frames of a pair are timed in alternation, so both see the same load on a shared machine.
 //   bench_preview [seconds per pair]
 // Prints figures only; it judges nothing.
-#include <SDL.h>
-#include <imgui.h>
-#include <backends/imgui_impl_opengl3.h>
-#include <backends/imgui_impl_sdl.h>
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
 
-#include "gl/gl_loader.h"
-#include "gl_test_support.h"
+#include "bench_window.h"
 #include "render/brush_filter.h"
 #include "render/cached_preview.h"
 #include "render/texture_import.h"
 #include "ui/draw_ui.h"
-#include "ui/theme.h"
 #include "ui/ui_state.h"
 #include "tests/support/bench_timing.h"
 
-static SDL_Window* Window = nullptr;
+static BenchWindow Window;
 
 // The picture in the slot, at this size.
 static void ShowPicture(int width, int height) {
     PutPictureInSlot(DetailedTexels(width, height).data(), width, height);
 }
 
-static void BeginFrame(int* width, int* height) {
-    SDL_Event event;
-    while (SDL_PollEvent(&event)) ImGui_ImplSDL2_ProcessEvent(&event);
-    SDL_GetWindowSize(Window, width, height);
-    ImGui_ImplOpenGL3_NewFrame();
-    ImGui_ImplSDL2_NewFrame();
-    ImGui::NewFrame();
-}
-
-static void EndFrame() {
-    ImGui::Render();
-    ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
-    SDL_GL_SwapWindow(Window);
-    glFinish();
-}
-
 // The program's frame, as app/main.cpp runs it.
 static void ProgramFrame() {
-    int width = 0, height = 0;
-    BeginFrame(&width, &height);
-    DrawBrushFilter(width, height);
-    DrawUI(width);
-    EndFrame();
+    BeginBenchFrame(&Window);
+    DrawBrushFilter(Window.Width, Window.Height);
+    DrawUI(Window.Width);
+    EndBenchFrame(Window);
 }
 
-// A bare frame of the same window: the clear and the same menu bar, nothing else.
-static void BareFrame() {
-    int width = 0, height = 0;
-    BeginFrame(&width, &height);
-    glViewport(0, 0, width, height);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    if (ImGui::BeginMainMenuBar()) {
-        for (const char* menu : {"File", "View", "About"})
-            if (ImGui::BeginMenu(menu, true)) ImGui::EndMenu();
-        ImGui::EndMainMenuBar();
-    }
-    EndFrame();
-}
+static void BareFrame() { BareBenchFrame(&Window); }
 
 int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 3.0;
-    const GLTestWindow test = OpenGLTestWindow("Vellumry", 800, 600, SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
-    Window = test.Window;
-    SDL_GLContext context = test.Context;
-    if (!context) {
-        std::fprintf(stderr, "bench_preview: no OpenGL 3 context: %s\n", SDL_GetError());
-        return 1;
-    }
-    IMGUI_CHECKVERSION();
-    ImGui::CreateContext();
-    ImGui::GetIO().IniFilename = nullptr;
-    ImGui_ImplSDL2_InitForOpenGL(Window, context);
-    ImGui_ImplOpenGL3_Init("#version 150");
-    SetupUIStyle(true, 1.0f / 3);
-    LoadUIFont();
+    if (!OpenBenchWindow("bench_preview", &Window)) return 1;
     InitBrushFilter();
 
     SDL_DisplayMode display = {};
@@ -109,11 +60,11 @@ int main(int argc, char** argv) {
     const int sizes[3][2] = {{800, 600}, {1920, 1080}, {3840, 2160}};
     for (const auto& size : sizes) {
         const int w = size[0], h = size[1];
-        SDL_SetWindowSize(Window, w, h);
+        SDL_SetWindowSize(Window.Test.Window, w, h);
         int drawableW = 0, drawableH = 0;
         for (int i = 0; i < 200 && (drawableW != w || drawableH != h); ++i) {
             BareFrame();
-            SDL_GL_GetDrawableSize(Window, &drawableW, &drawableH);
+            SDL_GL_GetDrawableSize(Window.Test.Window, &drawableW, &drawableH);
         }
         if (drawableW != w || drawableH != h) {
             std::printf("  %dx%d: the window could not take that size (%d x %d)\n", w, h, drawableW, drawableH);
@@ -153,8 +104,6 @@ int main(int argc, char** argv) {
         }
     }
     ShutdownBrushFilter();
-    ImGui_ImplOpenGL3_Shutdown();
-    ImGui_ImplSDL2_Shutdown();
-    CloseGLTestWindow(test);
+    CloseBenchWindow(&Window);
     return 0;
 }

@@ -12,67 +12,33 @@
 // swap and glFinish; pairs are timed in alternation (tests/support/bench_timing.h).
 //   bench_zoom [seconds per pair]
 // Prints figures only; it judges nothing.
-#include <SDL.h>
-#include <imgui.h>
-#include <backends/imgui_impl_opengl3.h>
-#include <backends/imgui_impl_sdl.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <initializer_list>
 
-#include "gl/gl_loader.h"
-#include "gl_test_support.h"
+#include "bench_window.h"
 #include "render/brush_filter.h"
 #include "render/full_size_painting.h"
 #include "render/texture_slots.h"
 #include "tests/support/bench_timing.h"
 #include "ui/draw_ui.h"
-#include "ui/theme.h"
 #include "ui/ui_state.h"
 #include "ui/zoom_input.h"
 
-static SDL_Window* Window = nullptr;
-static int Width = 0, Height = 0;
-
-static void BeginFrame() {
-    SDL_Event event;
-    while (SDL_PollEvent(&event)) ImGui_ImplSDL2_ProcessEvent(&event);
-    SDL_GetWindowSize(Window, &Width, &Height);
-    ImGui_ImplOpenGL3_NewFrame();
-    ImGui_ImplSDL2_NewFrame();
-    ImGui::NewFrame();
-}
-
-static void EndFrame() {
-    ImGui::Render();
-    ImGui_ImplOpenGL3_RenderDrawData(ImGui::GetDrawData());
-    SDL_GL_SwapWindow(Window);
-    glFinish();
-}
+static BenchWindow Window;
+static int& Width = Window.Width;
+static int& Height = Window.Height;
 
 // The program's frame, as app/main.cpp runs it.
 static void ProgramFrame() {
-    BeginFrame();
+    BeginBenchFrame(&Window);
     DrawBrushFilter(Width, Height);
     DrawUI(Width);
     DrawZoomIndicator(Width, Height);
-    EndFrame();
+    EndBenchFrame(Window);
 }
 
-// A bare frame of the same window: the clear and the same menu bar.
-static void BareFrame() {
-    BeginFrame();
-    glViewport(0, 0, Width, Height);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT);
-    if (ImGui::BeginMainMenuBar()) {
-        for (const char* menu : {"File", "View", "About"})
-            if (ImGui::BeginMenu(menu, true)) ImGui::EndMenu();
-        ImGui::EndMainMenuBar();
-    }
-    EndFrame();
-}
+static void BareFrame() { BareBenchFrame(&Window); }
 
 static void ViewAt(double scale) {
     PictureZoom =
@@ -85,19 +51,7 @@ static void Pan(double dx) {
 
 int main(int argc, char** argv) {
     const double seconds = argc > 1 ? std::atof(argv[1]) : 2.0;
-    const GLTestWindow test = OpenGLTestWindow("Vellumry", 800, 600, SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
-    Window = test.Window;
-    if (!test.Context) {
-        std::fprintf(stderr, "bench_zoom: no OpenGL 3 context: %s\n", SDL_GetError());
-        return 1;
-    }
-    IMGUI_CHECKVERSION();
-    ImGui::CreateContext();
-    ImGui::GetIO().IniFilename = nullptr;
-    ImGui_ImplSDL2_InitForOpenGL(Window, test.Context);
-    ImGui_ImplOpenGL3_Init("#version 150");
-    SetupUIStyle(true, 1.0f / 3);
-    LoadUIFont();
+    if (!OpenBenchWindow("bench_zoom", &Window)) return 1;
     InitBrushFilter();
     const int pictureW = 6000, pictureH = 4000;
     PutPictureInSlot(DetailedTexels(pictureW, pictureH).data(), pictureW, pictureH);
@@ -109,7 +63,7 @@ int main(int argc, char** argv) {
                 "200%", "pan 100%", "pan 50%", "sweep 100%", "tiles", "paint fit", "paint 100%");
     const int sizes[2][2] = {{1920, 1080}, {3840, 2160}};
     for (const auto& size : sizes) {
-        SDL_SetWindowSize(Window, size[0], size[1]);
+        SDL_SetWindowSize(Window.Test.Window, size[0], size[1]);
         for (int i = 0; i < 200 && (Width != size[0] || Height != size[1]); ++i) BareFrame();
         if (Width != size[0] || Height != size[1]) {
             std::printf("  %dx%d: the window could not take that size\n", size[0], size[1]);
@@ -170,8 +124,6 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
     }
     ShutdownBrushFilter();
-    ImGui_ImplOpenGL3_Shutdown();
-    ImGui_ImplSDL2_Shutdown();
-    CloseGLTestWindow(test);
+    CloseBenchWindow(&Window);
     return 0;
 }

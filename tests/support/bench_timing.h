@@ -2,6 +2,7 @@
 // Header only.
 //
 //   double ms = MedianMs(5, [&] { work(); });                 // median of 5 timed runs
+//   double cpu = MedianCpuMs(5, [&] { work(); });             // the same in CPU time
 //   AlternatingMedianMs(2.0, 3, 500, drawA, drawB, &msA, &msB);
 //
 // AlternatingMedianMs runs each once to warm it, then times A and B in turn for `seconds` (at
@@ -11,6 +12,7 @@
 #pragma once
 #include <algorithm>
 #include <chrono>
+#include <sys/resource.h>
 #include <vector>
 
 inline double Median(std::vector<double> values) {
@@ -44,4 +46,28 @@ void AlternatingMedianMs(double seconds, size_t minRuns, size_t maxRuns, RunA&& 
     }
     *msA = Median(timesA);
     *msB = Median(timesB);
+}
+
+// CPU time this process and its reaped children (the decoder helpers) have used, in ms: on a
+// shared, busy machine a truer figure than the wall clock.
+inline double CpuMs() {
+    double total = 0;
+    for (int who : {RUSAGE_SELF, RUSAGE_CHILDREN}) {
+        rusage usage;
+        getrusage(who, &usage);
+        total += (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+                 (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+    }
+    return total;
+}
+
+template <typename Run>
+double MedianCpuMs(int runs, Run&& run) {
+    std::vector<double> times;
+    for (int i = 0; i < runs; ++i) {
+        const double start = CpuMs();
+        run();
+        times.push_back(CpuMs() - start);
+    }
+    return Median(times);
 }
