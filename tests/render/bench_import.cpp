@@ -80,9 +80,9 @@ static bool WritePicture(const char* path, int width, int height) {
 }
 
 // What a look once a frame saw of an import: the whole import, the longest look (with the GL's
-// work finished, as a swap would wait for it), the look that took the answer (the mapping, the
-// texture's storage and the first band), the longest and the median of those after it, and how
-// many looks the pixels took from the answer to the slot.
+// work finished, as a swap would wait for it), the look that made the texture (its storage and
+// the first band: of the rows the helper hands over early, or of the answer), the longest and
+// the median of those after it, and how many looks the pixels took from there to the slot.
 struct FramedImport {
     double Whole = -1, Longest = 0, AnswerFrame = 0, LongestAfter = 0, MedianAfter = 0;
     int Frames = 0;
@@ -158,11 +158,11 @@ static int PrintLongestFrames(const char* folder, const char* small) {
     printf("                                              in one piece   a band of %zu MiB a frame\n", bands >> 20);
     printf("  longest frame                               %8.1f ms    %8.1f ms\n", figures[0].Longest,
            figures[1].Longest);
-    printf("  the answer's frame (map, storage, a band)   %8.1f ms    %8.1f ms\n", figures[0].AnswerFrame,
+    printf("  the texture's frame (storage, a band)       %8.1f ms    %8.1f ms\n", figures[0].AnswerFrame,
            figures[1].AnswerFrame);
     printf("  longest frame after it                      %8s       %8.1f ms\n", "-", figures[1].LongestAfter);
     printf("  median frame after it                       %8s       %8.1f ms\n", "-", figures[1].MedianAfter);
-    printf("  frames from the answer to the picture       %8d       %8d\n", figures[0].Frames, figures[1].Frames);
+    printf("  frames from the texture to the picture      %8d       %8d\n", figures[0].Frames, figures[1].Frames);
     printf("  whole import                                %8.1f ms    %8.1f ms\n", figures[0].Whole, figures[1].Whole);
     printf("  a cancel half way: its frame                %8s       %8.1f ms\n", "-", cancelled.Cancel);
     return 0;
