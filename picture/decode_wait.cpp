@@ -3,10 +3,13 @@
 
 #include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
+#include "base/reason_text.h"
 #include "picture/image_decoder.h"
+#include "picture/image_decoder_protocol.h"
 
 const int EndedHelperWaitMs = 60000;
 
@@ -36,6 +39,16 @@ void ReapEndedDecoders(int waitMs) {
 }
 
 bool DecodersToReap() { return !EndedHelpers.empty(); }
+
+void TakeAnswerFields(const DecoderResult& result, DecodedPicture* picture) {
+    picture->Width = result.Width;
+    picture->Height = result.Height;
+    picture->SourceWidth = result.SourceWidth;
+    picture->SourceHeight = result.SourceHeight;
+    // Plain words only: the helper may write anything.
+    snprintf(picture->Note, sizeof picture->Note, "%.*s", int(sizeof result.Note), result.Note);
+    CleanReasonText(picture->Note);
+}
 
 bool DecodePictureFile(const char* path, int largestSide, DecodedPicture* picture, char* reason, size_t reasonSize,
                        void (*rowsDone)(const DecodedRows& rows, void* context), void* context) {

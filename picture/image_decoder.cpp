@@ -360,12 +360,7 @@ static bool TakeAnswer(PictureDecode* decode, int status, DecodedPicture* pictur
     if (decode->EarlyMapping && early.Width == result.Width && early.Height == result.Height &&
         early.Offset == result.Offset)
         picture->RowsSeenEarlier = early.RowsDone;
-    picture->Width = result.Width;
-    picture->Height = result.Height;
-    picture->SourceWidth = result.SourceWidth;
-    picture->SourceHeight = result.SourceHeight;
-    snprintf(picture->Note, sizeof picture->Note, "%.*s", int(sizeof result.Note), result.Note);
-    CleanReasonText(picture->Note);
+    TakeAnswerFields(result, picture);
     picture->Mapping = mapping;
     picture->MappingSize = length;
     // The picture keeps the shared memory open, so that its rows can be handed back one band at

@@ -316,12 +316,7 @@ static bool TakeAnswer(PictureDecode* decode, DecodedPicture* picture, char* rea
         return Fail(reason, reasonSize, "the decoder's answer was malformed");
     }
     picture->Pixels = static_cast<const unsigned char*>(mapping);
-    picture->Width = result.Width;
-    picture->Height = result.Height;
-    picture->SourceWidth = result.SourceWidth;
-    picture->SourceHeight = result.SourceHeight;
-    snprintf(picture->Note, sizeof picture->Note, "%.*s", int(sizeof result.Note), result.Note);
-    CleanReasonText(picture->Note);
+    TakeAnswerFields(result, picture);
     picture->Mapping = mapping;
     picture->MappingSize = size_t(bytes);
     return true;

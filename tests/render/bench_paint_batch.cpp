@@ -135,14 +135,10 @@ void PassAlone(int reachWidth, int reachHeight, const BrushProperties& parameter
     for (int top = 0; top < Height; top += side)
         for (int left = 0; left < Width; left += side) {
             const int w = std::min(side, Width - left), h = std::min(side, Height - top);
-            BrushPassRegion region = WholePictureRegion(BrushViewport{0, 0, w, h}, true);
-            region.PictureLeft = float(double(left) / Width);
-            region.PictureTop = float(double(top) / Height);
-            region.PictureRight = float(double(left + w) / Width);
-            region.PictureBottom = float(double(top + h) / Height);
-            region.ReachWidth = float(reachWidth);
-            region.ReachHeight = float(reachHeight);
-            RunBrushPassOffscreen(target, region, parameters);
+            RunBrushPassOffscreen(target,
+                                  PictureTileRegion(Width, Height, left, top, w, h, float(reachWidth),
+                                                    float(reachHeight), DiffuseTexture, FilterTexture),
+                                  parameters);
             glFinish();
         }
     DeleteOffscreenTarget(&target);

@@ -119,14 +119,10 @@ double PassAlone() {
     for (int top = 0; top < kHeight; top += side)
         for (int left = 0; left < kWidth; left += side) {
             const int w = std::min(side, kWidth - left), h = std::min(side, kHeight - top);
-            BrushPassRegion region = WholePictureRegion(BrushViewport{0, 0, w, h}, true);
-            region.PictureLeft = float(double(left) / kWidth);
-            region.PictureTop = float(double(top) / kHeight);
-            region.PictureRight = float(double(left + w) / kWidth);
-            region.PictureBottom = float(double(top + h) / kHeight);
-            region.ReachWidth = float(reachWidth);
-            region.ReachHeight = float(reachHeight);
-            RunBrushPassOffscreen(target, region, BrushParameters);
+            RunBrushPassOffscreen(target,
+                                  PictureTileRegion(kWidth, kHeight, left, top, w, h, float(reachWidth),
+                                                    float(reachHeight), DiffuseTexture, FilterTexture),
+                                  BrushParameters);
             glFinish();  // each tile as the render waits for it before reading it back
         }
     DeleteOffscreenTarget(&target);
