@@ -51,7 +51,7 @@ void TakeAnswerFields(const DecoderResult& result, DecodedPicture* picture) {
 }
 
 bool DecodePictureFile(const char* path, int largestSide, DecodedPicture* picture, char* reason, size_t reasonSize,
-                       void (*rowsDone)(const DecodedRows& rows, void* context), void* context) {
+                       int (*rowsDone)(const DecodedRows& rows, void* context), void* context) {
     memset(picture, 0, sizeof *picture);
     PictureDecode* decode = StartPictureDecode(path, largestSide, reason, reasonSize);
     if (!decode) return false;
@@ -60,7 +60,7 @@ bool DecodePictureFile(const char* path, int largestSide, DecodedPicture* pictur
     // comes first.
     while ((state = PollPictureDecode(decode, INT_MAX, picture, reason, reasonSize)) == DECODE_RUNNING) {
         DecodedRows rows;
-        if (rowsDone && PeekDecodedRows(decode, &rows)) rowsDone(rows, context);
+        if (rowsDone && PeekDecodedRows(decode, &rows)) HandBackEarlyRows(decode, rowsDone(rows, context));
     }
     ReapEndedDecoders(EndedHelperWaitMs);  // a helper that ran out of time is gone before this returns
     return state == DECODE_DONE;

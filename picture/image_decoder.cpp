@@ -40,7 +40,9 @@ struct PictureDecode {
     DecoderProgress Progress;
     void* EarlyMapping;
     size_t EarlyMappingSize;
+    int64_t EarlyMappingStart;  // where the mapping starts in the shared memory
     const unsigned char* EarlyPixels;
+    int64_t EarlyHandedBack;  // the end of the pixels' pages handed back so far
     bool Malformed;
 };
 
@@ -251,13 +253,13 @@ static void TakeProgress(PictureDecode* decode, const DecoderProgress& progress)
         sane = sane && progress.Width == before.Width && progress.Height == before.Height &&
                progress.Offset == before.Offset && progress.RowsDone >= before.RowsDone;
     } else {
-        int64_t size = 0, start = 0;
+        int64_t size = 0;
         sane = sane && SealSize(decode->Pixels, &size) &&
                PixelsFit(progress.Width, progress.Height, progress.Offset, decode->LargestSide, size);
         if (sane) {
             decode->EarlyMapping =
                 MapPixels(decode->Pixels, progress.Offset, int64_t(progress.Width) * progress.Height * 4,
-                          &decode->EarlyPixels, &decode->EarlyMappingSize, &start);
+                          &decode->EarlyPixels, &decode->EarlyMappingSize, &decode->EarlyMappingStart);
             // Rows early are only a help: the answer comes whole all the same.
             if (!decode->EarlyMapping) return;
         }
@@ -307,6 +309,20 @@ static void ReadRecord(PictureDecode* decode, long long until) {
     }
 }
 
+void HandBackEarlyRows(PictureDecode* decode, int rows) {
+    const DecoderProgress& early = decode->Progress;
+    if (!decode->EarlyMapping || decode->Malformed || rows <= 0) return;
+    if (rows > early.RowsDone) rows = early.RowsDone;
+    // Whole pages of the pixels only: what lies before them is the helper's, which still runs.
+    const long page = sysconf(_SC_PAGESIZE);
+    const int64_t first = (early.Offset + page - 1) / page * page;
+    const int64_t end = (early.Offset + int64_t(rows) * early.Width * 4) / page * page;
+    const int64_t from = decode->EarlyHandedBack > first ? decode->EarlyHandedBack : first;
+    if (end <= from) return;
+    fallocate(decode->Pixels, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, off_t(from), off_t(end - from));
+    decode->EarlyHandedBack = end;
+}
+
 bool PeekDecodedRows(PictureDecode* decode, DecodedRows* rows) {
     memset(rows, 0, sizeof *rows);
     if (!decode->EarlyMapping || decode->Malformed || decode->Progress.RowsDone <= 0) return false;
@@ -349,17 +365,26 @@ static bool TakeAnswer(PictureDecode* decode, int status, DecodedPicture* pictur
                 result.SourceWidth >= result.Width && result.SourceHeight >= result.Height;
     if (!sane) return Fail(reason, reasonSize, "the decoder's answer was malformed");
 
-    // Not populated: the pages come in as the upload reads them, a band a frame for a large
-    // picture, rather than all of them in this call.
+    // The pixels handed over early are these, already mapped. Otherwise not populated: the pages
+    // come in as the upload reads them, a band a frame for a large picture, rather than all of
+    // them in this call.
     int64_t start = 0;
     size_t length = 0;
-    void* mapping = MapPixels(decode->Pixels, result.Offset, int64_t(result.Width) * result.Height * 4,
-                              &picture->Pixels, &length, &start);
-    if (!mapping) return Fail(reason, reasonSize, "could not map the decoded picture (%s)", strerror(errno));
+    void* mapping = nullptr;
     const DecoderProgress& early = decode->Progress;
     if (decode->EarlyMapping && early.Width == result.Width && early.Height == result.Height &&
-        early.Offset == result.Offset)
+        early.Offset == result.Offset) {
+        mapping = decode->EarlyMapping;
+        length = decode->EarlyMappingSize;
+        start = decode->EarlyMappingStart;
+        picture->Pixels = decode->EarlyPixels;
         picture->RowsSeenEarlier = early.RowsDone;
+        decode->EarlyMapping = nullptr;
+    } else {
+        mapping = MapPixels(decode->Pixels, result.Offset, int64_t(result.Width) * result.Height * 4, &picture->Pixels,
+                            &length, &start);
+        if (!mapping) return Fail(reason, reasonSize, "could not map the decoded picture (%s)", strerror(errno));
+    }
     TakeAnswerFields(result, picture);
     picture->Mapping = mapping;
     picture->MappingSize = length;

@@ -74,6 +74,10 @@ struct DecodedRows {
 // False while no rows have come (or never will: the helper said nothing, or something malformed).
 // Valid until the next call on the decode.
 bool PeekDecodedRows(PictureDecode* decode, DecodedRows* rows);
+// Hands back the memory of the first `rows` rows handed over early, once they are used: they are
+// not read again, and a large picture's memory then goes a band at a time rather than all at
+// its end. Where the platform cannot (Windows), it does nothing.
+void HandBackEarlyRows(PictureDecode* decode, int rows);
 // Gives up on a decode that is running: its helper is killed and the decode freed. The helper
 // is reaped now when it has already gone, else by a later call here; however many are still
 // going, this never waits.
@@ -86,9 +90,9 @@ bool DecodersToReap();
 
 // Start, then wait for the answer (within the time limit). True with the picture, or false with
 // the reason. rowsDone, when given, is called meanwhile each time more rows have come early
-// (PeekDecodedRows).
+// (PeekDecodedRows), and answers how many of them it has used (HandBackEarlyRows).
 bool DecodePictureFile(const char* path, int largestSide, DecodedPicture* picture, char* reason, size_t reasonSize,
-                       void (*rowsDone)(const DecodedRows& rows, void* context) = nullptr, void* context = nullptr);
+                       int (*rowsDone)(const DecodedRows& rows, void* context) = nullptr, void* context = nullptr);
 void ReleaseDecodedPicture(DecodedPicture* picture);
 // Hands back the memory of the first `rows` rows, which are not read again; the rest stays
 // mapped until ReleaseDecodedPicture. Where the platform cannot (Windows), the memory goes at

@@ -364,6 +364,8 @@ void CancelPictureDecode(PictureDecode* decode) {
 
 // A view of a section cannot give back part of its pages: they go with the release.
 // The Windows helper hands over its pixels whole, at the end.
+void HandBackEarlyRows(PictureDecode*, int) {}
+
 bool PeekDecodedRows(PictureDecode*, DecodedRows* rows) {
     memset(rows, 0, sizeof *rows);
     return false;

@@ -30,7 +30,8 @@ PictureDecode* Loading = nullptr;
 bool Uploading = false;
 DecodedPicture Decoded;
 StripUpload Strips;
-bool EarlyGaveUp = false;  // the driver refused the texture for the rows handed over early
+bool EarlyGaveUp = false;      // the driver refused the texture for the rows handed over early
+bool EarlyHandedBack = false;  // rows handed over early whose memory went back: the texture holds them only
 TextureSlot LoadingSlot = TEXTURE_SLOT_DIFFUSE;
 std::string LoadingPath;
 
@@ -169,6 +170,17 @@ bool EarlyRowsHold(const StripUpload& strips, const DecodedPicture& picture) {
            strips.RowsDone <= picture.RowsSeenEarlier;
 }
 
+// Rows whose memory went back once they were in the texture, and then the texture went too (the
+// driver refused a later band): the answer no longer holds them, so the import fails.
+bool EarlyRowsLost(bool handedBack, const StripUpload& strips, const DecodedPicture& picture, const char* path,
+                   ImportOutcome* outcome) {
+    if (!handedBack || EarlyRowsHold(strips, picture)) return false;
+    char reason[128];
+    snprintf(reason, sizeof reason, "the graphics driver refused the %d x %d picture", picture.Width, picture.Height);
+    ReportFailure(path, reason, outcome);
+    return true;
+}
+
 // An upload's end: the slot takes the texture, or the outcome says why not.
 void EndStrips(TextureSlot slot, const char* path, StripUploadState state, const char* reason, StripUpload* strips,
                const DecodedPicture& picture, ImportOutcome* outcome) {
@@ -210,12 +222,14 @@ bool UploadStep(ImportOutcome* outcome) {
 // of the picture is in its texture by the time the answer comes.
 struct Following {
     StripUpload Strips;
-    bool GaveUp;
+    bool GaveUp, HandedBack;
 };
 
-void FollowAll(const DecodedRows& rows, void* context) {
+int FollowAll(const DecodedRows& rows, void* context) {
     Following* following = static_cast<Following*>(context);
     FollowRows(rows, &following->Strips, SIZE_MAX, &following->GaveUp);
+    following->HandedBack = following->HandedBack || following->Strips.RowsDone > 0;
+    return following->Strips.RowsDone;
 }
 
 ImportOutcome LoadFile(TextureSlot slot, const char* path) {
@@ -230,7 +244,8 @@ ImportOutcome LoadFile(TextureSlot slot, const char* path) {
     }
     if (!EarlyRowsHold(early.Strips, picture)) {
         DropStripUpload(&early.Strips);
-        TakeDecodedPicture(slot, path, &picture, &outcome);
+        if (EarlyRowsLost(early.HandedBack, early.Strips, picture, path, &outcome)) ReleaseDecodedPicture(&picture);
+        else TakeDecodedPicture(slot, path, &picture, &outcome);
         return outcome;
     }
     const StripUploadState state = UploadStrips(&early.Strips, picture.Pixels, SIZE_MAX, reason, sizeof reason);
@@ -308,7 +323,7 @@ bool StartTextureImport(TextureSlot slot, const char* path, ImportOutcome* outco
     }
     *outcome = Done();
     Loading = decode;
-    EarlyGaveUp = false;
+    EarlyGaveUp = EarlyHandedBack = false;
     LoadingSlot = slot;
     LoadingPath = path;
     return true;
@@ -326,11 +341,21 @@ bool FinishTextureImport(ImportOutcome* outcome) {
     if (state == DECODE_RUNNING) {
         // A band of the rows the helper has finished, while it decodes the rest.
         DecodedRows rows;
-        if (PeekDecodedRows(Loading, &rows)) FollowRows(rows, &Strips, TextureUploadBytesPerFrame, &EarlyGaveUp);
+        if (PeekDecodedRows(Loading, &rows)) {
+            FollowRows(rows, &Strips, TextureUploadBytesPerFrame, &EarlyGaveUp);
+            HandBackEarlyRows(Loading, Strips.RowsDone);
+            EarlyHandedBack = EarlyHandedBack || Strips.RowsDone > 0;
+        }
         return false;
     }
     Loading = nullptr;  // the poll has freed it
     if (state == DECODE_DONE) {
+        if (EarlyRowsLost(EarlyHandedBack, Strips, Decoded, LoadingPath.c_str(), outcome)) {
+            DropStripUpload(&Strips);
+            ReleaseDecodedPicture(&Decoded);
+            LoadingPath.clear();
+            return true;
+        }
         if (!EarlyRowsHold(Strips, Decoded)) DropStripUpload(&Strips);
         // The next band goes up in this same frame: a picture of one band arrives in it.
         Uploading = true;
