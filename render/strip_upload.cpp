@@ -18,24 +18,31 @@ GLuint BoundTexture() {
 
 }  // namespace
 
-bool StartStripUpload(StripUpload* upload, int width, int height, char* reason, size_t reasonSize) {
-    memset(upload, 0, sizeof *upload);
+GLuint NewPictureTexture(const unsigned char* pixels, int width, int height, char* reason, size_t reasonSize) {
     ClearGLErrors();
-    const GLuint previous = BoundTexture();
     GLuint texture = 0;
     glGenTextures(1, &texture);
     glBindTexture(GL_TEXTURE_2D, texture);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
     const GLenum error = glGetError();
-    glBindTexture(GL_TEXTURE_2D, previous);
     if (error != GL_NO_ERROR) {
+        // Out of graphics memory, typically: whatever the slots hold stays.
         glDeleteTextures(1, &texture);
         snprintf(reason, reasonSize, "the graphics driver refused the %d x %d picture (GL error 0x%04x)", width, height,
                  error);
-        return false;
+        return 0;
     }
+    return texture;
+}
+
+bool StartStripUpload(StripUpload* upload, int width, int height, char* reason, size_t reasonSize) {
+    memset(upload, 0, sizeof *upload);
+    const GLuint previous = BoundTexture();
+    const GLuint texture = NewPictureTexture(nullptr, width, height, reason, reasonSize);
+    glBindTexture(GL_TEXTURE_2D, previous);
+    if (!texture) return false;
     upload->Texture = texture;
     upload->Width = width;
     upload->Height = height;

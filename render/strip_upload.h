@@ -36,6 +36,11 @@ struct StripUpload {
 
 enum StripUploadState { STRIPS_GOING, STRIPS_WHOLE, STRIPS_FAILED };
 
+// A new texture of the slots' kind, width x height, holding `pixels` (RGBA rows top to bottom; null:
+// nothing yet), bound on the active unit. 0, with the reason and no texture left, when the GL
+// refuses it (out of graphics memory, typically).
+GLuint NewPictureTexture(const unsigned char* pixels, int width, int height, char* reason, size_t reasonSize);
+
 // Makes the texture's storage, width x height, with nothing in it yet. False, with the reason
 // and no texture left, when the GL refuses it (out of graphics memory, typically).
 bool StartStripUpload(StripUpload* upload, int width, int height, char* reason, size_t reasonSize);

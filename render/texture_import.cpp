@@ -73,33 +73,12 @@ void LogScaledDown(const char* source, int fromWidth, int fromHeight, int width,
     LogInfo("Picture larger than the largest texture, scaled down: ", detail);
 }
 
-// Uploads RGBA pixels into a new texture bound on the active unit. 0 on failure, with the reason.
-GLuint Upload(const unsigned char* pixels, int width, int height, char* reason, size_t reasonSize) {
-    // Errors left by others must not be taken for ours.
-    for (int i = 0; i < 32 && glGetError() != GL_NO_ERROR; ++i) {}
-    GLuint texture = 0;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
-    GLenum error = glGetError();
-    if (error != GL_NO_ERROR) {
-        // Out of graphics memory, typically: the slot keeps what it had.
-        glDeleteTextures(1, &texture);
-        snprintf(reason, reasonSize, "the graphics driver refused the %d x %d picture (GL error 0x%04x)", width, height,
-                 error);
-        return 0;
-    }
-    return texture;
-}
-
 // Puts decoded pixels into a slot, as every import ends: upload, replace, and for the picture
 // its size.
 void Fill(TextureSlot slot, const char* source, const unsigned char* pixels, int width, int height,
           ImportOutcome* outcome) {
     char reason[512];
-    GLuint texture = Upload(pixels, width, height, reason, sizeof reason);
+    GLuint texture = NewPictureTexture(pixels, width, height, reason, sizeof reason);
     if (!texture) {
         ReportFailure(source, reason, outcome);
         return;
